@@ -1,0 +1,71 @@
+#pragma once
+
+// The measuring rhythm: at every poll tick (timer 1) the sensor's lines go on; when a
+// Reading arrives they go off, the values are shown and the log is asked to write
+// them. Timer 2 notices a poll without answer, blanks the display and probes whether
+// the port is still there. User-interface thread only.
+
+#include "acquisition/measurement_log.h"
+#include "acquisition/reading_parser.h"
+#include "app/services/window_services.h"
+#include "serial/serial_comm.h"
+
+#include <chrono>
+
+namespace qv {
+
+inline constexpr auto kReplyTimeout = std::chrono::milliseconds{2000};
+// The smallest period the window timers honour; shorter periods are raised to it.
+inline constexpr auto kMinimumTimerPeriod = std::chrono::milliseconds{10};
+
+// The poll timer's period for an interval in seconds, as loaded (unvalidated): computed
+// without overflow, raised to kMinimumTimerPeriod, capped at the largest int.
+std::chrono::milliseconds pollPeriod(int intervalSeconds);
+
+class AcquisitionController {
+public:
+    // All three must outlive the controller.
+    AcquisitionController(CSerialComm& channel, WindowServices& window, MeasurementLog& log);
+
+    // Values loaded from the settings ("ComPort", "LogInterval").
+    void setPort(int port) { port_ = port; }
+    void setInterval(int seconds) { interval_ = seconds; }
+
+    void start();
+    void pollTick();
+    void timeoutTick();
+    void readingComplete(const Reading& reading);
+    void reopen(int newPort);
+    void changeInterval(int seconds);
+
+    // Routes a timer message: 1 to pollTick, 2 to timeoutTick, others nowhere.
+    void onTimer(int timerId);
+
+    int port() const { return port_; }
+    int interval() const { return interval_; }
+    bool dataReceived() const { return dataReceived_; }
+    bool pollPending() const { return pollPending_; }
+    float humidity() const { return humidity_; }
+    float temperature() const { return temperature_; }
+
+private:
+    void linesOn();
+    void linesOff();
+    bool openChannel(); // opens port_ at 9600 8N1; shows "Failed to open COM port" on failure
+    void startPollTimer();
+    void stopTimers();
+
+    CSerialComm& channel_;
+    WindowServices& window_;
+    MeasurementLog& log_;
+    int port_ = 1;
+    int interval_ = 5;
+    bool dataReceived_ = false;
+    bool pollPending_ = false;
+    float humidity_ = 0.0f;
+    float temperature_ = 0.0f;
+    TimerId pollTimerId_ = kNoTimer;
+    TimerId timeoutTimerId_ = kNoTimer;
+};
+
+} // namespace qv

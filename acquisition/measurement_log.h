@@ -1,0 +1,68 @@
+#pragma once
+
+// The measurement log: one tab-separated line per logged Reading, switched on and off
+// by the Start/Stop Log button. User-interface thread only.
+//
+// Each line is handed to the operating system as soon as it is written, so a crash or
+// power cut loses nothing that was counted. While open, the file is held with an
+// exclusive advisory lock: a second instance cannot open (or empty) it.
+
+#include "acquisition/clock.h"
+#include "acquisition/log_file.h"
+#include "app/services/window_services.h"
+
+#include <memory>
+#include <string>
+
+namespace qv {
+
+class MeasurementLog {
+public:
+    // `window` and `clock` must outlive the log. `file` defaults to the platform's.
+    MeasurementLog(WindowServices& window, const Clock& clock,
+                   std::unique_ptr<LogFile> file = makePlatformLogFile());
+    ~MeasurementLog(); // closes an open file
+
+    MeasurementLog(const MeasurementLog&) = delete;
+    MeasurementLog& operator=(const MeasurementLog&) = delete;
+
+    // The values loaded from the settings ("LogFileName", "Append").
+    void setFileName(std::string fileName) { fileName_ = std::move(fileName); }
+    void setAppend(bool append) { append_ = append; }
+
+    // The Start/Stop Log button.
+    void toggle();
+    // After each Reading: writes a line only if pollPending, the file is open and
+    // logging is on; clears pollPending unless the write failed.
+    void writeRecord(bool& pollPending, float humidity, float temperature);
+    // The setup dialog changed the file name: close, stop, caption "Start Log".
+    void stopForNewFile();
+    // The main window closes: close the file if open; flags stay.
+    void closeOnExit();
+
+    bool logging() const { return logging_; }
+    bool fileOpen() const { return fileOpen_; }
+    bool startedOnce() const { return startedOnce_; }
+    int recordCount() const { return recordCount_; }
+    const std::string& fileName() const { return fileName_; }
+    bool append() const { return append_; }
+
+    // The line written for a Reading completed at `when` (local time), CR LF included.
+    static std::string formatLine(std::time_t when, float humidity, float temperature);
+
+private:
+    void closeFile();
+    void reportFileError(const char* format);
+
+    WindowServices& window_;
+    const Clock& clock_;
+    std::unique_ptr<LogFile> file_;
+    bool logging_ = false;
+    bool fileOpen_ = false;
+    bool startedOnce_ = false;
+    int recordCount_ = 0;
+    std::string fileName_;
+    bool append_ = true;
+};
+
+} // namespace qv

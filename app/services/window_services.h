@@ -1,0 +1,95 @@
+#pragma once
+
+// The handful of window-system services that the logic (log, acquisition cycle,
+// serial reader thread) and the dialogs use on the main window. app/ implements
+// them over Qt; tests use a fake that records everything and fires timers by hand.
+//
+// Thread contract: postMessage() may be called from any thread; every other
+// service is called on the user-interface thread only, which owns the window.
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+// Window message numbers as the system uses them.
+inline constexpr std::uint32_t kWmUser = 0x0400;
+// One received serial byte: wParam carries it in its low 8 bits, lParam is 0.
+inline constexpr std::uint32_t WM_SERIAL_BYTE = kWmUser + 5; // 1029
+
+// Control ids of the main window.
+namespace ctl {
+inline constexpr int kExit = 1; // IDOK
+inline constexpr int kCancel = 2; // IDCANCEL
+inline constexpr int kHumidity = 1000;
+inline constexpr int kTemperature = 1001;
+inline constexpr int kSetup = 1002;
+inline constexpr int kStartStopLog = 1003;
+inline constexpr int kRecordCount = 1004;
+} // namespace ctl
+
+// Timer ids of the main window.
+inline constexpr int kPollTimer = 1;
+inline constexpr int kTimeoutTimer = 2;
+
+// What a message box shows besides its text and OK button.
+enum class BoxIcon {
+    Exclamation, // every message of the program's own
+    Stop,        // file errors ("Disk full while accessing %1.")
+};
+
+// Identifies a running timer; 0 names none.
+using TimerId = std::uintptr_t;
+inline constexpr TimerId kNoTimer = 0;
+
+// Results of a modal run.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+
+// A dialog that can be run modally; the Qt dialogs implement it.
+class ModalDialog {
+public:
+    virtual ~ModalDialog() = default;
+    // Runs the dialog's own modal loop; returns kIdOk or kIdCancel.
+    virtual int execModal() = 0;
+};
+
+// Receives what the window services deliver to the main window: timer ticks and
+// posted messages, always on the user-interface thread, one at a time, also while a
+// modal loop (message box, dialog) runs on that thread.
+class WindowMessageTarget {
+public:
+    virtual ~WindowMessageTarget() = default;
+    virtual void onTimer(int timerId) = 0;
+    virtual void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) = 0;
+};
+
+class WindowServices {
+public:
+    virtual ~WindowServices() = default;
+
+    // The control shows exactly `text` (UTF-8) at once; empty text empties it.
+    virtual void setControlText(int controlId, const std::string& text) = 0;
+
+    // Modal to the main window or the dialog open over it; one OK button; caption is
+    // the application name. Returns when the user closes it. Timers and posted
+    // messages keep being delivered meanwhile.
+    virtual void messageBox(const std::string& text, BoxIcon icon = BoxIcon::Exclamation) = 0;
+
+    // Starts (or restarts) timer `timerId` with the given period; returns the id under
+    // which it runs. Ticks arrive on the user-interface thread until stopped.
+    virtual TimerId startTimer(int timerId, std::chrono::milliseconds period) = 0;
+
+    // No further tick of that timer; an id naming no running timer is ignored.
+    virtual void stopTimer(TimerId id) = 0;
+
+    // Any thread. Queued and handled later on the user-interface thread, in the order
+    // posted by one thread; never handled during the poster's call.
+    virtual void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) = 0;
+
+    // Runs `dialog` modally over the main window; returns kIdOk or kIdCancel.
+    virtual int runModal(ModalDialog& dialog) = 0;
+};
+
+} // namespace qv

@@ -1,0 +1,20 @@
+#pragma once
+
+// The list of ports offered by the setup dialog: every free port of COM1 to COM256 in
+// ascending order and, at its own place, the port the channel holds.
+
+#include "serial/serial_comm.h"
+
+#include <string>
+#include <vector>
+
+namespace qv {
+
+inline constexpr int kPortCount = 256;
+
+// Probes COM1 to COM256 through `channel`, empties and fills portNames, and sets
+// selectedPort to the held port's name when the channel holds currentPort.
+void buildPortList(CSerialComm& channel, int currentPort, std::vector<std::string>& portNames,
+                   std::string& selectedPort);
+
+} // namespace qv

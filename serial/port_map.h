@@ -1,0 +1,23 @@
+#pragma once
+
+// How port n of "COM%d" maps to a device path on POSIX.
+//
+// When the port folder exists, it alone defines the ports: COMn is the entry "comN"
+// (lower case, no leading zeros) in it, usually a symbolic link to a device; a number
+// without an entry is absent. Without the folder: COM1-32 are /dev/ttyS0-31, COM33-64
+// /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31; other numbers are absent.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace qv {
+
+// The device path of port n, or nullopt when the port does not exist by the rules above.
+std::optional<std::string> portDevicePath(int port, const std::filesystem::path& portsDir);
+
+// The user's port folder: "ports" beside the per-user settings file, i.e.
+// $XDG_CONFIG_HOME/Tavrin QV-5300/ports, or ~/.config/Tavrin QV-5300/ports.
+std::filesystem::path defaultPortsDir();
+
+} // namespace qv

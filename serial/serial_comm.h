@@ -1,0 +1,73 @@
+#pragma once
+
+// CSerialComm: the program's one serial port channel. Opens a numbered port
+// exclusively, drives RTS, DTR and break, and runs one reader thread that posts every
+// received byte to the owner window as a message (WM_SERIAL_BYTE), in order.
+//
+// Thread contract: every operation runs on the user-interface thread. The reader
+// thread (ReaderThreadProc) reads m_hPort, m_hOwner and m_nMsg, and takes the stop
+// signal once at its start, before it reports that it runs. The user-interface thread
+// writes m_hPort and m_hStopEvent only while no reader thread exists (in Open before
+// the start, in Close after the join), and SetOwner is called before the first Open.
+// So no field needs a lock. Messages cross to the user-interface thread only through
+// WindowServices::postMessage.
+
+#include "app/services/window_services.h"
+#include "serial/serial_platform.h"
+#include "serial/serial_types.h"
+
+#include <cstdint>
+#include <thread>
+
+namespace qv {
+
+class CSerialComm {
+public:
+    // `platform` must outlive the channel.
+    explicit CSerialComm(SerialPlatform& platform);
+    // Closes an open channel (joins its reader), so no thread outlives the channel.
+    virtual ~CSerialComm();
+
+    CSerialComm(const CSerialComm&) = delete;
+    CSerialComm& operator=(const CSerialComm&) = delete;
+
+    // The window that receives each byte and the message number used. Always 0.
+    Status SetOwner(WindowServices* owner, std::uint32_t message);
+    // Opens port (a positive number replaces m_nPort; zero or less keeps it) with the
+    // given line settings; 0 means open with the reader thread running.
+    Status Open(int port, int baud, int parity, int stopBits, int byteSize);
+    Status SetRtsControl(int mode);
+    Status SetDtrControl(int mode);
+    Status SetBreak(int flag);
+    NativeHandle GetPortHandle() const { return m_hPort; }
+    // Stops the reader thread and releases the port. Always 0.
+    Status Close();
+    // Writes the buffer. Always 0.
+    Status Write(const void* buffer, std::uint32_t count);
+
+    // Probes port (negative: m_nPort; zero is probed as it is) without touching the
+    // channel's own open port.
+    ProbeResult Probe(int port);
+    // results[i] = Probe(i + 1) for i < count. Always 0.
+    Status ProbeAll(ProbeResult* results, int count);
+
+    int portNumber() const { return m_nPort; }
+    const Dcb& dcb() const { return m_dcb; }
+
+private:
+    static int ReaderThreadProc(CSerialComm* self);
+    void readerLoop(NativeHandle stop);
+    Status setLineControl(ModemLine line, int mode);
+
+    SerialPlatform& platform_;
+
+    WindowServices* m_hOwner = nullptr;
+    std::uint32_t m_nMsg = 0;
+    int m_nPort = 1;
+    Dcb m_dcb;
+    NativeHandle m_hPort = kInvalidHandle;
+    NativeHandle m_hStopEvent = kInvalidHandle;
+    std::thread m_hThread;
+};
+
+} // namespace qv

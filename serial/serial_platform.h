@@ -1,0 +1,70 @@
+#pragma once
+
+// The operating-system side of the serial channel: one implementation per platform
+// (serial_platform_posix.cpp, later serial_platform_win32.cpp), chosen by CMake, and
+// fakes in tests. CSerialComm holds all the logic and calls only this.
+//
+// Thread contract: waitForInput() and read() are called by the channel's reader
+// thread; signalStop() by the user-interface thread while the reader waits; every
+// other operation on the user-interface thread only. Implementations keep no state
+// shared between the two threads beyond what the OS handles themselves carry.
+
+#include "serial/serial_types.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qv {
+
+struct OpenResult {
+    NativeHandle handle = kInvalidHandle;
+    Status error = 0; // the OS error when handle is invalid
+};
+
+enum class ModemLine { Dtr, Rts };
+
+enum class WaitResult {
+    Stop,     // the stop signal was raised
+    Readable, // the port has input (or an error condition to read)
+    PortGone, // the device hung up or reports an error: stop watching it
+};
+
+class SerialPlatform {
+public:
+    virtual ~SerialPlatform() = default;
+
+    // Opens port n (of "COM%d") exclusively for the channel, for reads that never block.
+    // Changes no line setting: that is setState's job.
+    virtual OpenResult openPort(int port) = 0;
+    // Opens port n without taking or changing anything and closes it again.
+    virtual ProbeResult probePort(int port) = 0;
+    // Releases an open port (drops its exclusive hold first).
+    virtual void closePort(NativeHandle port) = 0;
+
+    // Reads the driver's settings into dcb / applies dcb's line settings (baud rate,
+    // framing, flow control) together with the raw mode that lets every byte reach the
+    // reader unchanged. 0 or the OS error. Neither touches the modem lines.
+    virtual Status getState(NativeHandle port, Dcb& dcb) = 0;
+    virtual Status setState(NativeHandle port, const Dcb& dcb) = 0;
+    // Drives the DTR or RTS line high (true) or low (false). 0 or the OS error (a device
+    // without modem lines, such as a pseudo-terminal, reports ENOTTY).
+    virtual Status setModemLine(NativeHandle port, ModemLine line, bool on) = 0;
+    // Raises (true) or clears (false) the break condition. 0 or the OS error.
+    virtual Status setBreak(NativeHandle port, bool on) = 0;
+    // Writes count bytes; 0 or the OS error. Never waits for ever.
+    virtual Status write(NativeHandle port, const void* data, std::size_t count) = 0;
+
+    // A signal the reader thread waits on beside the port. kInvalidHandle on failure.
+    virtual NativeHandle createStopSignal() = 0;
+    virtual void signalStop(NativeHandle stop) = 0;
+    virtual void closeStopSignal(NativeHandle stop) = 0;
+
+    // Blocks, without polling or a period, until the stop signal is raised or (when
+    // watchPort) the port has input or goes away. The stop signal wins a tie.
+    virtual WaitResult waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) = 0;
+    // Reads at most `capacity` bytes without blocking. Returns the count (0: nothing
+    // there), or -1 when the device has gone (hang-up, EIO, ENXIO, ENODEV).
+    virtual long read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) = 0;
+};
+
+} // namespace qv
