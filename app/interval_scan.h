@@ -9,8 +9,9 @@
 
 namespace qv {
 
-// The scanned number, or nullopt when the text holds no number. A number that does
-// not fit in an int yields nullopt as well rather than an undefined value.
+// The scanned number, or nullopt when the text holds no number. A number beyond int's
+// range saturates to INT_MIN or INT_MAX, so it is refused as out of range instead of
+// being misread as some wrapped value.
 std::optional<int> scanIntervalText(std::string_view text);
 
 } // namespace qv
