@@ -1,0 +1,73 @@
+#pragma once
+
+// The dialog templates, the string table and the version, as data: one table per
+// template (control id, kind, text, position and size in dialog units, style). The
+// builder (app/dialog_builder.h) turns a template into Qt widgets.
+
+#include <cstdint>
+#include <span>
+
+namespace qv::res {
+
+// Style bits, with the values the templates were designed with.
+namespace style {
+inline constexpr std::uint32_t kTabStop = 0x00010000;   // WS_TABSTOP
+inline constexpr std::uint32_t kGroup = 0x00020000;     // WS_GROUP
+inline constexpr std::uint32_t kBorder = 0x00800000;    // WS_BORDER
+inline constexpr std::uint32_t kVScroll = 0x00200000;   // WS_VSCROLL
+inline constexpr std::uint32_t kEditRight = 0x0002;     // ES_RIGHT
+inline constexpr std::uint32_t kEditAutoHScroll = 0x0080; // ES_AUTOHSCROLL
+inline constexpr std::uint32_t kEditReadOnly = 0x0800;  // ES_READONLY
+inline constexpr std::uint32_t kNoPrefix = 0x0080;      // SS_NOPREFIX: "&" shown as is
+// Dialog styles
+inline constexpr std::uint32_t kVisible = 0x10000000;   // WS_VISIBLE
+inline constexpr std::uint32_t kSysMenu = 0x00080000;   // WS_SYSMENU
+inline constexpr std::uint32_t kCaption = 0x00C00000;   // WS_CAPTION
+inline constexpr std::uint32_t kExAppWindow = 0x00040000; // WS_EX_APPWINDOW
+} // namespace style
+
+enum class ControlKind {
+    DefPushButton, // the default push button (Enter)
+    PushButton,
+    CheckBox,      // automatic check box
+    StaticText,    // left-aligned label
+    StaticIcon,    // the program's icon
+    Edit,
+    GroupBox,
+    DropDownList,  // combo box that cannot be typed into
+};
+
+struct ControlTemplate {
+    int id; // -1 for statics and group boxes
+    ControlKind kind;
+    const char* text; // UTF-8
+    int x, y, w, h;   // dialog units
+    std::uint32_t style;
+};
+
+struct DialogTemplate {
+    int id;
+    const char* caption;
+    int x, y, w, h; // dialog units
+    std::uint32_t style;
+    std::uint32_t exStyle;
+    const char* fontName; // fallback: the platform's sans serif
+    int pointSize;
+    int weight; // 0 = default
+    std::span<const ControlTemplate> controls; // template order = tab order
+};
+
+inline constexpr int kAboutDialogId = 100;
+inline constexpr int kMainDialogId = 102;
+inline constexpr int kSetupDialogId = 129;
+inline constexpr int kIconId = 128;
+inline constexpr int kAboutMenuStringId = 101; // "&About QV-5300..."
+inline constexpr unsigned kAboutCommandId = 0x10;
+
+inline constexpr char kVersion[] = "1.1.0.0";
+
+const DialogTemplate& dialogTemplate(int id); // 100, 102 or 129
+// The string table; empty string for an unknown id.
+const char* loadString(int id);
+
+} // namespace qv::res
