@@ -6,10 +6,10 @@
 //
 // Thread contract: every operation runs on the user-interface thread. The reader
 // thread (ReaderThreadProc) reads m_hPort, m_hOwner and m_nMsg, and takes the stop
-// signal once at its start, before it reports that it runs. The user-interface thread
-// writes m_hPort and m_hStopEvent only while no reader thread exists (in Open before
-// the start, in Close after the join), and SetOwner is called before the first Open.
-// So no field needs a lock. Messages cross to the user-interface thread only through
+// signal and the start promise once at its start, before it reports that it runs. The
+// user-interface thread writes m_hPort and m_hStopEvent only while no reader thread exists (in Open
+// before the start, in Close after the join), and SetOwner is called before the first Open. So no
+// field needs a lock. Messages cross to the user-interface thread only through
 // WindowServices::postMessage.
 
 #include "app/services/window_services.h"
@@ -17,6 +17,7 @@
 #include "serial/serial_types.h"
 
 #include <cstdint>
+#include <future>
 #include <thread>
 
 namespace qv {
@@ -68,6 +69,8 @@ private:
     NativeHandle m_hPort = kInvalidHandle;
     NativeHandle m_hStopEvent = kInvalidHandle;
     std::thread m_hThread;
+    // Fulfilled by a new reader thread once it runs; exists only inside Open.
+    std::promise<void>* m_hStartEvent = nullptr;
 };
 
 } // namespace qv

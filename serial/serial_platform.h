@@ -13,6 +13,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <memory>
 
 namespace qv {
 
@@ -54,8 +56,9 @@ public:
     // Writes count bytes; 0 or the OS error. Never waits for ever.
     virtual Status write(NativeHandle port, const void* data, std::size_t count) = 0;
 
-    // A signal the reader thread waits on beside the port. kInvalidHandle on failure.
-    virtual NativeHandle createStopSignal() = 0;
+    // A signal the reader thread waits on beside the port; invalid handle and the OS
+    // error on failure. Auto-reset: the wait that reports Stop consumes it.
+    virtual OpenResult createStopSignal() = 0;
     virtual void signalStop(NativeHandle stop) = 0;
     virtual void closeStopSignal(NativeHandle stop) = 0;
 
@@ -66,5 +69,9 @@ public:
     // there), or -1 when the device has gone (hang-up, EIO, ENXIO, ENODEV).
     virtual long read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) = 0;
 };
+
+// The platform layer of this build. `portsDir` is the port folder that maps port
+// numbers to devices (see port_map.h); tests and tools pass their own.
+std::unique_ptr<SerialPlatform> makePlatformSerial(std::filesystem::path portsDir);
 
 } // namespace qv

@@ -1,0 +1,33 @@
+#include "serial/port_list.h"
+
+#include <array>
+
+namespace qv {
+
+namespace {
+
+std::string portName(int port) {
+    return "COM" + std::to_string(port);
+}
+
+} // namespace
+
+void buildPortList(CSerialComm& channel, int currentPort, std::vector<std::string>& portNames,
+                   std::string& selectedPort) {
+    std::array<ProbeResult, kPortCount> results{};
+    channel.ProbeAll(results.data(), kPortCount);
+    portNames.clear();
+    for (int i = 0; i < kPortCount; ++i) {
+        const int port = i + 1;
+        if (results[static_cast<std::size_t>(i)] == kProbeFree) {
+            portNames.push_back(portName(port));
+        } else if (results[static_cast<std::size_t>(i)] == kProbeBusy && port == currentPort &&
+                   channel.GetPortHandle() != kInvalidHandle) {
+            // Busy because the channel itself holds it: the user's own port.
+            selectedPort = portName(currentPort);
+            portNames.push_back(selectedPort);
+        }
+    }
+}
+
+} // namespace qv
