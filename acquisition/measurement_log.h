@@ -6,11 +6,16 @@
 // Each line is handed to the operating system as soon as it is written, so a crash or
 // power cut loses nothing that was counted. While open, the file is held with an
 // exclusive advisory lock: a second instance cannot open (or empty) it.
+//
+// File errors are shown in a message box (stop icon) and the program goes on. Such a box
+// runs a nested loop in which further Readings are handled; a failure met while one of
+// these boxes is already open is not shown a second time, so boxes never pile up.
 
 #include "acquisition/clock.h"
 #include "acquisition/log_file.h"
 #include "app/services/window_services.h"
 
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -30,14 +35,18 @@ public:
     void setFileName(std::string fileName) { fileName_ = std::move(fileName); }
     void setAppend(bool append) { append_ = append; }
 
-    // The Start/Stop Log button.
+    // The Start/Stop Log button. The first successful start of the run empties an
+    // existing file unless append is on; later starts always append. When the move to
+    // the end of the opened file fails, the file is closed again and logging stays off,
+    // so old lines are never overwritten.
     void toggle();
     // After each Reading: writes a line only if pollPending, the file is open and
     // logging is on; clears pollPending unless the write failed.
     void writeRecord(bool& pollPending, float humidity, float temperature);
     // The setup dialog changed the file name: close, stop, caption "Start Log".
     void stopForNewFile();
-    // The main window closes: close the file if open; flags stay.
+    // The main window closes: close the file if open. Logging and the caption stay;
+    // fileOpen follows the file, so nothing is written to a closed file afterwards.
     void closeOnExit();
 
     bool logging() const { return logging_; }
@@ -51,7 +60,9 @@ public:
     static std::string formatLine(std::time_t when, float humidity, float temperature);
 
 private:
+    // Closes the file (fileOpen becomes false first); a failed close is reported.
     void closeFile();
+    // Shows `format` with %1 replaced by the file's full path, stop icon.
     void reportFileError(const char* format);
 
     WindowServices& window_;
@@ -63,6 +74,7 @@ private:
     int recordCount_ = 0;
     std::string fileName_;
     bool append_ = true;
+    bool reportingFileError_ = false; // a file-error box of this log is open
 };
 
 } // namespace qv

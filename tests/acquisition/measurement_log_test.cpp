@@ -1,0 +1,434 @@
+#include "acquisition/measurement_log.h"
+
+#include "tests/support/fake_window_services.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <limits>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+using test::FakeWindowServices;
+
+// 12/06/2010 17:50:50 UTC.
+constexpr std::time_t kDecember6 = 1291657850;
+
+class FixedClock final : public Clock {
+public:
+    std::time_t when = kDecember6;
+    std::time_t now() const override { return when; }
+};
+
+void useUtc() {
+    setenv("TZ", "UTC", 1);
+    tzset();
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void writeFile(const std::string& path, const std::string& contents) {
+    std::ofstream(path, std::ios::binary) << contents;
+}
+
+// ---------------------------------------------------------------------------------
+// Line format
+
+struct LineRow {
+    const char* name;
+    std::time_t when;
+    float humidity, temperature;
+    std::string expected;
+};
+
+void PrintTo(const LineRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class LineFormat : public testing::TestWithParam<LineRow> {
+protected:
+    void SetUp() override { useUtc(); }
+};
+
+TEST_P(LineFormat, IsByteExact) {
+    const LineRow& row = GetParam();
+    EXPECT_EQ(MeasurementLog::formatLine(row.when, row.humidity, row.temperature), row.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LineFormat,
+                         testing::Values(LineRow{"Typical", kDecember6, 45.3f, 23.1f,
+                                                 "12/06/2010\t17:50:50\t45.3\t23.1\r\n"},
+                                         LineRow{"SingleDigitIsPaddedToFour", kDecember6, 5.0f,
+                                                 7.0f, "12/06/2010\t17:50:50\t 5.0\t 7.0\r\n"},
+                                         LineRow{"HundredIsWiderThanTheMinimum", kDecember6, 100.0f,
+                                                 0.0f, "12/06/2010\t17:50:50\t100.0\t 0.0\r\n"},
+                                         LineRow{"NegativeTemperature", kDecember6, 45.3f, -12.5f,
+                                                 "12/06/2010\t17:50:50\t45.3\t-12.5\r\n"},
+                                         LineRow{"DateAndTimeAreZeroPadded", 1293937445, 45.3f,
+                                                 23.1f, "01/02/2011\t03:04:05\t45.3\t23.1\r\n"},
+                                         LineRow{"UnconvertibleTimeLeavesTheStampEmpty",
+                                                 std::numeric_limits<std::time_t>::max(), 45.3f,
+                                                 23.1f, "45.3\t23.1\r\n"}),
+                         [](const testing::TestParamInfo<LineRow>& info) {
+                             return info.param.name;
+                         });
+
+// ---------------------------------------------------------------------------------
+// The log over real files
+
+class MeasurementLogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        useUtc();
+        char pattern[] = "/tmp/qv-log-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        path = dir_ + "/log.txt";
+    }
+    void TearDown() override {
+        log.reset();
+        second.reset();
+        std::string command = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+
+    std::unique_ptr<MeasurementLog> makeLog(FakeWindowServices& services, std::string file,
+                                            bool append) {
+        auto made = std::make_unique<MeasurementLog>(services, clock);
+        made->setFileName(std::move(file));
+        made->setAppend(append);
+        return made;
+    }
+    void start(const std::string& file, bool append) {
+        log = makeLog(window, file, append);
+        log->toggle();
+    }
+    // One Reading of a pending poll; returns what became of pollPending.
+    bool record(float humidity, float temperature) {
+        bool pending = true;
+        log->writeRecord(pending, humidity, temperature);
+        return pending;
+    }
+    std::string line(float humidity, float temperature) const {
+        return MeasurementLog::formatLine(clock.when, humidity, temperature);
+    }
+    std::string caption() { return window.texts[ctl::kStartStopLog]; }
+    std::vector<std::string> countTexts() const {
+        std::vector<std::string> out;
+        for (const auto& [id, text] : window.textLog)
+            if (id == ctl::kRecordCount)
+                out.push_back(text);
+        return out;
+    }
+
+    std::string dir_;
+    std::string path;
+    FixedClock clock;
+    FakeWindowServices window;
+    std::unique_ptr<MeasurementLog> log;
+    FakeWindowServices secondWindow;
+    std::unique_ptr<MeasurementLog> second;
+};
+
+TEST_F(MeasurementLogTest, FirstStartWithAppendOffEmptiesAnExistingFile) {
+    writeFile(path, "old line\r\n");
+    start(path, false);
+    EXPECT_TRUE(log->logging());
+    EXPECT_TRUE(log->fileOpen());
+    EXPECT_EQ(caption(), "Stop Log");
+    EXPECT_EQ(readFile(path), "");
+
+    EXPECT_FALSE(record(45.3f, 23.1f));
+    // On disk at once, while the log is still open.
+    EXPECT_EQ(readFile(path), line(45.3f, 23.1f));
+}
+
+TEST_F(MeasurementLogTest, RestartInTheSameRunAppendsEvenWithAppendOff) {
+    writeFile(path, "old line\r\n");
+    start(path, false);
+    record(45.3f, 23.1f);
+    log->toggle();
+    EXPECT_FALSE(log->logging());
+    EXPECT_FALSE(log->fileOpen());
+    EXPECT_EQ(caption(), "Start Log");
+
+    clock.when += 5;
+    log->toggle();
+    record(46.0f, 22.9f);
+    EXPECT_EQ(readFile(path),
+              MeasurementLog::formatLine(kDecember6, 45.3f, 23.1f) + line(46.0f, 22.9f));
+}
+
+TEST_F(MeasurementLogTest, FirstStartWithAppendOnKeepsExistingLines) {
+    writeFile(path, "old line\r\n");
+    start(path, true);
+    record(45.3f, 23.1f);
+    EXPECT_EQ(readFile(path), "old line\r\n" + line(45.3f, 23.1f));
+}
+
+TEST_F(MeasurementLogTest, CountShowsZeroOnlyAtTheFirstStartAndGrowsAcrossRestarts) {
+    start(path, false);
+    record(45.3f, 23.1f);
+    record(45.3f, 23.1f);
+    log->toggle();
+    log->toggle();
+    record(45.3f, 23.1f);
+    EXPECT_EQ(countTexts(), (std::vector<std::string>{"0", "1", "2", "3"}));
+    EXPECT_EQ(log->recordCount(), 3);
+}
+
+TEST_F(MeasurementLogTest, WritesOnlyForAPendingPollWhileLogging) {
+    struct Case {
+        const char* name;
+        bool pending;
+        bool logging;
+        bool written;
+    };
+    for (const Case& c : {Case{"pending, logging", true, true, true},
+                          Case{"not pending, logging", false, true, false},
+                          Case{"pending, stopped", true, false, false}}) {
+        SCOPED_TRACE(c.name);
+        std::remove(path.c_str());
+        log = makeLog(window, path, false);
+        if (c.logging)
+            log->toggle();
+        bool pending = c.pending;
+        log->writeRecord(pending, 45.3f, 23.1f);
+        EXPECT_FALSE(pending);
+        EXPECT_EQ(readFile(path), c.written ? line(45.3f, 23.1f) : "");
+        EXPECT_EQ(log->recordCount(), c.written ? 1 : 0);
+    }
+}
+
+TEST_F(MeasurementLogTest, FolderThatDoesNotExistCannotBeOpened) {
+    // A Reading handled while the box is open is not logged: the file is not open.
+    bool pendingDuringBox = true;
+    window.onMessageBox = [&](const FakeWindowServices::Box&) {
+        log->writeRecord(pendingDuringBox, 45.3f, 23.1f);
+    };
+    start(dir_ + "/missing/log.txt", false);
+
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "Error opening file");
+    EXPECT_EQ(window.boxes[0].icon, BoxIcon::Exclamation);
+    EXPECT_FALSE(pendingDuringBox);
+    EXPECT_FALSE(log->logging());
+    EXPECT_FALSE(log->fileOpen());
+    EXPECT_FALSE(log->startedOnce());
+    EXPECT_EQ(caption(), "Start Log");
+    EXPECT_TRUE(countTexts().empty());
+    EXPECT_EQ(log->recordCount(), 0);
+}
+
+TEST_F(MeasurementLogTest, AFailedFirstStartDoesNotCountAsTheFirst) {
+    start(dir_ + "/missing/log.txt", false);
+    writeFile(path, "old line\r\n");
+    log->setFileName(path);
+    log->toggle();
+    EXPECT_TRUE(log->fileOpen());
+    EXPECT_EQ(readFile(path), "");
+    EXPECT_EQ(countTexts(), (std::vector<std::string>{"0"}));
+}
+
+TEST_F(MeasurementLogTest, FileHeldByAnotherLogIsNeitherOpenedNorEmptied) {
+    start(path, false);
+    record(45.3f, 23.1f);
+
+    second = makeLog(secondWindow, path, false);
+    second->toggle();
+    ASSERT_EQ(secondWindow.boxes.size(), 1u);
+    EXPECT_EQ(secondWindow.boxes[0].text, "Error opening file");
+    EXPECT_FALSE(second->logging());
+    EXPECT_EQ(readFile(path), line(45.3f, 23.1f));
+
+    // Released by stopping, and by the end of the first log.
+    log->toggle();
+    second->toggle();
+    EXPECT_TRUE(second->fileOpen());
+    second->toggle();
+    log->toggle();
+    log.reset();
+    second->toggle();
+    EXPECT_TRUE(second->fileOpen());
+}
+
+TEST_F(MeasurementLogTest, StopForNewFileStopsAndTheNextStartAppends) {
+    start(path, false);
+    record(45.3f, 23.1f);
+    log->stopForNewFile();
+    EXPECT_FALSE(log->logging());
+    EXPECT_FALSE(log->fileOpen());
+    EXPECT_EQ(caption(), "Start Log");
+
+    const std::string other = dir_ + "/other.txt";
+    writeFile(other, "old line\r\n");
+    log->setFileName(other);
+    log->toggle();
+    record(45.3f, 23.1f);
+    EXPECT_EQ(readFile(other), "old line\r\n" + line(45.3f, 23.1f));
+    EXPECT_EQ(log->recordCount(), 2);
+}
+
+TEST_F(MeasurementLogTest, CloseOnExitReleasesTheFileAndKeepsLogging) {
+    start(path, false);
+    log->closeOnExit();
+    EXPECT_TRUE(log->logging());
+    EXPECT_EQ(caption(), "Stop Log");
+    // A Reading that still arrives is not written to the closed file.
+    EXPECT_FALSE(record(45.3f, 23.1f));
+    EXPECT_TRUE(window.boxes.empty());
+
+    second = makeLog(secondWindow, path, true);
+    second->toggle();
+    EXPECT_TRUE(second->fileOpen());
+}
+
+// ---------------------------------------------------------------------------------
+// Write failures
+
+TEST_F(MeasurementLogTest, FailedWriteIsShownNotCountedAndRetried) {
+    start("/dev/full", false);
+    ASSERT_TRUE(log->fileOpen());
+
+    EXPECT_TRUE(record(45.3f, 23.1f)); // pollPending stays set
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "Disk full while accessing /dev/full.");
+    EXPECT_EQ(window.boxes[0].icon, BoxIcon::Stop);
+    EXPECT_EQ(log->recordCount(), 0);
+    EXPECT_EQ(countTexts(), (std::vector<std::string>{"0"}));
+    EXPECT_TRUE(log->logging());
+    EXPECT_TRUE(log->fileOpen());
+
+    // Logging goes on: the next Reading tries again and is reported again.
+    EXPECT_TRUE(record(45.3f, 23.1f));
+    EXPECT_EQ(window.boxes.size(), 2u);
+}
+
+TEST_F(MeasurementLogTest, FailuresWhileTheErrorBoxIsOpenDoNotStackBoxes) {
+    start("/dev/full", false);
+    bool nestedPending = true;
+    window.onMessageBox = [&](const FakeWindowServices::Box&) {
+        log->writeRecord(nestedPending, 45.3f, 23.1f);
+    };
+    EXPECT_TRUE(record(45.3f, 23.1f));
+    EXPECT_EQ(window.boxes.size(), 1u);
+    EXPECT_TRUE(nestedPending);
+}
+
+// Lets a test make writes beyond `limit` bytes fail part-way (EFBIG), then undoes it.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = limit;
+        ok_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = nullptr;
+    bool ok_ = false;
+};
+
+TEST_F(MeasurementLogTest, WriteFailingPartWayLeavesNoTornLine) {
+    start(path, false);
+    record(45.3f, 23.1f);
+    const std::string first = line(45.3f, 23.1f);
+    {
+        FileSizeLimit limit(first.size() + 10);
+        ASSERT_TRUE(limit.ok());
+        EXPECT_TRUE(record(46.0f, 22.9f));
+        EXPECT_EQ(readFile(path), first);
+    }
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "Disk full while accessing " + path + ".");
+
+    EXPECT_FALSE(record(46.0f, 22.9f));
+    EXPECT_EQ(readFile(path), first + line(46.0f, 22.9f));
+    EXPECT_EQ(log->recordCount(), 2);
+}
+
+// A file whose every operation can be made to fail.
+class FailingFile final : public LogFile {
+public:
+    bool failSeek = false;
+    bool failClose = false;
+    bool open_ = false;
+    bool open(const std::string&, bool) override { return open_ = true; }
+    bool seekToEnd() override { return !failSeek; }
+    bool write(std::string_view) override { return true; }
+    bool close() override {
+        open_ = false;
+        return !failClose;
+    }
+    bool isOpen() const override { return open_; }
+    std::string fullPath() const override { return "/logs/qv.txt"; }
+};
+
+TEST(MeasurementLogFailures, FailedSeekClosesTheFileAndLeavesLoggingOff) {
+    FakeWindowServices window;
+    FixedClock clock;
+    auto file = std::make_unique<FailingFile>();
+    FailingFile& f = *file;
+    f.failSeek = true;
+    MeasurementLog log(window, clock, std::move(file));
+    log.setFileName("qv.txt");
+    log.toggle();
+
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "Seek failed on /logs/qv.txt");
+    EXPECT_EQ(window.boxes[0].icon, BoxIcon::Stop);
+    EXPECT_FALSE(f.isOpen());
+    EXPECT_FALSE(log.logging());
+    EXPECT_FALSE(log.fileOpen());
+    EXPECT_FALSE(log.startedOnce());
+    EXPECT_EQ(window.texts[ctl::kStartStopLog], "Start Log");
+}
+
+TEST(MeasurementLogFailures, FailedCloseIsShownWhereverTheFileCloses) {
+    struct Case {
+        const char* name;
+        void (*close)(MeasurementLog&);
+    };
+    for (const Case& c : {Case{"toggle", [](MeasurementLog& l) { l.toggle(); }},
+                          Case{"stopForNewFile", [](MeasurementLog& l) { l.stopForNewFile(); }},
+                          Case{"closeOnExit", [](MeasurementLog& l) { l.closeOnExit(); }}}) {
+        SCOPED_TRACE(c.name);
+        FakeWindowServices window;
+        FixedClock clock;
+        auto file = std::make_unique<FailingFile>();
+        file->failClose = true;
+        MeasurementLog log(window, clock, std::move(file));
+        log.toggle();
+        c.close(log);
+        ASSERT_EQ(window.boxes.size(), 1u);
+        EXPECT_EQ(window.boxes[0].text, "Disk full while accessing /logs/qv.txt.");
+        EXPECT_EQ(window.boxes[0].icon, BoxIcon::Stop);
+        EXPECT_FALSE(log.fileOpen());
+    }
+}
+
+} // namespace
+} // namespace qv
