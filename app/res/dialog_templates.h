@@ -11,30 +11,34 @@ namespace qv::res {
 
 // Style bits, with the values the templates were designed with.
 namespace style {
-inline constexpr std::uint32_t kTabStop = 0x00010000;   // WS_TABSTOP
-inline constexpr std::uint32_t kGroup = 0x00020000;     // WS_GROUP
-inline constexpr std::uint32_t kBorder = 0x00800000;    // WS_BORDER
-inline constexpr std::uint32_t kVScroll = 0x00200000;   // WS_VSCROLL
-inline constexpr std::uint32_t kEditRight = 0x0002;     // ES_RIGHT
+inline constexpr std::uint32_t kTabStop = 0x00010000;     // WS_TABSTOP
+inline constexpr std::uint32_t kGroup = 0x00020000;       // WS_GROUP
+inline constexpr std::uint32_t kBorder = 0x00800000;      // WS_BORDER
+inline constexpr std::uint32_t kVScroll = 0x00200000;     // WS_VSCROLL
+inline constexpr std::uint32_t kEditRight = 0x0002;       // ES_RIGHT
 inline constexpr std::uint32_t kEditAutoHScroll = 0x0080; // ES_AUTOHSCROLL
-inline constexpr std::uint32_t kEditReadOnly = 0x0800;  // ES_READONLY
-inline constexpr std::uint32_t kNoPrefix = 0x0080;      // SS_NOPREFIX: "&" shown as is
+inline constexpr std::uint32_t kEditReadOnly = 0x0800;    // ES_READONLY
+inline constexpr std::uint32_t kNoPrefix = 0x0080;        // SS_NOPREFIX: "&" shown as is
 // Dialog styles
-inline constexpr std::uint32_t kVisible = 0x10000000;   // WS_VISIBLE
-inline constexpr std::uint32_t kSysMenu = 0x00080000;   // WS_SYSMENU
-inline constexpr std::uint32_t kCaption = 0x00C00000;   // WS_CAPTION
-inline constexpr std::uint32_t kExAppWindow = 0x00040000; // WS_EX_APPWINDOW
+inline constexpr std::uint32_t kVisible = 0x10000000;     // WS_VISIBLE
+inline constexpr std::uint32_t kSysMenu = 0x00080000;     // WS_SYSMENU
+inline constexpr std::uint32_t kCaption = 0x00C00000;     // WS_CAPTION
+inline constexpr std::uint32_t kPopup = 0x80000000;       // WS_POPUP
+inline constexpr std::uint32_t kModalFrame = 0x0080;      // DS_MODALFRAME
+inline constexpr std::uint32_t kSetFont = 0x0040;         // DS_SETFONT
+inline constexpr std::uint32_t kFixedSys = 0x0008;        // DS_FIXEDSYS: the shell dialog font
+inline constexpr std::uint32_t kExAppWindow = 0x00040000; // WS_EX_APPWINDOW (extended style)
 } // namespace style
 
 enum class ControlKind {
     DefPushButton, // the default push button (Enter)
     PushButton,
-    CheckBox,      // automatic check box
-    StaticText,    // left-aligned label
-    StaticIcon,    // the program's icon
+    CheckBox,   // automatic check box
+    StaticText, // left-aligned label
+    StaticIcon, // the program's icon
     Edit,
     GroupBox,
-    DropDownList,  // combo box that cannot be typed into
+    DropDownList, // combo box that cannot be typed into
 };
 
 struct ControlTemplate {
@@ -53,7 +57,7 @@ struct DialogTemplate {
     std::uint32_t exStyle;
     const char* fontName; // fallback: the platform's sans serif
     int pointSize;
-    int weight; // 0 = default
+    int weight;                                // 0 = default
     std::span<const ControlTemplate> controls; // template order = tab order
 };
 
@@ -66,7 +70,8 @@ inline constexpr unsigned kAboutCommandId = 0x10;
 
 inline constexpr char kVersion[] = "1.1.0.0";
 
-const DialogTemplate& dialogTemplate(int id); // 100, 102 or 129
+// Template 100, 102 or 129; any other id is a programming error and aborts.
+const DialogTemplate& dialogTemplate(int id);
 // The string table; empty string for an unknown id.
 const char* loadString(int id);
 

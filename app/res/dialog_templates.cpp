@@ -1,0 +1,108 @@
+#include "app/res/dialog_templates.h"
+
+#include <array>
+#include <cstdlib>
+
+namespace qv::res {
+namespace {
+
+using K = ControlKind;
+using namespace style;
+
+constexpr std::uint32_t kReadOnlyField =
+    kEditReadOnly | kEditRight | kBorder | kEditAutoHScroll | kTabStop;
+constexpr std::uint32_t kShellDialogStyle =
+    kPopup | kCaption | kSysMenu | kModalFrame | kSetFont | kFixedSys;
+
+// The about box. The icon control draws icon 128 (kIconId); its text is not shown.
+constexpr std::array kAboutControls{
+    ControlTemplate{-1, K::StaticIcon, "", 11, 17, 20, 20, 0},
+    ControlTemplate{-1, K::StaticText, "QV-5300 Version 1.1.0.0", 48, 12, 108, 8,
+                    kGroup | kNoPrefix},
+    ControlTemplate{-1, K::StaticText, "Relative humidity and temperature logger", 48, 24, 108, 8,
+                    kGroup},
+    ControlTemplate{1, K::DefPushButton, "OK", 178, 7, 50, 16, kGroup | kTabStop},
+    ControlTemplate{-1, K::StaticText, "Tavrin - Division of Orvex, Inc.", 48, 36, 108, 8, kGroup},
+};
+
+// "°C": U+00B0 DEGREE SIGN then "C", spelt as UTF-8 bytes so the source encoding cannot
+// change it.
+constexpr char kDegreesCelsius[] = "\xC2\xB0"
+                                   "C";
+
+// The main window.
+constexpr std::array kMainControls{
+    ControlTemplate{1, K::DefPushButton, "Exit", 108, 72, 36, 12, kTabStop},
+    ControlTemplate{-1, K::StaticText, "Humidity", 12, 12, 42, 8, kGroup},
+    ControlTemplate{1000, K::Edit, "", 60, 12, 24, 12, kReadOnlyField},
+    ControlTemplate{-1, K::StaticText, "% RH", 90, 12, 24, 8, kGroup},
+    ControlTemplate{-1, K::StaticText, "Temperature", 12, 30, 42, 8, kGroup},
+    ControlTemplate{1001, K::Edit, "", 60, 30, 24, 12, kReadOnlyField},
+    ControlTemplate{-1, K::StaticText, kDegreesCelsius, 90, 30, 24, 8, kGroup},
+    ControlTemplate{1002, K::PushButton, "Setup...", 12, 72, 36, 12, kTabStop},
+    ControlTemplate{1003, K::PushButton, "Start Log", 60, 72, 36, 12, kTabStop},
+    ControlTemplate{1004, K::Edit, "", 60, 48, 24, 12, kReadOnlyField},
+    ControlTemplate{-1, K::StaticText, "Log Events", 12, 48, 42, 8, kGroup},
+};
+
+// The setup dialog. The drop-down list's height is that of its dropped-down list.
+constexpr std::array kSetupControls{
+    ControlTemplate{1, K::DefPushButton, "OK", 240, 18, 50, 14, kTabStop},
+    ControlTemplate{2, K::PushButton, "Cancel", 240, 36, 50, 14, kTabStop},
+    ControlTemplate{-1, K::GroupBox, "Serial Port", 6, 12, 60, 30, 0},
+    ControlTemplate{1012, K::DropDownList, "", 12, 24, 48, 48, kVScroll | kTabStop},
+    ControlTemplate{-1, K::GroupBox, "Logging", 78, 12, 150, 66, 0},
+    ControlTemplate{-1, K::StaticText, "Interval:", 83, 26, 37, 8, kGroup},
+    ControlTemplate{1007, K::Edit, "", 126, 24, 30, 12,
+                    kBorder | kEditRight | kEditAutoHScroll | kTabStop},
+    ControlTemplate{-1, K::StaticText, "s", 159, 26, 8, 8, kGroup},
+    ControlTemplate{-1, K::StaticText, "File name:", 84, 44, 36, 8, kGroup},
+    ControlTemplate{1008, K::Edit, "", 126, 42, 90, 12, kBorder | kEditAutoHScroll | kTabStop},
+    ControlTemplate{1009, K::CheckBox, "Append", 84, 60, 48, 12, kTabStop},
+    ControlTemplate{1010, K::PushButton, "Browse...", 174, 60, 42, 12, kTabStop},
+};
+
+const DialogTemplate kAbout{
+    kAboutDialogId, "About QV-5300", 0, 0, 235, 55, kShellDialogStyle, 0, "MS Shell Dlg", 8, 0,
+    kAboutControls};
+
+const DialogTemplate kMain{kMainDialogId,
+                           "Tavrin QV-5300",
+                           0,
+                           0,
+                           156,
+                           95,
+                           kPopup | kVisible | kCaption | kSysMenu | kModalFrame | kSetFont,
+                           kExAppWindow,
+                           "Microsoft Sans Serif",
+                           10,
+                           400,
+                           kMainControls};
+
+const DialogTemplate kSetup{
+    kSetupDialogId, "Setup", 0, 0, 298, 90, kShellDialogStyle, 0, "MS Shell Dlg", 8, 400,
+    kSetupControls};
+
+} // namespace
+
+const DialogTemplate& dialogTemplate(int id) {
+    switch (id) {
+    case kAboutDialogId:
+        return kAbout;
+    case kMainDialogId:
+        return kMain;
+    case kSetupDialogId:
+        return kSetup;
+    default:
+        // Only the three ids above exist; asking for another is a programming error.
+        std::abort();
+    }
+}
+
+const char* loadString(int id) {
+    if (id == kAboutMenuStringId)
+        return "&About QV-5300...";
+    return "";
+}
+
+} // namespace qv::res
