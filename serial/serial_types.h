@@ -41,13 +41,19 @@ struct Dcb {
     static constexpr std::uint32_t kRtsControlMask = 0x3000;
     static constexpr int kRtsControlShift = 12;
 
-    int dtrControl() const { return static_cast<int>((flags & kDtrControlMask) >> kDtrControlShift); }
-    int rtsControl() const { return static_cast<int>((flags & kRtsControlMask) >> kRtsControlShift); }
+    int dtrControl() const {
+        return static_cast<int>((flags & kDtrControlMask) >> kDtrControlShift);
+    }
+    int rtsControl() const {
+        return static_cast<int>((flags & kRtsControlMask) >> kRtsControlShift);
+    }
     void setDtrControl(int mode) {
-        flags = (flags & ~kDtrControlMask) | ((static_cast<std::uint32_t>(mode) & 3u) << kDtrControlShift);
+        flags = (flags & ~kDtrControlMask) |
+                ((static_cast<std::uint32_t>(mode) & 3u) << kDtrControlShift);
     }
     void setRtsControl(int mode) {
-        flags = (flags & ~kRtsControlMask) | ((static_cast<std::uint32_t>(mode) & 3u) << kRtsControlShift);
+        flags = (flags & ~kRtsControlMask) |
+                ((static_cast<std::uint32_t>(mode) & 3u) << kRtsControlShift);
     }
 };
 

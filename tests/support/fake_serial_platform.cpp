@@ -17,6 +17,11 @@ Dcb FakeSerialPlatform::driverDefaults() {
 
 // --- test side ---
 
+void FakeSerialPlatform::setDriverState(const Dcb& dcb) {
+    std::lock_guard lock(mutex_);
+    driverState_ = dcb;
+}
+
 void FakeSerialPlatform::addPort(int port) {
     std::lock_guard lock(mutex_);
     ports_[port].present = true;
@@ -175,7 +180,7 @@ OpenResult FakeSerialPlatform::openPort(int port) {
     const NativeHandle h = nextHandle_++;
     Handle& opened = handles_[h];
     opened.port = port;
-    opened.dcb = driverDefaults();
+    opened.dcb = driverState_;
     p.open = h;
     ++p.openCount;
     return {h, 0};

@@ -34,6 +34,8 @@ public:
     static Dcb driverDefaults();
 
     // --- test side ---
+    // The settings getState reports on opens from now on.
+    void setDriverState(const Dcb& dcb);
     void addPort(int port); // present and free
     // Unplugs the port: probes say absent, an open handle's wait reports PortGone and
     // its reads fail. Adding the port again makes a new device; the old handle stays dead.
@@ -112,6 +114,7 @@ private:
     std::map<NativeHandle, bool> stops_; // live stop signals and whether raised
     std::map<std::string, Status> failures_;
     std::vector<std::string> calls_;
+    Dcb driverState_ = driverDefaults();
     NativeHandle nextHandle_ = 100;
     long waitReturns_ = 0;
 };

@@ -1,0 +1,60 @@
+#include "serial/port_map.h"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace qv {
+
+namespace {
+
+constexpr int kHighestPort = 256;
+// Blocks of 32 numbers for the device families the default table knows.
+constexpr int kBlock = 32;
+constexpr const char* kDefaultFamilies[] = {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM"};
+
+std::filesystem::path homeDir() {
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    // No HOME (a service environment): the password database still knows it.
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
+        return pw->pw_dir;
+    return {};
+}
+
+} // namespace
+
+std::optional<std::string> portDevicePath(int port, const std::filesystem::path& portsDir) {
+    if (port < 1 || port > kHighestPort)
+        return std::nullopt;
+
+    std::error_code ec;
+    const auto folder = std::filesystem::symlink_status(portsDir, ec);
+    // Anything at the folder's place, even something unreadable or not a folder,
+    // means the user has taken over the mapping: never fall back to the machine's
+    // own devices then.
+    if (folder.type() != std::filesystem::file_type::not_found) {
+        const std::filesystem::path entry = portsDir / ("com" + std::to_string(port));
+        const auto status = std::filesystem::symlink_status(entry, ec);
+        if (ec || status.type() == std::filesystem::file_type::not_found)
+            return std::nullopt;
+        return entry.string();
+    }
+
+    const int index = (port - 1) / kBlock;
+    if (index >= static_cast<int>(std::size(kDefaultFamilies)))
+        return std::nullopt;
+    return kDefaultFamilies[index] + std::to_string((port - 1) % kBlock);
+}
+
+std::filesystem::path defaultPortsDir() {
+    std::filesystem::path config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        config = xdg;
+    else
+        config = homeDir() / ".config";
+    return config / "Tavrin QV-5300" / "ports";
+}
+
+} // namespace qv

@@ -1,0 +1,24 @@
+#include "serial/probe_errors.h"
+
+#include <cerrno>
+
+namespace qv {
+
+ProbeResult probeResultFromErrno(int error) {
+    switch (error) {
+    case 0:
+        return kProbeFree;
+    case EBUSY:
+    case EWOULDBLOCK:
+#if EAGAIN != EWOULDBLOCK
+    case EAGAIN:
+#endif
+    case EACCES:
+    case EPERM:
+        return kProbeBusy;
+    default:
+        return kProbeAbsent;
+    }
+}
+
+} // namespace qv

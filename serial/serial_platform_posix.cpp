@@ -1,0 +1,279 @@
+#include "serial/serial_platform_posix.h"
+
+#include "serial/port_map.h"
+#include "serial/probe_errors.h"
+#include "serial/termios_map.h"
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <string>
+#include <string_view>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#if defined(__linux__)
+#include <linux/serial.h>
+#endif
+
+namespace qv {
+
+namespace {
+
+// A write that the device does not take within this time is given up.
+constexpr auto kWriteTimeout = std::chrono::milliseconds{2000};
+
+// Runs a system call again while a signal interrupts it.
+template <typename Call> auto retry(Call call) {
+    decltype(call()) result;
+    do {
+        result = call();
+    } while (result < 0 && errno == EINTR);
+    return result;
+}
+
+int fd(NativeHandle handle) {
+    return static_cast<int>(handle);
+}
+
+Status lastError() {
+    return errno != 0 ? static_cast<Status>(errno) : static_cast<Status>(EIO);
+}
+
+// A /dev/ttyS device exists for every UART slot the kernel reserves, with or without a
+// UART behind it; the driver says "unknown" for the empty ones.
+bool isEmptyUartSlot(int descriptor, const std::string& path) {
+#if defined(__linux__) && defined(TIOCGSERIAL)
+    char resolved[PATH_MAX];
+    if (!realpath(path.c_str(), resolved))
+        return false;
+    constexpr std::string_view kFamily = "/dev/ttyS";
+    const std::string_view name(resolved);
+    if (!name.starts_with(kFamily) || name.size() == kFamily.size())
+        return false;
+    for (char c : name.substr(kFamily.size()))
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    serial_struct info{};
+    if (ioctl(descriptor, TIOCGSERIAL, &info) != 0)
+        return false; // the driver cannot tell: take the device as it is
+    return info.type == PORT_UNKNOWN;
+#else
+    (void)descriptor;
+    (void)path;
+    return false;
+#endif
+}
+
+// Opens the device at `path` for the channel (takeExclusive) or for a probe, which
+// must leave no trace: no exclusive flag that could outlive it, no setting changed.
+OpenResult acquire(const std::string& path, bool takeExclusive) {
+    const int descriptor =
+        retry([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
+    if (descriptor < 0)
+        return {kInvalidHandle, lastError()};
+    auto fail = [descriptor](Status error) {
+        ::close(descriptor);
+        return OpenResult{kInvalidHandle, error};
+    };
+    if (retry([&] { return ::flock(descriptor, LOCK_EX | LOCK_NB); }) != 0)
+        return fail(lastError());
+#ifdef TIOCGEXCL
+    int exclusive = 0;
+    if (ioctl(descriptor, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
+        return fail(EBUSY);
+#endif
+    termios settings{};
+    if (tcgetattr(descriptor, &settings) != 0)
+        return fail(lastError());
+    if (isEmptyUartSlot(descriptor, path))
+        return fail(ENXIO);
+    // Without the flag the flock still keeps out every program that locks its port.
+    if (takeExclusive)
+        ioctl(descriptor, TIOCEXCL);
+    return {descriptor, 0};
+}
+
+} // namespace
+
+PosixSerialPlatform::PosixSerialPlatform(std::filesystem::path portsDir)
+    : portsDir_(std::move(portsDir)) {}
+
+PosixSerialPlatform::~PosixSerialPlatform() {
+    for (const auto& [reader, writer] : stopWriters_) {
+        ::close(reader);
+        ::close(writer);
+    }
+}
+
+OpenResult PosixSerialPlatform::openPort(int port) {
+    const std::optional<std::string> path = portDevicePath(port, portsDir_);
+    if (!path)
+        return {kInvalidHandle, ENOENT};
+    return acquire(*path, true);
+}
+
+ProbeResult PosixSerialPlatform::probePort(int port) {
+    const std::optional<std::string> path = portDevicePath(port, portsDir_);
+    if (!path)
+        return kProbeAbsent;
+    const OpenResult probe = acquire(*path, false);
+    if (probe.handle == kInvalidHandle)
+        return probeResultFromErrno(probe.error);
+    ::close(fd(probe.handle));
+    return kProbeFree;
+}
+
+void PosixSerialPlatform::closePort(NativeHandle port) {
+    ioctl(fd(port), TIOCNXCL);
+    // The descriptor is gone whatever close reports; never close it twice.
+    ::close(fd(port));
+}
+
+Status PosixSerialPlatform::getState(NativeHandle port, Dcb& dcb) {
+    termios settings{};
+    if (tcgetattr(fd(port), &settings) != 0)
+        return lastError();
+    int lines = 0;
+    std::optional<int> modemBits;
+    if (ioctl(fd(port), TIOCMGET, &lines) == 0)
+        modemBits = lines;
+    const Dcb read = dcbFromTermios(settings, modemBits);
+    dcb.BaudRate = read.BaudRate;
+    dcb.flags = read.flags;
+    dcb.ByteSize = read.ByteSize;
+    dcb.Parity = read.Parity;
+    dcb.StopBits = read.StopBits;
+    return 0;
+}
+
+Status PosixSerialPlatform::setState(NativeHandle port, const Dcb& dcb) {
+    termios wanted{};
+    if (tcgetattr(fd(port), &wanted) != 0)
+        return lastError();
+    if (Status error = applyDcbToTermios(dcb, wanted))
+        return error;
+    if (retry([&] { return tcsetattr(fd(port), TCSANOW, &wanted); }) != 0)
+        return lastError();
+    termios actual{};
+    if (tcgetattr(fd(port), &actual) != 0)
+        return lastError();
+    return termiosTaken(wanted, actual) ? 0 : EINVAL;
+}
+
+Status PosixSerialPlatform::setModemLine(NativeHandle port, ModemLine line, bool on) {
+    const int bit = line == ModemLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+    return ioctl(fd(port), on ? TIOCMBIS : TIOCMBIC, &bit) == 0 ? 0 : lastError();
+}
+
+Status PosixSerialPlatform::setBreak(NativeHandle port, bool on) {
+    return ioctl(fd(port), on ? TIOCSBRK : TIOCCBRK) == 0 ? 0 : lastError();
+}
+
+Status PosixSerialPlatform::write(NativeHandle port, const void* data, std::size_t count) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + kWriteTimeout;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    while (count > 0) {
+        const ssize_t n = retry([&] { return ::write(fd(port), bytes, count); });
+        if (n > 0) {
+            bytes += n;
+            count -= static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return lastError();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return ETIMEDOUT;
+        pollfd out{fd(port), POLLOUT, 0};
+        if (retry([&] { return ::poll(&out, 1, static_cast<int>(left.count())); }) < 0)
+            return lastError();
+    }
+    return 0;
+}
+
+OpenResult PosixSerialPlatform::createStopSignal() {
+    int ends[2];
+    if (::pipe(ends) != 0)
+        return {kInvalidHandle, lastError()};
+    for (int end : ends) {
+        ::fcntl(end, F_SETFD, FD_CLOEXEC);
+        ::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK);
+    }
+    std::lock_guard lock(mutex_);
+    stopWriters_[ends[0]] = ends[1];
+    return {ends[0], 0};
+}
+
+void PosixSerialPlatform::signalStop(NativeHandle stop) {
+    std::lock_guard lock(mutex_);
+    auto it = stopWriters_.find(fd(stop));
+    if (it == stopWriters_.end())
+        return;
+    const std::uint8_t token = 1;
+    // A full pipe (EAGAIN) is a signal already raised.
+    retry([&] { return ::write(it->second, &token, 1); });
+}
+
+void PosixSerialPlatform::closeStopSignal(NativeHandle stop) {
+    std::lock_guard lock(mutex_);
+    auto it = stopWriters_.find(fd(stop));
+    if (it == stopWriters_.end())
+        return;
+    ::close(it->first);
+    ::close(it->second);
+    stopWriters_.erase(it);
+}
+
+WaitResult PosixSerialPlatform::waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) {
+    pollfd watched[2] = {{fd(stop), POLLIN, 0}, {fd(port), POLLIN, 0}};
+    const nfds_t count = watchPort ? 2 : 1;
+    for (;;) {
+        const int ready = ::poll(watched, count, -1);
+        if (ready < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == ENOMEM)
+                continue;
+            // The descriptors are unusable: nothing more can be received, and
+            // waiting on would only spin.
+            return WaitResult::Stop;
+        }
+        if (watched[0].revents != 0) {
+            // Auto-reset: take the token that raised the signal.
+            std::uint8_t token = 0;
+            retry([&] { return ::read(fd(stop), &token, 1); });
+            return WaitResult::Stop;
+        }
+        if (!watchPort)
+            continue;
+        if (watched[1].revents & POLLIN)
+            return WaitResult::Readable;
+        if (watched[1].revents & (POLLHUP | POLLERR | POLLNVAL))
+            return WaitResult::PortGone;
+    }
+}
+
+long PosixSerialPlatform::read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) {
+    const ssize_t n = retry([&] { return ::read(fd(port), buffer, capacity); });
+    if (n > 0)
+        return static_cast<long>(n);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+        return 0;
+    // End of file (the far end hung up), EIO, ENXIO, ENODEV or any other failure: the
+    // device cannot deliver any more.
+    return -1;
+}
+
+std::unique_ptr<SerialPlatform> makePlatformSerial(std::filesystem::path portsDir) {
+    return std::make_unique<PosixSerialPlatform>(std::move(portsDir));
+}
+
+} // namespace qv

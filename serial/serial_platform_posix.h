@@ -1,0 +1,53 @@
+#pragma once
+
+// The serial platform on POSIX (Linux first, macOS where it costs nothing).
+//
+// Port n is the device that portDevicePath(n, portsDir) names, looked up afresh at
+// every open and probe, so a port folder created or changed while the program runs
+// counts at once. A port is held through three locks, each catching a different
+// holder: the exclusive open flag (TIOCEXCL, which root bypasses), an exclusive flock
+// on the descriptor (programs that lock their port, and root), and a check of the
+// exclusive flag before taking it (TIOCGEXCL, catches a TIOCEXCL holder when we run
+// as root).
+//
+// Thread contract: as SerialPlatform. The only state of the object besides the port
+// folder is the table of stop pipes, used by the user-interface thread alone and
+// guarded by a mutex all the same; waitForInput and read touch descriptors only.
+
+#include "serial/serial_platform.h"
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+namespace qv {
+
+class PosixSerialPlatform : public SerialPlatform {
+public:
+    explicit PosixSerialPlatform(std::filesystem::path portsDir);
+    ~PosixSerialPlatform() override;
+
+    OpenResult openPort(int port) override;
+    ProbeResult probePort(int port) override;
+    void closePort(NativeHandle port) override;
+    Status getState(NativeHandle port, Dcb& dcb) override;
+    Status setState(NativeHandle port, const Dcb& dcb) override;
+    Status setModemLine(NativeHandle port, ModemLine line, bool on) override;
+    Status setBreak(NativeHandle port, bool on) override;
+    Status write(NativeHandle port, const void* data, std::size_t count) override;
+    OpenResult createStopSignal() override;
+    void signalStop(NativeHandle stop) override;
+    void closeStopSignal(NativeHandle stop) override;
+    WaitResult waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) override;
+    long read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) override;
+
+    const std::filesystem::path& portsDir() const { return portsDir_; }
+
+private:
+    const std::filesystem::path portsDir_;
+    std::mutex mutex_;
+    // Stop signals are pipes: the handle is the read end, this maps it to the write end.
+    std::map<int, int> stopWriters_;
+};
+
+} // namespace qv
