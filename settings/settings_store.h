@@ -11,6 +11,15 @@
 
 namespace qv {
 
+// The company key under which every copy of the program keeps its values.
+inline constexpr char kCompanyKey[] = "Tavrin QV-5300";
+
+// The names of the four values.
+inline constexpr char kComPortEntry[] = "ComPort";
+inline constexpr char kLogIntervalEntry[] = "LogInterval";
+inline constexpr char kLogFileNameEntry[] = "LogFileName";
+inline constexpr char kAppendEntry[] = "Append";
+
 class SettingsStore {
 public:
     // `applicationName` is the program file's name without folder and extension.
@@ -44,6 +53,10 @@ struct AppSettings {
     QString fileName;
     int append = 1;
 };
+
+// The application name for a program file: its name without folder and (last)
+// extension, so that a copy under another name keeps values of its own.
+QString applicationNameFromProgramPath(const QString& programPath);
 
 // The default log file: "c:\tavrin.log" on Windows, ~/tavrin.log (absolute) elsewhere.
 QString defaultLogFileName();

@@ -1,0 +1,244 @@
+#include "settings/settings_store.h"
+
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace qv {
+namespace {
+
+// QSettings fixes the user's settings folder at its first use in a process, so the
+// private HOME and XDG_CONFIG_HOME are set before main() runs and kept for the whole
+// program; each test starts from an empty company folder instead.
+class PrivateHome {
+public:
+    PrivateHome() {
+        std::string pattern = (fs::temp_directory_path() / "qv-settings-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data());
+        fs::create_directories(config());
+        fs::create_directories(home());
+        ::setenv("XDG_CONFIG_HOME", config().c_str(), 1);
+        ::setenv("HOME", home().c_str(), 1);
+    }
+    ~PrivateHome() {
+        std::error_code ec;
+        fs::permissions(companyDir(), fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(root_, ec);
+    }
+    fs::path config() const { return root_ / "config"; }
+    fs::path home() const { return root_ / "home"; }
+    fs::path companyDir() const { return config() / kCompanyKey; }
+
+private:
+    fs::path root_;
+};
+
+const PrivateHome& privateHome() {
+    static const PrivateHome home;
+    return home;
+}
+[[maybe_unused]] const PrivateHome& kSetBeforeMain = privateHome();
+
+fs::path path(const QString& s) {
+    return fs::path(s.toStdString());
+}
+
+class SettingsStoreTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::error_code ec;
+        fs::permissions(companyDir(), fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(companyDir(), ec);
+    }
+
+    static fs::path companyDir() { return privateHome().companyDir(); }
+    static fs::path confFile(const char* app = "QV-5300") {
+        return companyDir() / (std::string(app) + ".conf");
+    }
+    // Writes the settings file as another program (or an editor) would.
+    static void writeRaw(const std::string& contents, const char* app = "QV-5300") {
+        fs::create_directories(companyDir());
+        std::ofstream(confFile(app), std::ios::binary | std::ios::trunc) << contents;
+    }
+    static SettingsStore store(const char* app = "QV-5300") {
+        SettingsStore s{QString::fromLatin1(app)};
+        s.SetRegistryKey(QString::fromLatin1(kCompanyKey));
+        return s;
+    }
+};
+
+TEST_F(SettingsStoreTest, FirstStartGivesTheDefaultsAndWritesNothing) {
+    const AppSettings s = loadAppSettings(store());
+
+    EXPECT_EQ(s.port, 1);
+    EXPECT_EQ(s.interval, 5);
+    EXPECT_EQ(s.append, 1);
+    EXPECT_EQ(path(s.fileName), privateHome().home() / "tavrin.log");
+    EXPECT_TRUE(path(s.fileName).is_absolute());
+    EXPECT_FALSE(fs::exists(confFile()));
+}
+
+TEST_F(SettingsStoreTest, FileLivesInTheCompanyFolderOfXdgConfigHome) {
+    SettingsStore s = store();
+    ASSERT_TRUE(s.WriteProfileInt(nullptr, kComPortEntry, 7));
+
+    EXPECT_EQ(path(s.fileName()), confFile());
+    EXPECT_EQ(path(s.portsDir()), companyDir() / "ports");
+    EXPECT_TRUE(fs::is_regular_file(confFile()));
+}
+
+TEST_F(SettingsStoreTest, AWriteIsSeenAtOnceByAnotherStoreAndTheLastWriterWins) {
+    SettingsStore first = store();
+    SettingsStore second = store();
+
+    ASSERT_TRUE(first.WriteProfileInt(nullptr, kLogIntervalEntry, 60));
+    ASSERT_TRUE(first.WriteProfileString(nullptr, kLogFileNameEntry, "/data/a.log"));
+    EXPECT_EQ(second.GetProfileInt(nullptr, kLogIntervalEntry, 5), 60);
+    EXPECT_EQ(second.GetProfileString(nullptr, kLogFileNameEntry, "x"), "/data/a.log");
+
+    ASSERT_TRUE(second.WriteProfileInt(nullptr, kLogIntervalEntry, 120));
+    EXPECT_EQ(first.GetProfileInt(nullptr, kLogIntervalEntry, 5), 120);
+    // The other value written by the first store survives the second store's write.
+    EXPECT_EQ(first.GetProfileString(nullptr, kLogFileNameEntry, "x"), "/data/a.log");
+}
+
+TEST_F(SettingsStoreTest, EachReadGoesToTheFileAgain) {
+    const SettingsStore s = store();
+    writeRaw("[General]\nComPort=12\n");
+    ASSERT_EQ(s.GetProfileInt(nullptr, kComPortEntry, 1), 12);
+
+    // Another program rewrites the file with a value of the same length; its time stamp
+    // is moved on so that the change is visible whatever the clock's resolution.
+    const auto before = fs::last_write_time(confFile());
+    writeRaw("[General]\nComPort=13\n");
+    fs::last_write_time(confFile(), before + std::chrono::seconds{2});
+
+    EXPECT_EQ(s.GetProfileInt(nullptr, kComPortEntry, 1), 13);
+}
+
+class TextRoundTrip : public SettingsStoreTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(TextRoundTrip, TextComesBackUnchanged) {
+    const QString text = QString::fromUtf8(GetParam());
+    ASSERT_TRUE(store().WriteProfileString(nullptr, kLogFileNameEntry, text));
+    EXPECT_EQ(store().GetProfileString(nullptr, kLogFileNameEntry, "default"), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(FileNames, TextRoundTrip,
+                         testing::Values("c:\\tavrin.log", "/home/me/log, part 2.log",
+                                         "/tmp/a;b=c#d.log", "/tmp/\"quoted\" name.log",
+                                         "  /tmp/padded.log  ",
+                                         "/home/j\xc3\xbcrgen/Messwerte \xe2\x82\xac.log",
+                                         "@ByteArray(x).log", ""));
+
+struct RawValueCase {
+    const char* name;
+    const char* fileContents;
+    AppSettings expected; // fileName empty: the default file name
+};
+
+class RawValues : public SettingsStoreTest, public testing::WithParamInterface<RawValueCase> {};
+
+TEST_P(RawValues, LoadedAsStoredOrDefaultWhenOfTheWrongType) {
+    writeRaw(GetParam().fileContents);
+    const AppSettings got = loadAppSettings(store());
+    const AppSettings& want = GetParam().expected;
+
+    EXPECT_EQ(got.port, want.port);
+    EXPECT_EQ(got.interval, want.interval);
+    EXPECT_EQ(got.append, want.append);
+    EXPECT_EQ(got.fileName, want.fileName.isEmpty() ? defaultLogFileName() : want.fileName);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RawValues,
+    testing::Values(
+        RawValueCase{"OutOfRangeUsedUnchanged",
+                     "[General]\nComPort=300\nLogInterval=0\nAppend=7\n",
+                     {300, 0, "", 7}},
+        RawValueCase{"NegativeUsedUnchanged", "[General]\nLogInterval=-5\n", {1, -5, "", 1}},
+        RawValueCase{
+            "TextWhereANumberIsRead", "[General]\nComPort=abc\nAppend=yes\n", {1, 5, "", 1}},
+        RawValueCase{"FractionOrTooLargeForInt",
+                     "[General]\nLogInterval=2.5\nComPort=4294967296\nAppend=-2147483649\n",
+                     {1, 5, "", 1}},
+        RawValueCase{"UnquotedCommasReadAsAList", "[General]\nLogFileName=/a, /b\n", {1, 5, "", 1}},
+        RawValueCase{"ValuesInASectionAreNotTheTopLevelOnes",
+                     "[Settings]\nComPort=4\n[General]\nLogInterval=9\n",
+                     {1, 9, "", 1}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SettingsStoreTest, ACorruptFileGivesDefaults) {
+    // Binary garbage, NUL bytes included, with a well-formed line in the middle: nothing
+    // from a file that does not parse is trusted.
+    static constexpr char kGarbage[] = "\x7f"
+                                       "ELF\x02\x01\x01\0\0\0[\xff\xfe=\n\x01\0"
+                                       "\nComPort=3\nLogInterval=9\n[\0\n\xc3(\x80=\"\n";
+    writeRaw(std::string(kGarbage, sizeof kGarbage - 1));
+
+    // Read twice: the second load finds the file already parsed in this process.
+    for (int load = 0; load < 2; ++load) {
+        const AppSettings s = loadAppSettings(store());
+        EXPECT_EQ(s.port, 1);
+        EXPECT_EQ(s.interval, 5);
+        EXPECT_EQ(s.fileName, defaultLogFileName());
+    }
+
+    // Saving replaces it with a file that holds what was saved, and nothing of the garbage.
+    EXPECT_TRUE(store().WriteProfileInt(nullptr, kLogIntervalEntry, 8));
+    EXPECT_EQ(store().GetProfileInt(nullptr, kLogIntervalEntry, 5), 8);
+    EXPECT_EQ(store().GetProfileInt(nullptr, kComPortEntry, 1), 1);
+}
+
+TEST_F(SettingsStoreTest, AConfFileThatCannotBeReadGivesDefaults) {
+    // A folder where the file should be cannot be read, whoever runs the test.
+    fs::create_directories(confFile());
+    EXPECT_EQ(store().GetProfileInt(nullptr, kComPortEntry, 1), 1);
+    EXPECT_EQ(store().GetProfileString(nullptr, kLogFileNameEntry, "d"), "d");
+    EXPECT_FALSE(store().WriteProfileInt(nullptr, kComPortEntry, 2));
+}
+
+TEST_F(SettingsStoreTest, AFileWithoutReadPermissionGivesDefaults) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root: file permissions do not stop reading";
+    writeRaw("[General]\nComPort=4\n");
+    fs::permissions(confFile(), fs::perms::none);
+    EXPECT_EQ(store().GetProfileInt(nullptr, kComPortEntry, 1), 1);
+}
+
+TEST_F(SettingsStoreTest, AFailedWriteIsReported) {
+    // The company folder cannot be created where a file of that name lies.
+    fs::create_directories(companyDir().parent_path());
+    std::ofstream(companyDir()) << "in the way";
+
+    EXPECT_FALSE(store().WriteProfileInt(nullptr, kComPortEntry, 2));
+    EXPECT_FALSE(store().WriteProfileString(nullptr, kLogFileNameEntry, "/x.log"));
+    EXPECT_EQ(store().GetProfileInt(nullptr, kComPortEntry, 1), 1);
+}
+
+TEST_F(SettingsStoreTest, EachProgramFileNameKeepsValuesOfItsOwn) {
+    ASSERT_TRUE(store("QV-5300").WriteProfileInt(nullptr, kComPortEntry, 3));
+    ASSERT_TRUE(store("QV-5300 copy").WriteProfileInt(nullptr, kComPortEntry, 9));
+
+    EXPECT_EQ(store("QV-5300").GetProfileInt(nullptr, kComPortEntry, 1), 3);
+    EXPECT_EQ(store("QV-5300 copy").GetProfileInt(nullptr, kComPortEntry, 1), 9);
+    EXPECT_EQ(store("other").GetProfileInt(nullptr, kComPortEntry, 1), 1);
+}
+
+TEST(ApplicationName, IsTheProgramFileNameWithoutFolderAndExtension) {
+    EXPECT_EQ(applicationNameFromProgramPath("/opt/tavrin/QV-5300"), "QV-5300");
+    EXPECT_EQ(applicationNameFromProgramPath("QV-5300.exe"), "QV-5300");
+    EXPECT_EQ(applicationNameFromProgramPath("/usr/bin/qv.5300.exe"), "qv.5300");
+}
+
+} // namespace
+} // namespace qv
