@@ -1,0 +1,274 @@
+// The channel on the POSIX platform with pseudo-terminals as serial devices, reached
+// through a private port folder of comN links. Never the machine's own devices.
+
+#include "serial/port_list.h"
+#include "serial/serial_comm.h"
+#include "serial/serial_platform_posix.h"
+#include "tests/support/fake_window_services.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::FakeWindowServices;
+
+constexpr auto kWait = 3s;
+
+// A pseudo-terminal whose slave stands in for a serial device; the test talks to the
+// device's far end through the master.
+class Pty {
+public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
+            slave_ = ptsname(master_);
+    }
+    ~Pty() { closeMaster(); }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    bool ok() const { return !slave_.empty(); }
+    const std::string& slave() const { return slave_; }
+    bool send(const std::string& bytes) {
+        return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+    // Sends that never block: a full buffer drops the bytes.
+    void sendWithoutWaiting() { ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK); }
+    // The device goes away: the slave hangs up.
+    void closeMaster() {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+// A port folder in a fresh temporary directory.
+class PortFolder {
+public:
+    PortFolder() {
+        char pattern[] = "/tmp/qv-ports-XXXXXX";
+        if (const char* made = mkdtemp(pattern))
+            dir_ = fs::path(made) / "ports";
+        fs::create_directory(dir_);
+    }
+    ~PortFolder() { fs::remove_all(dir_.parent_path()); }
+
+    const fs::path& dir() const { return dir_; }
+    void link(int port, const fs::path& target) {
+        fs::create_symlink(target, dir_ / ("com" + std::to_string(port)));
+    }
+
+private:
+    fs::path dir_;
+};
+
+std::string bytesOf(const std::vector<FakeWindowServices::Posted>& posted) {
+    std::string out;
+    for (const auto& p : posted)
+        out.push_back(static_cast<char>(p.wParam & 0xFF));
+    return out;
+}
+
+// CPU time of the whole process, all threads.
+std::chrono::microseconds processCpu() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto us = [](const timeval& t) {
+        return std::chrono::seconds{t.tv_sec} + std::chrono::microseconds{t.tv_usec};
+    };
+    return us(usage.ru_utime) + us(usage.ru_stime);
+}
+
+class PosixSerialTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(a.ok() && b.ok());
+        folder.link(1, a.slave());
+        folder.link(2, b.slave());
+        folder.link(4, folder.dir() / "gone"); // a device that is not there
+        channel.SetOwner(&window, WM_SERIAL_BYTE);
+    }
+
+    Status open(int port) { return channel.Open(port, 9600, 0, 0, 8); }
+
+    Pty a, b;
+    PortFolder folder;
+    PosixSerialPlatform platform{folder.dir()};
+    FakeWindowServices window;
+    CSerialComm channel{platform};
+};
+
+TEST_F(PosixSerialTest, OpensAPseudoTerminalRawAndReceivesWhatTheFarEndSends) {
+    ASSERT_EQ(open(1), kStatusOk);
+    ASSERT_NE(channel.GetPortHandle(), kInvalidHandle);
+    // The sensor's carriage return arrives as it is, and high bytes keep their value.
+    ASSERT_TRUE(a.send("H45.20T21.30\r\xB0"));
+    ASSERT_TRUE(window.waitForPosted(14, kWait));
+    const auto posted = window.takePosted();
+    EXPECT_EQ(bytesOf(posted), "H45.20T21.30\r\xB0");
+    EXPECT_EQ(posted.back().wParam & 0xFF, 0xB0);
+    EXPECT_EQ(posted.back().message, WM_SERIAL_BYTE);
+    EXPECT_EQ(channel.dcb().BaudRate, 9600u);
+}
+
+TEST_F(PosixSerialTest, LongBurstArrivesCompleteAndInOrder) {
+    ASSERT_EQ(open(1), kStatusOk);
+    std::string burst;
+    for (int i = 0; i < 1000; ++i)
+        burst.push_back(static_cast<char>('!' + i % 90));
+    ASSERT_TRUE(a.send(burst));
+    ASSERT_TRUE(window.waitForPosted(burst.size(), kWait));
+    EXPECT_EQ(bytesOf(window.takePosted()), burst);
+}
+
+TEST_F(PosixSerialTest, ReopenOfTheSamePortSucceeds) {
+    ASSERT_EQ(open(2), kStatusOk);
+    ASSERT_EQ(open(-1), kStatusOk);
+    EXPECT_EQ(channel.portNumber(), 2);
+    ASSERT_TRUE(b.send("z"));
+    ASSERT_TRUE(window.waitForPosted(1, kWait));
+    EXPECT_EQ(bytesOf(window.takePosted()), "z");
+}
+
+TEST_F(PosixSerialTest, HeldPortIsBusyAndRefusesASecondChannel) {
+    ASSERT_EQ(open(1), kStatusOk);
+    CSerialComm second(platform);
+    EXPECT_NE(second.Open(1, 9600, 0, 0, 8), kStatusOk);
+    EXPECT_EQ(second.GetPortHandle(), kInvalidHandle);
+    EXPECT_EQ(second.Probe(1), kProbeBusy);
+    EXPECT_EQ(channel.Probe(-1), kProbeBusy);
+    EXPECT_EQ(channel.Probe(2), kProbeFree);
+
+    channel.Close();
+    EXPECT_EQ(second.Probe(1), kProbeFree);
+    EXPECT_EQ(second.Open(1, 9600, 0, 0, 8), kStatusOk);
+}
+
+TEST_F(PosixSerialTest, OtherProgramsHoldsAreSeen) {
+    const int other = ::open(b.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    // A program that only sets the exclusive flag (root would pass it: the flag is
+    // checked).
+    ASSERT_EQ(ioctl(other, TIOCEXCL), 0);
+    EXPECT_EQ(channel.Probe(2), kProbeBusy);
+    EXPECT_NE(open(2), kStatusOk);
+    ASSERT_EQ(ioctl(other, TIOCNXCL), 0);
+    // A program that only locks the device.
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(channel.Probe(2), kProbeBusy);
+    EXPECT_NE(open(2), kStatusOk);
+    ::close(other);
+    EXPECT_EQ(channel.Probe(2), kProbeFree);
+}
+
+TEST_F(PosixSerialTest, ProbeLeavesNoTraceOnTheDevice) {
+    ASSERT_EQ(channel.Probe(1), kProbeFree);
+    const int mine = ::open(a.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(mine, 0);
+    int exclusive = -1;
+    ASSERT_EQ(ioctl(mine, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ::close(mine);
+}
+
+TEST_F(PosixSerialTest, ProbeOfMissingOrUnmappedPortsIsAbsent) {
+    EXPECT_EQ(channel.Probe(3), kProbeAbsent); // no entry
+    EXPECT_EQ(channel.Probe(4), kProbeAbsent); // entry pointing nowhere
+    EXPECT_EQ(channel.Probe(0), kProbeAbsent); // zero is probed, not the stored port
+    EXPECT_EQ(channel.Probe(-1), kProbeFree);  // the stored port: COM1
+    EXPECT_NE(open(4), kStatusOk);
+    EXPECT_EQ(channel.GetPortHandle(), kInvalidHandle);
+    EXPECT_EQ(channel.Probe(-1), kProbeAbsent); // now COM4
+
+    // Something that is no terminal is no port.
+    folder.link(5, "/dev/null");
+    EXPECT_EQ(channel.Probe(5), kProbeAbsent);
+    EXPECT_EQ(open(5), Status{ENOTTY});
+}
+
+TEST_F(PosixSerialTest, FramingTheDeviceDoesNotTakeFailsTheOpenButHoldsThePort) {
+    // A pseudo-terminal forces 8 bits without parity: the settings are read back.
+    EXPECT_EQ(channel.Open(1, 9600, 2, 0, 7), Status{EINVAL});
+    EXPECT_NE(channel.GetPortHandle(), kInvalidHandle);
+    EXPECT_EQ(channel.Probe(1), kProbeBusy);
+    channel.Close();
+    EXPECT_EQ(channel.Probe(1), kProbeFree);
+}
+
+TEST_F(PosixSerialTest, ModemLinesOfAPseudoTerminalReportTheirFailure) {
+    ASSERT_EQ(open(1), kStatusOk);
+    EXPECT_EQ(channel.SetRtsControl(1), Status{ENOTTY});
+}
+
+TEST_F(PosixSerialTest, NoMessageAfterCloseReturnsEvenUnderTraffic) {
+    ASSERT_EQ(open(1), kStatusOk);
+    a.sendWithoutWaiting();
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        while (!stop) {
+            a.send("0123456789");
+            std::this_thread::yield();
+        }
+    });
+    EXPECT_TRUE(window.waitForPosted(100, kWait));
+    channel.Close();
+    const std::size_t atClose = window.postedCount();
+    // Bytes keep coming for a while; none may reach the window now.
+    std::this_thread::sleep_for(100ms);
+    stop = true;
+    sender.join();
+    EXPECT_EQ(window.postedCount(), atClose);
+}
+
+TEST_F(PosixSerialTest, HungUpDeviceDoesNotMakeTheReaderSpin) {
+    ASSERT_EQ(open(1), kStatusOk);
+    a.closeMaster();
+    // The device has gone: a reader that kept watching it would burn a core here.
+    const auto before = processCpu();
+    std::this_thread::sleep_for(400ms);
+    const auto used = processCpu() - before;
+    EXPECT_LT(used, 25ms) << "reader thread spins after hang-up";
+    EXPECT_EQ(channel.Probe(-1), kProbeAbsent);
+    EXPECT_EQ(channel.Close(), kStatusOk);
+}
+
+TEST_F(PosixSerialTest, PortListShowsFreePortsAndTheHeldOne) {
+    Pty c, d;
+    ASSERT_TRUE(c.ok() && d.ok());
+    folder.link(7, c.slave());
+    folder.link(9, d.slave());
+    const int other = ::open(d.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+
+    ASSERT_EQ(open(7), kStatusOk);
+    std::vector<std::string> names;
+    std::string selected;
+    buildPortList(channel, 7, names, selected);
+    EXPECT_EQ(names, (std::vector<std::string>{"COM1", "COM2", "COM7"}));
+    EXPECT_EQ(selected, "COM7");
+    ::close(other);
+}
+
+} // namespace
+} // namespace qv
