@@ -159,6 +159,9 @@ void buildDialog(const res::DialogTemplate& tpl, QDialog& dialog) {
         const QRect rect = dluToPixels(base, c.x, c.y, c.w, c.h);
         if (auto* combo = qobject_cast<QComboBox*>(widget))
             placeComboBox(*combo, rect, base);
+        else if (c.kind == ControlKind::StaticIcon)
+            // An icon control takes the icon's own size at the template's position.
+            widget->setGeometry(QRect(rect.topLeft(), QSize(kIconPixels, kIconPixels)));
         else
             widget->setGeometry(rect);
 

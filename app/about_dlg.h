@@ -1,0 +1,21 @@
+#pragma once
+
+// The about box: template 100 with the program's icon, name and version, a line about
+// the program and the maker's line. OK or Enter ends it with kIdOk; Escape or the close
+// box with kIdCancel. No behaviour beyond closing.
+
+#include "app/services/window_services.h"
+
+#include <QDialog>
+
+class CAboutDlg : public QDialog, public qv::ModalDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+
+    int execModal() override { return exec(); }
+
+public slots:
+    void accept() override;
+    void reject() override;
+};
