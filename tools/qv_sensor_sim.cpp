@@ -1,6 +1,7 @@
 // qv-sensor-sim: plays a QV-5300 sensor on a pseudo-terminal reached through a "comN"
 // link in a port folder. See simUsage() for what it does and its options.
 
+#include "serial/port_map.h"
 #include "tools/pty_port.h"
 #include "tools/sensor_model.h"
 #include "tools/sim_options.h"
@@ -36,20 +37,6 @@ void onStopSignal(int signal) {
     gStopSignal = signal;
 }
 
-// The user's port folder, where the logger looks for comN links.
-// TODO(sim): use qv::defaultPortsDir() from qv_serial once it is implemented there.
-fs::path userPortsDir() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    fs::path config;
-    if (xdg && *xdg && fs::path(xdg).is_absolute()) {
-        config = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        config = fs::path(home && *home ? home : "/") / ".config";
-    }
-    return config / "Tavrin QV-5300" / "ports";
-}
-
 // Ctrl+C, SIGTERM and a closed terminal end the simulator through its normal clean-up.
 // They stay blocked except while the main loop waits in ppoll, so none is lost between
 // a check of the flag and the wait.
@@ -83,7 +70,7 @@ public:
 
     int run() {
         const bool userFolder = o_.portsDir.empty();
-        portsDir_ = (userFolder ? userPortsDir() : o_.portsDir).lexically_normal();
+        portsDir_ = (userFolder ? qv::defaultPortsDir() : o_.portsDir).lexically_normal();
         if (!portsDir_.has_filename()) // "dir/ports/"
             portsDir_ = portsDir_.parent_path();
         link_ = portsDir_ / ("com" + std::to_string(o_.port));

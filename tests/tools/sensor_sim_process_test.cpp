@@ -1,0 +1,336 @@
+// Runs the built qv-sensor-sim against private port folders and talks to it over the
+// pseudo-terminal the way the logger does: through the comN link, in raw mode.
+
+#include "acquisition/reading_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kWait = 5s; // bound of every wait; the simulator runs at 20 ms periods
+
+bool waitUntil(const std::function<bool()>& condition, Clock::duration timeout = kWait) {
+    const auto until = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "qv-sim-test-XXXXXX").string();
+        path = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
+
+// The simulator as a child process, with HOME and XDG_CONFIG_HOME inside `home`.
+class SimProcess {
+public:
+    SimProcess(const fs::path& home, std::vector<std::string> args) : home_(home) {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string_view entry = *e;
+            if (!entry.starts_with("HOME=") && !entry.starts_with("XDG_CONFIG_HOME="))
+                env.emplace_back(entry);
+        }
+        env.push_back("HOME=" + home.string());
+        env.push_back("XDG_CONFIG_HOME=" + (home / "xdg").string());
+        args.insert(args.begin(), QV_SENSOR_SIM_PATH);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (home / "sim.out").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, (home / "sim.err").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<char*> argv, envp;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (auto& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~SimProcess() {
+        if (pid_ > 0 && !exitStatus_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool started() const { return pid_ > 0; }
+    void signal(int s) const { ::kill(pid_, s); }
+
+    // The exit code, or nullopt when it did not exit normally within the bound.
+    std::optional<int> waitForExit() {
+        waitUntil([this] {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_)
+                exitStatus_ = status;
+            return exitStatus_.has_value();
+        });
+        if (!exitStatus_ || !WIFEXITED(*exitStatus_))
+            return std::nullopt;
+        return WEXITSTATUS(*exitStatus_);
+    }
+
+    std::string out() const { return readFile(home_ / "sim.out"); }
+    std::string err() const { return readFile(home_ / "sim.err"); }
+
+private:
+    fs::path home_;
+    pid_t pid_ = -1;
+    std::optional<int> exitStatus_;
+};
+
+bool linkExists(const fs::path& link) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(link, ec));
+}
+
+// The logger's side of the line: opens the port through its link in raw mode and feeds
+// what arrives to a Reading parser.
+class PortReader {
+public:
+    explicit PortReader(const fs::path& link) {
+        fd_ = ::open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        termios tio{};
+        if (fd_ >= 0 && ::tcgetattr(fd_, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(fd_, TCSANOW, &tio);
+        }
+        parser_.setSink([this](const Reading& r) { readings.push_back(r); });
+    }
+    ~PortReader() { close(); }
+    void close() {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Reads what is there, waiting up to 10 ms; false once the line hung up.
+    bool pump() {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0)
+            return true;
+        std::uint8_t buffer[256];
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n <= 0)
+            return n < 0 && errno == EAGAIN;
+        bytes.append(reinterpret_cast<const char*>(buffer), static_cast<std::size_t>(n));
+        parser_.feed(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+    bool readUntil(const std::function<bool()>& condition) {
+        return waitUntil([&] { return !pump() || condition(); }) && condition();
+    }
+    // Reads until the line hangs up (the simulator unplugged).
+    bool readUntilHangUp() {
+        return waitUntil([&] { return !pump(); });
+    }
+
+    std::vector<Reading> readings;
+    std::string bytes;
+
+private:
+    int fd_ = -1;
+    ReadingParser parser_;
+};
+
+std::string logLine(const Reading& r) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f\t%.1f\n", r.humidity, r.temperature);
+    return text;
+}
+
+class SimulatorRun : public testing::Test {
+protected:
+    TempDir home;
+    fs::path portsDir = home.path / "ports";
+    fs::path com2 = portsDir / "com2";
+};
+
+// With and without junk between them, exactly the records the simulator reports as sent
+// arrive, and the logger's parser accepts every one.
+class RecordsOnTheLine : public SimulatorRun, public testing::WithParamInterface<const char*> {};
+
+TEST_P(RecordsOnTheLine, ArriveIntactAndMatchTheRecordsLog) {
+    constexpr std::size_t kCount = 12;
+    const fs::path recordsLog = home.path / "records.log";
+    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
+                               "--noise", GetParam(), "--count", std::to_string(kCount),
+                               "--records-log", recordsLog.string(), "--seed", "11"});
+    ASSERT_TRUE(sim.started());
+    ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << sim.err();
+    PortReader reader(com2);
+    ASSERT_TRUE(reader.isOpen());
+    ASSERT_TRUE(reader.readUntil([&] { return reader.readings.size() >= kCount; }))
+        << reader.readings.size() << " readings from: " << reader.bytes;
+    reader.close();
+    ASSERT_EQ(sim.waitForExit(), 0) << sim.err();
+
+    std::string received;
+    for (const Reading& r : reader.readings) {
+        EXPECT_EQ(r.humidityText.size(), 5u);
+        EXPECT_EQ(r.temperatureText.size(), 5u);
+        EXPECT_TRUE(r.humidity >= 0.0f && r.humidity <= 100.0f) << r.humidityText;
+        EXPECT_TRUE(r.temperature >= -40.0f && r.temperature <= 125.0f) << r.temperatureText;
+        received += logLine(r);
+    }
+    EXPECT_EQ(received, readFile(recordsLog));
+    EXPECT_NE(sim.out().find("sent " + std::to_string(kCount) + " records"), std::string::npos)
+        << sim.out();
+    EXPECT_FALSE(fs::exists(portsDir)) << "the port folder it created is removed again";
+}
+
+INSTANTIATE_TEST_SUITE_P(Noise, RecordsOnTheLine, testing::Values("0", "1"), [](const auto& info) {
+    return std::string(info.param) == "0" ? "Clean" : "JunkBeforeEach";
+});
+
+TEST_F(SimulatorRun, UnplugHangsUpAndRemovesTheLinkReplugBringsItBack) {
+    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
+                               "--unplug-after", "0.3", "--replug-after", "0.3"});
+    ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << sim.err();
+    PortReader before(com2);
+    ASSERT_TRUE(before.readUntilHangUp()) << "the open port hangs up on unplug";
+    ASSERT_TRUE(waitUntil([&] { return !linkExists(com2); }));
+    ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << "back under the same link";
+    PortReader after(com2);
+    ASSERT_TRUE(after.isOpen());
+    EXPECT_TRUE(after.readUntil([&] { return !after.readings.empty(); }));
+
+    sim.signal(SIGTERM);
+    ASSERT_EQ(sim.waitForExit(), 0);
+    EXPECT_FALSE(linkExists(com2));
+}
+
+TEST_F(SimulatorRun, SilentSendsNothingUntilUnplugged) {
+    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
+                               "--silent", "--unplug-after", "0.3"});
+    ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << sim.err();
+    PortReader reader(com2);
+    ASSERT_TRUE(reader.readUntilHangUp());
+    EXPECT_EQ(reader.bytes, "");
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.waitForExit(), 0);
+}
+
+// Ending by a signal removes the link, and the port folder only when this run created
+// it in the user's settings folder and nothing else is in it.
+struct StopRow {
+    const char* name;
+    int signal;
+    bool folderExisted;
+};
+
+void PrintTo(const StopRow& row, std::ostream* os) {
+    *os << row.name;
+}
+
+class StopSignal : public SimulatorRun, public testing::WithParamInterface<StopRow> {};
+
+TEST_P(StopSignal, CleansUpAndExitsZero) {
+    const fs::path settingsDir = home.path / "xdg" / "Tavrin QV-5300";
+    const fs::path userPorts = settingsDir / "ports";
+    if (GetParam().folderExisted) {
+        fs::create_directories(userPorts);
+        std::ofstream(userPorts / "note.txt") << "not the simulator's";
+    }
+    SimProcess sim(home.path, {"--period-ms", "20"}); // the user's port folder, COM1
+    ASSERT_TRUE(waitUntil([&] { return linkExists(userPorts / "com1"); })) << sim.err();
+    const bool toldAboutFolder = sim.out().find("created your port folder") != std::string::npos;
+    EXPECT_EQ(toldAboutFolder, !GetParam().folderExisted) << sim.out();
+
+    sim.signal(GetParam().signal);
+    ASSERT_EQ(sim.waitForExit(), 0) << sim.err();
+    EXPECT_FALSE(linkExists(userPorts / "com1"));
+    if (GetParam().folderExisted)
+        EXPECT_TRUE(fs::exists(userPorts / "note.txt"));
+    else
+        EXPECT_FALSE(fs::exists(home.path / "xdg")) << "every folder it created is gone";
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
+                         testing::Values(StopRow{"TermInCreatedFolder", SIGTERM, false},
+                                         StopRow{"CtrlCInCreatedFolder", SIGINT, false},
+                                         StopRow{"TermInExistingFolder", SIGTERM, true}),
+                         [](const auto& info) { return info.param.name; });
+
+// A link that still leads somewhere belongs to someone else and is left alone; one whose
+// device is gone was left by a killed simulator and is taken over.
+TEST_F(SimulatorRun, TakesOverOnlyADanglingLink) {
+    fs::create_directories(portsDir);
+    fs::create_symlink("/dev/null", com2);
+    SimProcess refused(home.path, {"--ports-dir", portsDir.string(), "--port", "2"});
+    EXPECT_EQ(refused.waitForExit(), 1);
+    EXPECT_NE(refused.err().find("already exists"), std::string::npos) << refused.err();
+    EXPECT_EQ(fs::read_symlink(com2), "/dev/null");
+
+    fs::remove(com2);
+    fs::create_symlink(home.path / "gone", com2);
+    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "2"});
+    ASSERT_TRUE(waitUntil([&] {
+        std::error_code ec;
+        return fs::read_symlink(com2, ec).string().starts_with("/dev/pts/");
+    })) << sim.err();
+    sim.signal(SIGTERM);
+    EXPECT_EQ(sim.waitForExit(), 0);
+    EXPECT_TRUE(fs::exists(portsDir)) << "a folder it did not create stays";
+}
+
+TEST_F(SimulatorRun, BadArgumentExitsTwoWithAHintAndCreatesNothing) {
+    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "300"});
+    EXPECT_EQ(sim.waitForExit(), 2);
+    EXPECT_NE(sim.err().find("--port"), std::string::npos) << sim.err();
+    EXPECT_NE(sim.err().find("--help"), std::string::npos) << sim.err();
+    EXPECT_FALSE(fs::exists(portsDir));
+}
+
+} // namespace
+} // namespace qv
