@@ -1,0 +1,36 @@
+# Installation and the Debian package: the program, its desktop entry and icon 128 in
+# the sizes the desktop asks for. Included last, once every target exists.
+include(GNUInstallDirs)
+
+if(TARGET QV-5300)
+  install(TARGETS QV-5300 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/app/res/qv5300.desktop
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT program)
+foreach(size 16 32 48 256)
+  install(FILES ${PROJECT_SOURCE_DIR}/app/res/icon/qv5300-${size}.png
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+    RENAME qv5300.png COMPONENT program)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/app/res/icon/qv5300.svg
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT program)
+
+# One package holding only the program component; development tools stay out.
+set(CPACK_COMPONENTS_ALL program)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME qv5300)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Tavrin")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Logger for the QV-5300 humidity and temperature sensor")
+set(CPACK_PACKAGE_DESCRIPTION
+  "Reads a QV-5300 relative-humidity and temperature sensor over a serial line at a fixed interval, shows its values and logs them to a tab-separated text file.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_PACKAGE_NAME qv5300)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tavrin <qv5300@tavrin.invalid>")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+# The Qt 6 runtime libraries and the C++ runtime, as dpkg-shlibdeps finds them.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+include(CPack)
