@@ -38,7 +38,8 @@ public:
     void reopen(int newPort);
     void changeInterval(int seconds);
 
-    // Routes a timer message: 1 to pollTick, 2 to timeoutTick, others nowhere.
+    // Routes a timer message: 1 to pollTick, 2 to timeoutTick, others nowhere. A tick of
+    // a timer the controller has stopped is dropped.
     void onTimer(int timerId);
 
     int port() const { return port_; }
@@ -51,7 +52,9 @@ public:
 private:
     void linesOn();
     void linesOff();
-    bool openChannel(); // opens port_ at 9600 8N1; shows "Failed to open COM port" on failure
+    // Opens port_ at 9600 8N1 and switches the lines on; shows "Failed to open COM port"
+    // and returns false on failure.
+    bool openChannel();
     void startPollTimer();
     void stopTimers();
 

@@ -1,0 +1,142 @@
+#include "acquisition/acquisition_controller.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+namespace qv {
+namespace {
+
+constexpr int kBaud = 9600;
+constexpr int kParityNone = 0;
+constexpr int kOneStopBit = 0;
+constexpr int kByteSize = 8;
+
+constexpr char kOpenFailed[] = "Failed to open COM port";
+constexpr char kDisconnected[] = "COM port disconnected";
+
+} // namespace
+
+std::chrono::milliseconds pollPeriod(int intervalSeconds) {
+    // 64 bits hold any int times 1000, so the product itself cannot overflow; the window
+    // timers take an int of milliseconds, hence the cap.
+    const std::int64_t ms = std::int64_t{intervalSeconds} * 1000;
+    const std::int64_t clamped =
+        std::clamp<std::int64_t>(ms, kMinimumTimerPeriod.count(), std::numeric_limits<int>::max());
+    return std::chrono::milliseconds{clamped};
+}
+
+AcquisitionController::AcquisitionController(CSerialComm& channel, WindowServices& window,
+                                             MeasurementLog& log)
+    : channel_(channel), window_(window), log_(log) {}
+
+void AcquisitionController::start() {
+    channel_.SetOwner(&window_, WM_SERIAL_BYTE);
+    if (openChannel())
+        startPollTimer();
+    // Without a timer nothing more happens until the setup dialog reopens the port or
+    // changes the interval. pollPending stays false, so a record answering this first
+    // switch-on is shown but not logged.
+}
+
+void AcquisitionController::pollTick() {
+    linesOn();
+    if (timeoutTimerId_ != kNoTimer)
+        window_.stopTimer(timeoutTimerId_);
+    timeoutTimerId_ = window_.startTimer(kTimeoutTimer, kReplyTimeout);
+    dataReceived_ = false;
+    pollPending_ = true;
+}
+
+void AcquisitionController::timeoutTick() {
+    if (dataReceived_)
+        return;
+    window_.setControlText(ctl::kHumidity, "");
+    window_.setControlText(ctl::kTemperature, "");
+
+    const ProbeResult probe = channel_.Probe(-1);
+    // Busy means the channel still holds its port: the sensor is merely silent.
+    if (probe != kProbeAbsent && probe != kProbeFree)
+        return;
+    // The box below runs a nested message loop: the channel is closed and both timers
+    // are stopped before it opens, so nothing dispatched meanwhile polls, probes or
+    // reports the loss a second time. The log is left alone: its file stays open.
+    channel_.Close();
+    stopTimers();
+    window_.messageBox(kDisconnected);
+}
+
+void AcquisitionController::readingComplete(const Reading& reading) {
+    linesOff();
+    window_.setControlText(ctl::kHumidity, reading.humidityText);
+    window_.setControlText(ctl::kTemperature, reading.temperatureText);
+    humidity_ = reading.humidity;
+    temperature_ = reading.temperature;
+    dataReceived_ = true;
+    // The log clears pollPending, so one poll yields at most one line however many
+    // records answer it.
+    log_.writeRecord(pollPending_, humidity_, temperature_);
+}
+
+void AcquisitionController::reopen(int newPort) {
+    port_ = newPort;
+    channel_.Close();
+    stopTimers();
+    if (openChannel())
+        startPollTimer();
+}
+
+void AcquisitionController::changeInterval(int seconds) {
+    interval_ = seconds;
+    stopTimers();
+    // Also with the channel closed: the first timeout tick then finds out whether the
+    // port can be had again and says so.
+    startPollTimer();
+}
+
+void AcquisitionController::onTimer(int timerId) {
+    // A tick of a timer this controller has stopped (one the window had already queued,
+    // or one dispatched inside the "COM port disconnected" box) is stale and dropped.
+    if (timerId == kPollTimer && pollTimerId_ != kNoTimer)
+        pollTick();
+    else if (timerId == kTimeoutTimer && timeoutTimerId_ != kNoTimer)
+        timeoutTick();
+}
+
+// The sensor sends one record while RTS and DTR are on and break is clear. Status
+// codes are ignored: on a closed channel each call returns "not open" and does nothing.
+void AcquisitionController::linesOn() {
+    channel_.SetRtsControl(kRtsEnable);
+    channel_.SetDtrControl(kDtrEnable);
+    channel_.SetBreak(0);
+}
+
+void AcquisitionController::linesOff() {
+    channel_.SetRtsControl(kRtsDisable);
+    channel_.SetDtrControl(kDtrDisable);
+    channel_.SetBreak(1);
+}
+
+bool AcquisitionController::openChannel() {
+    if (channel_.Open(port_, kBaud, kParityNone, kOneStopBit, kByteSize) == kStatusOk) {
+        linesOn();
+        return true;
+    }
+    window_.messageBox(kOpenFailed);
+    return false;
+}
+
+void AcquisitionController::startPollTimer() {
+    pollTimerId_ = window_.startTimer(kPollTimer, pollPeriod(interval_));
+}
+
+void AcquisitionController::stopTimers() {
+    if (pollTimerId_ != kNoTimer)
+        window_.stopTimer(pollTimerId_);
+    if (timeoutTimerId_ != kNoTimer)
+        window_.stopTimer(timeoutTimerId_);
+    pollTimerId_ = kNoTimer;
+    timeoutTimerId_ = kNoTimer;
+}
+
+} // namespace qv

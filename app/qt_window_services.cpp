@@ -1,0 +1,124 @@
+#include "app/qt_window_services.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace qv {
+namespace {
+
+// A zero period would turn a timer into a busy loop; window timers have the same floor.
+constexpr auto kMinimumTimerPeriod = std::chrono::milliseconds{10};
+
+// A posted window message on its way to the user-interface thread.
+class PostedMessageEvent final : public QEvent {
+public:
+    static QEvent::Type eventType() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
+    PostedMessageEvent(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam)
+        : QEvent(eventType()), message(message), wParam(wParam), lParam(lParam) {}
+
+    const std::uint32_t message;
+    const std::intptr_t wParam;
+    const std::intptr_t lParam;
+};
+
+} // namespace
+
+QtWindowServices::QtWindowServices(QWidget* window, WindowMessageTarget& target, QString caption)
+    : window_(window), target_(target), caption_(std::move(caption)) {
+    // Registered here, on the user-interface thread, so that the first post from the
+    // reader thread does not race with the registration.
+    PostedMessageEvent::eventType();
+}
+
+QtWindowServices::~QtWindowServices() {
+    // The timers are children of this object; stop them before the target can be gone.
+    for (auto& [id, timer] : timers_)
+        timer->stop();
+}
+
+void QtWindowServices::setControlText(int controlId, const std::string& text) {
+    QWidget* widget = control(controlId);
+    if (widget == nullptr)
+        return;
+    const QString qtext = QString::fromStdString(text);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        edit->setText(qtext);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        button->setText(qtext);
+    else if (auto* label = qobject_cast<QLabel*>(widget))
+        label->setText(qtext);
+}
+
+void QtWindowServices::messageBox(const std::string& text, BoxIcon icon) {
+    // Owned by the dialog open over the main window, if any, so that the box comes up
+    // on top of it.
+    QWidget* owner = QApplication::activeModalWidget();
+    if (owner == nullptr)
+        owner = window_;
+    QMessageBox box(icon == BoxIcon::Stop ? QMessageBox::Critical : QMessageBox::Warning, caption_,
+                    QString::fromStdString(text), QMessageBox::Ok, owner);
+    box.exec();
+}
+
+TimerId QtWindowServices::startTimer(int timerId, std::chrono::milliseconds period) {
+    if (timerId <= 0)
+        return kNoTimer;
+    QTimer*& timer = timers_[timerId];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
+        // Window timers keep their period to within a few milliseconds; a coarse timer
+        // could drift by 5% of a long poll interval.
+        timer->setTimerType(Qt::PreciseTimer);
+        connect(timer, &QTimer::timeout, this, [this, timerId] { target_.onTimer(timerId); });
+    }
+    timer->start(std::max(period, kMinimumTimerPeriod));
+    return static_cast<TimerId>(timerId);
+}
+
+void QtWindowServices::stopTimer(TimerId id) {
+    const auto found = timers_.find(static_cast<int>(id));
+    if (id == kNoTimer || found == timers_.end())
+        return;
+    found->second->stop();
+}
+
+void QtWindowServices::postMessage(std::uint32_t message, std::intptr_t wParam,
+                                   std::intptr_t lParam) {
+    QCoreApplication::postEvent(this, new PostedMessageEvent(message, wParam, lParam));
+}
+
+int QtWindowServices::runModal(ModalDialog& dialog) {
+    return dialog.execModal();
+}
+
+QWidget* QtWindowServices::control(int controlId) const {
+    for (QWidget* child : window_->findChildren<QWidget*>()) {
+        const QVariant id = child->property(kControlIdProperty);
+        if (id.isValid() && id.toInt() == controlId)
+            return child;
+    }
+    return nullptr;
+}
+
+void QtWindowServices::customEvent(QEvent* event) {
+    if (event->type() != PostedMessageEvent::eventType()) {
+        QObject::customEvent(event);
+        return;
+    }
+    const auto* posted = static_cast<PostedMessageEvent*>(event);
+    target_.onMessage(posted->message, posted->wParam, posted->lParam);
+}
+
+} // namespace qv

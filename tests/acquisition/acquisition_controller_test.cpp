@@ -1,0 +1,442 @@
+#include "acquisition/acquisition_controller.h"
+
+#include "tests/support/fake_serial_platform.h"
+#include "tests/support/fake_window_services.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace qv {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeSerialPlatform;
+using test::FakeWindowServices;
+using Calls = std::vector<std::string>;
+
+constexpr int kPort = 3;
+constexpr char kRecord[] = "H 45.3T 23.1\r";
+constexpr std::size_t kRecordLength = sizeof kRecord - 1;
+// Both fields present, but the humidity holds no number: the parser drops it.
+constexpr char kUnconvertible[] = "H    .T 23.1\r";
+
+const Calls kLinesOn{"rts 1", "dtr 1", "break 0"};
+const Calls kLinesOff{"rts 0", "dtr 0", "break 1"};
+
+class FixedClock final : public Clock {
+public:
+    std::time_t now() const override { return 1291657850; }
+};
+
+// The main window's routing: timers to the controller, bytes to the parser, whose
+// sink is the controller. Counts the ticks it routes.
+class Window final : public WindowMessageTarget {
+public:
+    Window(AcquisitionController& controller, ReadingParser& parser)
+        : controller_(controller), parser_(parser) {}
+    void onTimer(int timerId) override {
+        ++ticks[timerId];
+        controller_.onTimer(timerId);
+    }
+    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t) override {
+        if (message != WM_SERIAL_BYTE)
+            return;
+        const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);
+        parser_.feed(&byte, 1);
+    }
+    std::map<int, int> ticks;
+
+private:
+    AcquisitionController& controller_;
+    ReadingParser& parser_;
+};
+
+// Fires the fake window's timers as the real ones would over `span` of virtual time: a
+// timer (re)started at t with period p is due at t + p, t + 2p, ...
+class VirtualTime {
+public:
+    explicit VirtualTime(FakeWindowServices& window) : window_(window) {}
+    void runFor(std::chrono::milliseconds span) {
+        const auto end = now_ + span;
+        for (sync();; sync()) {
+            int next = 0;
+            for (const auto& [id, due] : due_)
+                if (due <= end && (next == 0 || due < due_[next]))
+                    next = id;
+            if (next == 0)
+                break;
+            now_ = due_[next];
+            due_[next] = now_ + window_.timerPeriod(next);
+            window_.fireTimer(next);
+        }
+        now_ = end;
+    }
+
+private:
+    void sync() {
+        for (int id : {kPollTimer, kTimeoutTimer}) {
+            if (!window_.timerRunning(id)) {
+                due_.erase(id);
+            } else if (!due_.count(id) || starts_[id] != window_.timerStarts(id)) {
+                starts_[id] = window_.timerStarts(id);
+                due_[id] = now_ + window_.timerPeriod(id);
+            }
+        }
+    }
+    FakeWindowServices& window_;
+    std::chrono::milliseconds now_{0};
+    std::map<int, std::chrono::milliseconds> due_;
+    std::map<int, int> starts_;
+};
+
+class AcquisitionControllerTest : public testing::Test {
+protected:
+    AcquisitionControllerTest() {
+        char pattern[] = "/tmp/qv-cycle-test-XXXXXX";
+        dir_ = ::mkdtemp(pattern);
+        logPath_ = (dir_ / "tavrin.log").string();
+        platform.addPort(kPort);
+        platform.setSensorRecord(kPort, kRecord);
+        window.target = &routing;
+        parser.setSink([this](const Reading& r) { controller.readingComplete(r); });
+        log.setFileName(logPath_);
+        log.setAppend(false);
+        controller.setPort(kPort);
+        controller.setInterval(5);
+    }
+    ~AcquisitionControllerTest() override {
+        channel.Close();
+        log.closeOnExit();
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    void startLogging() {
+        log.toggle();
+        ASSERT_TRUE(log.logging());
+    }
+    // Waits for `bytes` bytes from the reader thread and hands them to the window.
+    void deliver(std::size_t bytes = kRecordLength) {
+        ASSERT_TRUE(window.waitForPosted(bytes, 5s)) << "the sensor did not answer";
+        window.pump();
+    }
+    // One poll answered by the sensor.
+    void pollAndAnswer() {
+        ASSERT_TRUE(window.fireTimer(kPollTimer));
+        deliver();
+    }
+    std::vector<std::string> logLines() const {
+        std::ifstream in(logPath_, std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+    std::string shown() {
+        return window.texts[ctl::kHumidity] + "|" + window.texts[ctl::kTemperature];
+    }
+
+    std::filesystem::path dir_;
+    std::string logPath_;
+    FakeSerialPlatform platform;
+    FakeWindowServices window;
+    FixedClock clock;
+    MeasurementLog log{window, clock};
+    CSerialComm channel{platform};
+    AcquisitionController controller{channel, window, log};
+    ReadingParser parser;
+    Window routing{controller, parser};
+};
+
+TEST_F(AcquisitionControllerTest, StartOpensTheSensorAndShowsItsFirstAnswerWithoutLoggingIt) {
+    startLogging();
+    controller.start();
+
+    EXPECT_TRUE(platform.isOpen(kPort));
+    EXPECT_EQ(channel.dcb().BaudRate, 9600u);
+    EXPECT_EQ(channel.dcb().ByteSize, 8);
+    EXPECT_TRUE(platform.rts(kPort) && platform.dtr(kPort) && !platform.breakSet(kPort));
+    ASSERT_TRUE(window.timerRunning(kPollTimer));
+    EXPECT_EQ(window.timerPeriod(kPollTimer), 5000ms);
+    EXPECT_FALSE(window.timerRunning(kTimeoutTimer));
+    platform.clearCalls();
+
+    deliver();
+    EXPECT_EQ(shown(), " 45.3| 23.1");
+    EXPECT_EQ(platform.calls(), kLinesOff);
+    EXPECT_TRUE(controller.dataReceived());
+    EXPECT_EQ(log.recordCount(), 0);
+    EXPECT_TRUE(window.boxes.empty());
+}
+
+TEST_F(AcquisitionControllerTest, EachPollSwitchesOnAndEachAnswerSwitchesOffAndIsLoggedOnce) {
+    startLogging();
+    controller.start();
+    deliver();
+
+    for (int poll = 1; poll <= 3; ++poll) {
+        platform.clearCalls();
+        ASSERT_TRUE(window.fireTimer(kPollTimer));
+        EXPECT_EQ(platform.calls(), kLinesOn);
+        EXPECT_TRUE(controller.pollPending());
+        EXPECT_FALSE(controller.dataReceived());
+        ASSERT_TRUE(window.timerRunning(kTimeoutTimer));
+        EXPECT_EQ(window.timerPeriod(kTimeoutTimer), 2000ms);
+
+        platform.clearCalls();
+        deliver();
+        EXPECT_EQ(platform.calls(), kLinesOff);
+        EXPECT_FALSE(platform.rts(kPort) || platform.dtr(kPort));
+        EXPECT_TRUE(platform.breakSet(kPort));
+        EXPECT_FLOAT_EQ(controller.humidity(), 45.3f);
+        EXPECT_FLOAT_EQ(controller.temperature(), 23.1f);
+        EXPECT_EQ(log.recordCount(), poll);
+
+        // The answer came in time: the timeout neither blanks nor probes.
+        window.textLog.clear();
+        ASSERT_TRUE(window.fireTimer(kTimeoutTimer));
+        EXPECT_TRUE(window.textLog.empty());
+    }
+    EXPECT_EQ(logLines().size(), 3u);
+    EXPECT_NE(logLines().at(0).find("45.3\t23.1"), std::string::npos);
+}
+
+TEST_F(AcquisitionControllerTest, TwoRecordsInOnePollGiveTwoDisplaysAndOneLogLine) {
+    startLogging();
+    controller.start();
+    deliver();
+    platform.setSensorRecord(kPort, "H 45.3T 23.1\rH 46.0T 24.0\r");
+    window.textLog.clear();
+
+    ASSERT_TRUE(window.fireTimer(kPollTimer));
+    deliver(2 * kRecordLength);
+
+    const std::vector<std::pair<int, std::string>> expected{{ctl::kHumidity, " 45.3"},
+                                                            {ctl::kTemperature, " 23.1"},
+                                                            {ctl::kHumidity, " 46.0"},
+                                                            {ctl::kTemperature, " 24.0"}};
+    std::vector<std::pair<int, std::string>> values;
+    for (const auto& entry : window.textLog)
+        if (entry.first == ctl::kHumidity || entry.first == ctl::kTemperature)
+            values.push_back(entry);
+    EXPECT_EQ(values, expected);
+    EXPECT_EQ(log.recordCount(), 1);
+    ASSERT_EQ(logLines().size(), 1u);
+    EXPECT_NE(logLines()[0].find("45.3\t23.1"), std::string::npos);
+}
+
+TEST_F(AcquisitionControllerTest, ARecordWithoutAPendingPollIsShownButNotLogged) {
+    startLogging();
+    controller.start();
+    deliver();
+    pollAndAnswer();
+    ASSERT_EQ(log.recordCount(), 1);
+
+    platform.clearCalls();
+    platform.inject(kPort, "H 50.0T 20.0\r");
+    deliver();
+
+    EXPECT_EQ(shown(), " 50.0| 20.0");
+    EXPECT_EQ(platform.calls(), kLinesOff);
+    EXPECT_TRUE(controller.dataReceived());
+    EXPECT_EQ(log.recordCount(), 1);
+    EXPECT_EQ(logLines().size(), 1u);
+}
+
+TEST_F(AcquisitionControllerTest, AFailedConversionLeavesTheLinesOnSoTheTimeoutBlanks) {
+    controller.start();
+    deliver();
+    ASSERT_EQ(shown(), " 45.3| 23.1");
+    platform.setSensorRecord(kPort, kUnconvertible);
+
+    platform.clearCalls();
+    pollAndAnswer();
+    EXPECT_EQ(platform.calls(), kLinesOn);
+    EXPECT_TRUE(platform.rts(kPort) && platform.dtr(kPort) && !platform.breakSet(kPort));
+    EXPECT_FALSE(controller.dataReceived());
+    EXPECT_EQ(shown(), " 45.3| 23.1");
+
+    // The port is still held by the channel (busy): blank, but no message, and the
+    // timeout keeps firing, blanking each time, until the next poll.
+    for (int tick = 0; tick < 2; ++tick) {
+        window.texts.clear();
+        ASSERT_TRUE(window.fireTimer(kTimeoutTimer));
+        EXPECT_EQ(window.texts.at(ctl::kHumidity), "");
+        EXPECT_EQ(window.texts.at(ctl::kTemperature), "");
+    }
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_TRUE(platform.isOpen(kPort));
+    EXPECT_TRUE(window.timerRunning(kPollTimer));
+}
+
+// With a silent sensor on an unplugged port, only the timeout can notice the loss.
+struct SilenceCase {
+    const char* name;
+    int interval;
+    int timeoutTicks;
+    std::size_t boxes;
+};
+
+class SilentSensor : public AcquisitionControllerTest,
+                     public testing::WithParamInterface<SilenceCase> {};
+
+TEST_P(SilentSensor, TheTimeoutFiresOnlyWhenThePollIsSlowerThanIt) {
+    controller.setInterval(GetParam().interval);
+    controller.start();
+    deliver();
+    platform.removePort(kPort);
+    window.textLog.clear();
+
+    VirtualTime(window).runFor(60s);
+
+    EXPECT_EQ(routing.ticks[kTimeoutTimer], GetParam().timeoutTicks);
+    EXPECT_EQ(window.boxes.size(), GetParam().boxes);
+    if (GetParam().timeoutTicks == 0) {
+        EXPECT_EQ(shown(), " 45.3| 23.1");
+        EXPECT_EQ(routing.ticks[kPollTimer], 60);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Intervals, SilentSensor,
+                         testing::Values(SilenceCase{"OneSecondNeverTimesOut", 1, 0, 0},
+                                         SilenceCase{"ThreeSecondsTimesOutOnce", 3, 1, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+enum class Loss { Unplugged, UnpluggedAndBack };
+
+class LostPort : public AcquisitionControllerTest, public testing::WithParamInterface<Loss> {};
+
+TEST_P(LostPort, ClosesTheChannelStopsBothTimersAndSaysSoOnce) {
+    startLogging();
+    controller.start();
+    deliver();
+    platform.setSensorRecord(kPort, "");
+    ASSERT_TRUE(window.fireTimer(kPollTimer));
+    platform.removePort(kPort);
+    if (GetParam() == Loss::UnpluggedAndBack)
+        platform.addPort(kPort); // free: the channel no longer holds it
+
+    // The box runs a nested loop; ticks still queued for the stopped timers are
+    // dispatched inside it.
+    int nested = 0;
+    window.onMessageBox = [&](const FakeWindowServices::Box&) {
+        if (nested++ > 0)
+            return;
+        EXPECT_EQ(channel.GetPortHandle(), kInvalidHandle);
+        EXPECT_FALSE(window.timerRunning(kPollTimer) || window.timerRunning(kTimeoutTimer));
+        routing.onTimer(kTimeoutTimer);
+        routing.onTimer(kPollTimer);
+    };
+    ASSERT_TRUE(window.fireTimer(kTimeoutTimer));
+
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "COM port disconnected");
+    EXPECT_EQ(window.boxes[0].icon, BoxIcon::Exclamation);
+    EXPECT_EQ(shown(), "|");
+    EXPECT_FALSE(window.timerRunning(kPollTimer));
+    EXPECT_FALSE(window.timerRunning(kTimeoutTimer));
+    EXPECT_FALSE(platform.isOpen(kPort));
+    EXPECT_TRUE(log.logging());
+    EXPECT_TRUE(log.fileOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(Probes, LostPort, testing::Values(Loss::Unplugged, Loss::UnpluggedAndBack),
+                         [](const auto& info) {
+                             return info.param == Loss::Unplugged ? "Absent" : "Free";
+                         });
+
+TEST_F(AcquisitionControllerTest, AnOpenFailureStartsNoTimerUntilTheIntervalChanges) {
+    platform.holdByOther(kPort, true);
+    controller.start();
+
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "Failed to open COM port");
+    EXPECT_FALSE(window.timerRunning(kPollTimer) || window.timerRunning(kTimeoutTimer));
+
+    // Still held by the other program: the probe says busy, nothing is reported.
+    controller.changeInterval(2);
+    ASSERT_TRUE(window.timerRunning(kPollTimer));
+    EXPECT_EQ(window.timerPeriod(kPollTimer), 2000ms);
+    ASSERT_TRUE(window.fireTimer(kPollTimer));
+    ASSERT_TRUE(window.fireTimer(kTimeoutTimer));
+    EXPECT_EQ(window.boxes.size(), 1u);
+
+    // Released: the program does not hold it either, which counts as lost.
+    platform.holdByOther(kPort, false);
+    ASSERT_TRUE(window.fireTimer(kTimeoutTimer));
+    ASSERT_EQ(window.boxes.size(), 2u);
+    EXPECT_EQ(window.boxes[1].text, "COM port disconnected");
+    EXPECT_FALSE(window.timerRunning(kPollTimer) || window.timerRunning(kTimeoutTimer));
+}
+
+TEST_F(AcquisitionControllerTest, ReopenMovesToTheNewPortAndRestartsThePoll) {
+    constexpr int kOther = 7;
+    platform.addPort(kOther);
+    platform.setSensorRecord(kOther, "H 60.0T 10.0\r");
+    controller.start();
+    deliver();
+    ASSERT_TRUE(window.fireTimer(kPollTimer));
+    deliver();
+
+    controller.reopen(kOther);
+    EXPECT_EQ(controller.port(), kOther);
+    EXPECT_FALSE(platform.isOpen(kPort));
+    EXPECT_TRUE(platform.isOpen(kOther));
+    EXPECT_TRUE(window.timerRunning(kPollTimer));
+    EXPECT_FALSE(window.timerRunning(kTimeoutTimer));
+    deliver();
+    EXPECT_EQ(shown(), " 60.0| 10.0");
+
+    // A port that cannot be opened: the old one is released all the same, and nothing
+    // runs until the next reopen.
+    controller.reopen(42);
+    EXPECT_FALSE(platform.isOpen(kOther));
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "Failed to open COM port");
+    EXPECT_FALSE(window.timerRunning(kPollTimer) || window.timerRunning(kTimeoutTimer));
+}
+
+TEST_F(AcquisitionControllerTest, IntervalChangeRestartsThePollAtTheNewPeriod) {
+    controller.start();
+    deliver();
+    ASSERT_TRUE(window.fireTimer(kPollTimer));
+    const int starts = window.timerStarts(kPollTimer);
+
+    controller.changeInterval(0);
+    EXPECT_EQ(controller.interval(), 0);
+    EXPECT_EQ(window.timerStarts(kPollTimer), starts + 1);
+    EXPECT_EQ(window.timerPeriod(kPollTimer), kMinimumTimerPeriod);
+    EXPECT_FALSE(window.timerRunning(kTimeoutTimer));
+}
+
+struct PeriodCase {
+    int interval;
+    long long expectedMs;
+};
+
+class PollPeriod : public testing::TestWithParam<PeriodCase> {};
+
+TEST_P(PollPeriod, IsIntervalTimesAThousandWithinTheTimersRange) {
+    EXPECT_EQ(pollPeriod(GetParam().interval).count(), GetParam().expectedMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LoadedIntervals, PollPeriod,
+    testing::Values(PeriodCase{1, 1000}, PeriodCase{1000, 1000000}, PeriodCase{5000, 5000000},
+                    // Zero and negative would be a busy loop: the smallest timer instead.
+                    PeriodCase{0, 10}, PeriodCase{-5, 10}, PeriodCase{INT_MIN, 10},
+                    // The largest interval whose period still fits an int, and beyond.
+                    PeriodCase{2147483, 2147483000}, PeriodCase{2147484, INT_MAX},
+                    PeriodCase{INT_MAX, INT_MAX}));
+
+} // namespace
+} // namespace qv

@@ -1,0 +1,238 @@
+#include "app/qt_window_services.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace qv {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kWaitLimit = 5s;
+
+// Runs the event loop until `done` holds or the limit passes; true if it held.
+bool waitUntil(const std::function<bool()>& done) {
+    if (done())
+        return true;
+    QDeadlineTimer deadline(kWaitLimit);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (done() || deadline.hasExpired())
+            loop.quit();
+    });
+    poll.start(5ms);
+    loop.exec();
+    return done();
+}
+
+struct Recorder : WindowMessageTarget {
+    struct Message {
+        std::uint32_t message;
+        std::intptr_t wParam, lParam;
+    };
+    std::vector<int> ticks;
+    std::vector<Message> messages;
+    bool boxOpen = false;
+    int ticksWhileBoxOpen = 0;
+    int messagesWhileBoxOpen = 0;
+
+    void onTimer(int timerId) override {
+        ticks.push_back(timerId);
+        ticksWhileBoxOpen += boxOpen ? 1 : 0;
+    }
+    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
+        messages.push_back({message, wParam, lParam});
+        messagesWhileBoxOpen += boxOpen ? 1 : 0;
+    }
+    long ticksOf(int timerId) const { return std::count(ticks.begin(), ticks.end(), timerId); }
+};
+
+// What a message box looked like while it was open.
+struct SeenBox {
+    bool seen = false;
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget* parent = nullptr;
+    int buttons = 0;
+};
+
+// Waits, from inside the box's own loop, until a message box is open and `ready` holds
+// (or the wait limit passes), notes what the box looks like and closes it with its OK
+// button. The driving timer is a child of `owner`.
+void closeBoxWhen(QObject* owner, SeenBox& seen, std::function<bool()> ready) {
+    auto* poll = new QTimer(owner);
+    const QDeadlineTimer deadline(kWaitLimit);
+    QObject::connect(poll, &QTimer::timeout, [poll, &seen, ready, deadline] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !(ready() || deadline.hasExpired()))
+            return;
+        poll->stop();
+        seen.seen = true;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.icon = box->icon();
+        seen.parent = box->parentWidget();
+        seen.buttons = static_cast<int>(box->buttons().size());
+        box->button(QMessageBox::Ok)->click();
+        poll->deleteLater();
+    });
+    poll->start(5ms);
+}
+
+class QtWindowServicesTest : public testing::Test {
+protected:
+    QtWindowServicesTest() : services(&window, recorder, "QV-5300") {}
+
+    QWidget window;
+    Recorder recorder;
+    QtWindowServices services;
+};
+
+TEST_F(QtWindowServicesTest, TicksAndPostedMessagesGoOnWhileABoxIsOpen) {
+    services.startTimer(kPollTimer, 10ms);
+    services.postMessage(WM_SERIAL_BYTE, 'H', 0);
+    // Never handled during the poster's call.
+    EXPECT_TRUE(recorder.messages.empty());
+
+    SeenBox seen;
+    closeBoxWhen(&window, seen, [&] {
+        return recorder.ticksWhileBoxOpen > 0 && recorder.messagesWhileBoxOpen > 0;
+    });
+    recorder.boxOpen = true;
+    services.messageBox("Disk full while accessing /tmp/qv.txt.", BoxIcon::Stop);
+    recorder.boxOpen = false;
+
+    ASSERT_TRUE(seen.seen);
+    EXPECT_GT(recorder.ticksWhileBoxOpen, 0);
+    EXPECT_EQ(recorder.messagesWhileBoxOpen, 1);
+    EXPECT_EQ(seen.title, "QV-5300");
+    EXPECT_EQ(seen.text, "Disk full while accessing /tmp/qv.txt.");
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(seen.parent, &window);
+    EXPECT_EQ(seen.buttons, 1);
+}
+
+class DialogOverWindow : public ModalDialog {
+public:
+    explicit DialogOverWindow(QWidget* parent) : dialog(parent) {}
+    int execModal() override { return dialog.exec() == QDialog::Accepted ? kIdOk : kIdCancel; }
+    QDialog dialog;
+};
+
+TEST_F(QtWindowServicesTest, BoxShownFromADialogBelongsToTheDialog) {
+    DialogOverWindow over(&window);
+    SeenBox seen;
+    QTimer::singleShot(0, &over.dialog, [&] {
+        closeBoxWhen(&over.dialog, seen, [] { return true; });
+        services.messageBox("Error opening file");
+        over.dialog.accept();
+    });
+    EXPECT_EQ(services.runModal(over), kIdOk);
+
+    ASSERT_TRUE(seen.seen);
+    EXPECT_EQ(seen.parent, &over.dialog);
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    EXPECT_EQ(seen.title, "QV-5300");
+}
+
+TEST_F(QtWindowServicesTest, MessagesFromEachThreadArriveInOrder) {
+    constexpr int kPerThread = 1000;
+    auto poster = [this](std::intptr_t thread) {
+        return std::thread([this, thread] {
+            for (int i = 0; i < kPerThread; ++i)
+                services.postMessage(WM_SERIAL_BYTE, i, thread);
+        });
+    };
+    std::thread first = poster(1);
+    std::thread second = poster(2);
+    const bool all = waitUntil([&] { return recorder.messages.size() >= 2 * kPerThread; });
+    first.join();
+    second.join();
+    ASSERT_TRUE(all);
+
+    std::intptr_t next[3] = {0, 0, 0};
+    for (const auto& m : recorder.messages) {
+        ASSERT_EQ(m.message, WM_SERIAL_BYTE);
+        ASSERT_TRUE(m.lParam == 1 || m.lParam == 2);
+        ASSERT_EQ(m.wParam, next[m.lParam]++) << "from thread " << m.lParam;
+    }
+    EXPECT_EQ(next[1], kPerThread);
+    EXPECT_EQ(next[2], kPerThread);
+}
+
+TEST_F(QtWindowServicesTest, StoppingATimerThatIsNotRunningDoesNothing) {
+    services.stopTimer(static_cast<TimerId>(kTimeoutTimer)); // never started
+    services.stopTimer(kNoTimer);
+    const TimerId poll = services.startTimer(kPollTimer, 5ms);
+    EXPECT_EQ(poll, static_cast<TimerId>(kPollTimer));
+    services.stopTimer(static_cast<TimerId>(kTimeoutTimer));
+    EXPECT_TRUE(waitUntil([&] { return recorder.ticksOf(kPollTimer) >= 3; }));
+}
+
+TEST_F(QtWindowServicesTest, StoppedTimerTicksNoMoreAndTheOtherRunsOn) {
+    // Each timer in turn measures the time that passes while the other is stopped.
+    const TimerId poll = services.startTimer(kPollTimer, 5ms);
+    const TimerId timeout = services.startTimer(kTimeoutTimer, 5ms);
+    EXPECT_NE(poll, timeout);
+    ASSERT_TRUE(waitUntil([&] { return recorder.ticksOf(kPollTimer) >= 1; }));
+    services.stopTimer(poll);
+    const long pollTicks = recorder.ticksOf(kPollTimer);
+    const long timeoutTicks = recorder.ticksOf(kTimeoutTimer);
+    ASSERT_TRUE(waitUntil([&] { return recorder.ticksOf(kTimeoutTimer) >= timeoutTicks + 10; }));
+    EXPECT_EQ(recorder.ticksOf(kPollTimer), pollTicks);
+
+    // Started again under the same id.
+    EXPECT_EQ(services.startTimer(kPollTimer, 5ms), poll);
+    services.stopTimer(timeout);
+    const long stoppedAt = recorder.ticksOf(kTimeoutTimer);
+    ASSERT_TRUE(waitUntil([&] { return recorder.ticksOf(kPollTimer) >= pollTicks + 10; }));
+    EXPECT_EQ(recorder.ticksOf(kTimeoutTimer), stoppedAt);
+}
+
+TEST_F(QtWindowServicesTest, ControlTextReachesTheControlWithThatId) {
+    auto* humidity = new QLineEdit(&window);
+    auto* temperature = new QLineEdit(&window);
+    auto* inner = new QWidget(&window); // controls may sit deeper in the tree
+    auto* button = new QPushButton("Start Log", inner);
+    auto* count = new QLabel(inner);
+    humidity->setProperty(kControlIdProperty, ctl::kHumidity);
+    temperature->setProperty(kControlIdProperty, ctl::kTemperature);
+    button->setProperty(kControlIdProperty, ctl::kStartStopLog);
+    count->setProperty(kControlIdProperty, ctl::kRecordCount);
+
+    services.setControlText(ctl::kHumidity, "45.3");
+    services.setControlText(ctl::kTemperature, "23.1\xc2\xb0"); // UTF-8 degree sign
+    services.setControlText(ctl::kStartStopLog, "Stop Log");
+    services.setControlText(ctl::kRecordCount, "12");
+    services.setControlText(4711, "nobody"); // no such control: ignored
+    EXPECT_EQ(humidity->text(), "45.3");
+    EXPECT_EQ(temperature->text(), QStringLiteral(u"23.1\u00b0"));
+    EXPECT_EQ(button->text(), "Stop Log");
+    EXPECT_EQ(count->text(), "12");
+
+    services.setControlText(ctl::kHumidity, "");
+    EXPECT_TRUE(humidity->text().isEmpty());
+    EXPECT_EQ(temperature->text(), QStringLiteral(u"23.1\u00b0"));
+    EXPECT_EQ(services.control(ctl::kRecordCount), count);
+}
+
+} // namespace
+} // namespace qv
