@@ -19,8 +19,7 @@ constexpr std::array kAboutControls{
     ControlTemplate{-1, K::StaticIcon, "", 11, 17, 20, 20, 0},
     ControlTemplate{-1, K::StaticText, "QV-5300 Version 1.1.0.0", 48, 12, 108, 8,
                     kGroup | kNoPrefix},
-    ControlTemplate{-1, K::StaticText, "Relative humidity and temperature logger", 48, 24, 108, 8,
-                    kGroup},
+    ControlTemplate{-1, K::StaticText, "RH and temperature logger", 48, 24, 108, 8, kGroup},
     ControlTemplate{1, K::DefPushButton, "OK", 178, 7, 50, 16, kGroup | kTabStop},
     ControlTemplate{-1, K::StaticText, "Tavrin - Division of Orvex, Inc.", 48, 36, 108, 8, kGroup},
 };

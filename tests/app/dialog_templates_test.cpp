@@ -121,7 +121,7 @@ const std::vector<ExpectedDialog>& expectedDialogs() {
          {
              {-1, "QLabel", nullptr, 11, 17, 20, 20}, // the icon
              {-1, "QLabel", "QV-5300 Version 1.1.0.0", 48, 12, 108, 8},
-             {-1, "QLabel", "Relative humidity and temperature logger", 48, 24, 108, 8},
+             {-1, "QLabel", "RH and temperature logger", 48, 24, 108, 8},
              {1, "QPushButton", "OK", 178, 7, 50, 16},
              {-1, "QLabel", "Tavrin - Division of Orvex, Inc.", 48, 36, 108, 8},
          },
@@ -237,6 +237,14 @@ TEST_P(BuiltTemplate, HasEveryControlWithItsIdKindTextAndPlace) {
         } else {
             EXPECT_EQ(found->height(), rect.height());
         }
+    }
+}
+
+TEST_P(BuiltTemplate, EveryLabelShowsItsWholeTextOnOneLine) {
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        SCOPED_TRACE(label->text().toStdString());
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+        EXPECT_LE(label->fontMetrics().height(), label->height() + 1);
     }
 }
 
