@@ -1,0 +1,27 @@
+#include "app/cqv53_app.h"
+
+#include "acquisition/clock.h"
+#include "app/cqv53_dlg.h"
+#include "app/signal_bridge.h"
+#include "serial/serial_platform_posix.h"
+
+#include <QCoreApplication>
+
+CQV53App::CQV53App() : settings_(QCoreApplication::applicationName()) {}
+
+int CQV53App::run() {
+    registryKey_ = QString::fromLatin1(qv::kCompanyKey);
+    settings_.SetRegistryKey(registryKey_);
+
+    qv::PosixSerialPlatform platform(settings_.portsDir().toStdString());
+    const qv::SystemClock clock;
+    CQV53Dlg dialog(settings_, platform, clock);
+
+    // A logout or Ctrl+C ends the program the way the close box does.
+    SignalBridge bridge;
+    QObject::connect(&bridge, &SignalBridge::terminationRequested, &dialog,
+                     &CQV53Dlg::closeOnRequest);
+
+    dialog.execModal();
+    return 0;
+}

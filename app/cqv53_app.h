@@ -1,0 +1,22 @@
+#pragma once
+
+// The application object: names the settings store, runs the main window as a modal
+// dialog and returns when it ends; the program ends with it. Nothing is saved at the end.
+// Needs a QApplication whose application name is the program file's name.
+
+#include "settings/settings_store.h"
+
+#include <QString>
+
+class CQV53App {
+public:
+    CQV53App();
+
+    // The whole life of the program: returns once the main window has closed and its
+    // state (log file, serial channel) has been released. The exit code of the process.
+    int run();
+
+private:
+    QString registryKey_; // the company key of the settings store
+    qv::SettingsStore settings_;
+};

@@ -1,0 +1,82 @@
+#include "app/setup_command.h"
+
+#include "acquisition/acquisition_controller.h"
+#include "acquisition/measurement_log.h"
+#include "app/interval_scan.h"
+#include "app/services/window_services.h"
+#include "serial/port_list.h"
+#include "serial/serial_comm.h"
+#include "settings/settings_store.h"
+
+#include <QCursor>
+#include <QGuiApplication>
+#include <QString>
+
+namespace qv {
+namespace {
+
+// The wait cursor for the time of the port probes, which keep the window from answering;
+// restored however the scope is left.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Where the number starts in a port name: after "COM".
+constexpr std::size_t kPortNumberOffset = 3;
+
+} // namespace
+
+int portNumberOf(const std::string& portName, int currentPort) {
+    if (portName.size() <= kPortNumberOffset)
+        return currentPort;
+    return scanIntervalText(std::string_view(portName).substr(kPortNumberOffset))
+        .value_or(currentPort);
+}
+
+void runSetup(SetupTargets& targets, SetupValues& dialog, const std::function<int()>& runDialog) {
+    AcquisitionController& controller = targets.controller;
+    MeasurementLog& log = targets.log;
+
+    dialog.interval = controller.interval();
+    dialog.fileName = log.fileName();
+    dialog.append = targets.append;
+    {
+        WaitCursor busy;
+        buildPortList(targets.channel, controller.port(), dialog.portNames, dialog.selectedPort);
+    }
+
+    const int result = runDialog();
+    const int port = portNumberOf(dialog.selectedPort, controller.port());
+    if (result != kIdOk)
+        return;
+
+    // Each step on its own condition: a failed reopen does not stop the later ones.
+    // The probe is only asked when the number is the same: whether the channel still
+    // holds its port, or the port went and came back free.
+    if (port != controller.port() || targets.channel.Probe(-1) == kProbeFree) {
+        controller.reopen(port);
+        targets.settings.WriteProfileInt(nullptr, kComPortEntry, controller.port());
+    }
+    if (dialog.interval != controller.interval()) {
+        targets.settings.WriteProfileInt(nullptr, kLogIntervalEntry, dialog.interval);
+        controller.changeInterval(dialog.interval);
+    }
+    // Exact comparison: a change of letter case alone names another file for the user.
+    if (dialog.fileName != log.fileName()) {
+        log.setFileName(dialog.fileName);
+        targets.settings.WriteProfileString(nullptr, kLogFileNameEntry,
+                                            QString::fromStdString(dialog.fileName));
+        log.stopForNewFile();
+    }
+    if (dialog.append != targets.append) {
+        targets.append = dialog.append;
+        log.setAppend(targets.append != 0);
+        targets.settings.WriteProfileInt(nullptr, kAppendEntry, targets.append);
+    }
+}
+
+} // namespace qv

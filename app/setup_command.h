@@ -1,0 +1,46 @@
+#pragma once
+
+// The Setup... command of the main window: fills the setup dialog from the live values,
+// lists the ports, runs the dialog and, after OK, applies what changed in a fixed order
+// (port, interval, log file name, append), writing each changed value to the settings
+// store at once. Cancel applies and writes nothing. User-interface thread only.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+class AcquisitionController;
+class CSerialComm;
+class MeasurementLog;
+class SettingsStore;
+
+// What the setup dialog shows and edits. Before the run it holds the live values and the
+// port list; after OK, what the user accepted.
+struct SetupValues {
+    std::vector<std::string> portNames; // "COM%d", ascending
+    int interval = 1;                   // seconds
+    std::string fileName;
+    int append = 1;           // the check state: 0, 1 (2 shows as undecided)
+    std::string selectedPort; // before the run: the entry to preselect
+};
+
+// The live state the command reads and changes; all owned by the main window.
+struct SetupTargets {
+    CSerialComm& channel;
+    AcquisitionController& controller; // live port and interval
+    MeasurementLog& log;               // live file name
+    SettingsStore& settings;
+    int& append; // the live "Append" value as loaded (any int; non-zero is on)
+};
+
+// Runs the whole command. `runDialog` shows the dialog over `dialog` and returns kIdOk or
+// kIdCancel; only after kIdOk is anything applied.
+void runSetup(SetupTargets& targets, SetupValues& dialog, const std::function<int()>& runDialog);
+
+// The port number of a port name: the text from index 3 on read like "%d"; `currentPort`
+// when that gives no number (an empty selection, for one).
+int portNumberOf(const std::string& portName, int currentPort);
+
+} // namespace qv

@@ -1,0 +1,33 @@
+#pragma once
+
+// Turns the requests to end the program that arrive as signals (SIGTERM at logout or
+// shutdown, SIGINT from Ctrl+C in a terminal) into a Qt signal on the user-interface
+// thread, so that the program ends through its normal close path and the log is closed
+// properly instead of the process dying mid-write.
+//
+// One bridge at a time: it installs the process-wide handlers while it lives and puts
+// back the previous ones when destroyed. The handlers only write one byte to a pipe
+// (async-signal-safe); the user-interface thread reads it through a socket notifier.
+
+#include <QObject>
+
+#include <memory>
+
+class SignalBridge : public QObject {
+    Q_OBJECT
+public:
+    explicit SignalBridge(QObject* parent = nullptr);
+    ~SignalBridge() override;
+
+    // False when the handlers could not be installed (another bridge lives, or the pipe
+    // could not be made): the signals then keep their previous handling.
+    bool isActive() const;
+
+signals:
+    // Emitted on the user-interface thread, once per batch of signals received.
+    void terminationRequested();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};

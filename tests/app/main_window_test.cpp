@@ -1,0 +1,508 @@
+// The program's windows driven for real: the main window over an in-memory serial line
+// (or a port folder of pseudo-terminals), a real settings file and a real log file in
+// temporary folders. Modal dialogs are answered by watchers that poll for them.
+
+#include "app/about_dlg.h"
+#include "app/cqv53_dlg.h"
+#include "app/dialog_builder.h"
+#include "app/setup_dlg.h"
+#include "app/signal_bridge.h"
+#include "serial/serial_platform_posix.h"
+#include "settings/settings_store.h"
+#include "tests/support/fake_serial_platform.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kRecord[] = "H 45.3 T 23.1\r";
+constexpr int kIntervalId = 1007, kFileNameId = 1008, kAppendId = 1009, kBrowseId = 1010,
+              kPortId = 1012;
+
+// A private HOME and XDG_CONFIG_HOME for the whole program, set before the first
+// settings access (QSettings fixes its folders once per process).
+class PrivateHome : public testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        qputenv("HOME", dir_.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toLocal8Bit());
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+[[maybe_unused]] testing::Environment* const kPrivateHome =
+    testing::AddGlobalTestEnvironment(new PrivateHome);
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.hasExpired(timeout.count()))
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// Runs `action` once on the next widget for which `find` gives non-null, polling from
+// whatever event loop runs. Gives up after a bounded time, cancelling the modal dialog
+// then open so that the test fails instead of hanging.
+template <class T> void whenShown(std::function<T*()> find, std::function<void(T*)> action) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        T* widget = find();
+        if (widget == nullptr && !clock->hasExpired(10000))
+            return;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (widget != nullptr) {
+            action(widget);
+            return;
+        }
+        ADD_FAILURE() << "expected window never appeared";
+        if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            open->reject();
+    });
+    timer->start(10);
+}
+
+template <class T> void whenModal(std::function<void(T*)> action) {
+    whenShown<T>([] { return qobject_cast<T*>(QApplication::activeModalWidget()); },
+                 std::move(action));
+}
+
+template <class T> T* child(const QWidget* dialog, int id) {
+    return qobject_cast<T*>(qv::controlById(dialog, id));
+}
+
+void click(const QWidget* dialog, int id) {
+    QAbstractButton* button = child<QAbstractButton>(dialog, id);
+    ASSERT_NE(button, nullptr) << "control " << id;
+    button->click();
+}
+
+struct Box {
+    QString text;
+    QString title;
+    QWidget* owner = nullptr;
+    QString ownerClass; // the owner may be gone when the test looks
+};
+
+// Closes the next message box, keeping what it showed.
+void answerNextBox(Box& seen) {
+    whenModal<QMessageBox>([&seen](QMessageBox* box) {
+        QWidget* owner = box->parentWidget();
+        seen = {box->text(), box->windowTitle(), owner,
+                owner ? QString::fromLatin1(owner->metaObject()->className()) : QString()};
+        box->accept();
+    });
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        QCoreApplication::setApplicationName(QStringLiteral("QV-5300"));
+        // A store of its own per test: QSettings caches files by name.
+        appName_ =
+            QStringLiteral("QV-5300-") +
+            QString::fromLatin1(testing::UnitTest::GetInstance()->current_test_info()->name())
+                .replace(QLatin1Char('/'), QLatin1Char('-'));
+        store_ = makeStore();
+        logPath_ = dir_.filePath(QStringLiteral("tavrin.log"));
+        store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath_);
+        store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 1);
+        fake_.addPort(1);
+        fake_.setSensorRecord(1, kRecord);
+    }
+
+    std::unique_ptr<qv::SettingsStore> makeStore() const {
+        auto store = std::make_unique<qv::SettingsStore>(appName_);
+        store->SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
+        return store;
+    }
+
+    // The window initialised as the modal run would, without its loop.
+    void open(qv::SerialPlatform* platform = nullptr) {
+        dlg_ = std::make_unique<CQV53Dlg>(*store_, platform ? *platform : fake_, clock_);
+        dlg_->show();
+        dlg_->initDialog();
+    }
+
+    QByteArray settingsFile() const {
+        QFile file(store_->fileName());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    int storedInt(const char* entry) const {
+        return makeStore()->GetProfileInt(nullptr, entry, -99);
+    }
+    QString storedString(const char* entry) const {
+        return makeStore()->GetProfileString(nullptr, entry, QStringLiteral("<none>"));
+    }
+    QString text(int id) const {
+        if (auto* edit = child<QLineEdit>(dlg_.get(), id))
+            return edit->text();
+        return child<QAbstractButton>(dlg_.get(), id)->text();
+    }
+
+    // Presses Setup..., lets `edit` work on the dialog, then ends it with OK or Cancel.
+    void setup(std::function<void(QV53SetupDlg*)> edit, int endWith = qv::kIdOk) {
+        whenModal<QV53SetupDlg>([=](QV53SetupDlg* d) {
+            edit(d);
+            click(d, endWith);
+        });
+        click(dlg_.get(), qv::ctl::kSetup);
+    }
+
+    QTemporaryDir dir_;
+    QString appName_;
+    QString logPath_;
+    std::unique_ptr<qv::SettingsStore> store_;
+    qv::test::FakeSerialPlatform fake_;
+    qv::SystemClock clock_;
+    std::unique_ptr<CQV53Dlg> dlg_;
+};
+
+TEST_F(MainWindowTest, StartStopLogWritesLinesToTheLogFile) {
+    open();
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Stop Log");
+    ASSERT_TRUE(waitUntil([&] { return dlg_->log().recordCount() >= 2; }));
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Start Log");
+    EXPECT_EQ(text(qv::ctl::kHumidity), " 45.3");
+    EXPECT_EQ(text(qv::ctl::kTemperature), " 23.1");
+    EXPECT_EQ(text(qv::ctl::kRecordCount), QString::number(dlg_->log().recordCount()));
+
+    QFile file(logPath_);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), dlg_->log().recordCount() + 1); // the last line ends too
+    const QRegularExpression line(
+        QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t45\.3\t23\.1$)"));
+    for (int i = 0; i < dlg_->log().recordCount(); ++i)
+        EXPECT_TRUE(line.match(lines[i]).hasMatch()) << lines[i].toStdString();
+}
+
+TEST_F(MainWindowTest, OpenFailureIsReportedOverTheMainWindow) {
+    store_->WriteProfileInt(nullptr, qv::kComPortEntry, 3); // no such port
+    Box box;
+    answerNextBox(box);
+    open();
+    EXPECT_EQ(box.text, "Failed to open COM port");
+    EXPECT_EQ(box.title, "QV-5300");
+    EXPECT_EQ(box.owner, dlg_.get());
+    EXPECT_TRUE(text(qv::ctl::kHumidity).isEmpty());
+}
+
+// How the window ends, and what becomes of a log that is being written.
+struct Ending {
+    const char* name;
+    int result;
+    bool logClosedByTheWindow; // before destruction; otherwise by it
+    std::function<void(CQV53Dlg*)> end;
+};
+
+class MainWindowEnding : public MainWindowTest, public testing::WithParamInterface<Ending> {};
+
+TEST_P(MainWindowEnding, EndsWithItsResultAndReleasesTheLog) {
+    dlg_ = std::make_unique<CQV53Dlg>(*store_, fake_, clock_);
+    SignalBridge bridge;
+    ASSERT_TRUE(bridge.isActive());
+    QObject::connect(&bridge, &SignalBridge::terminationRequested, dlg_.get(),
+                     &CQV53Dlg::closeOnRequest);
+    whenModal<CQV53Dlg>([](CQV53Dlg* d) {
+        d->initDialog();
+        click(d, qv::ctl::kStartStopLog);
+        GetParam().end(d);
+    });
+    EXPECT_EQ(dlg_->execModal(), GetParam().result);
+    EXPECT_EQ(dlg_->log().fileOpen(), !GetParam().logClosedByTheWindow);
+    dlg_.reset();
+
+    // Released: another holder can take the exclusive lock at once.
+    const int fd = ::open(logPath_.toLocal8Bit().constData(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+}
+
+const Ending kEndings[] = {
+    {"ExitButton", qv::kIdOk, false, [](CQV53Dlg* d) { click(d, qv::ctl::kExit); }},
+    {"Enter", qv::kIdOk, false,
+     [](CQV53Dlg* d) {
+         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+         QApplication::sendEvent(d, &enter);
+     }},
+    {"Escape", qv::kIdCancel, false,
+     [](CQV53Dlg* d) {
+         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+         QApplication::sendEvent(d, &escape);
+     }},
+    {"CloseBox", qv::kIdCancel, true, [](CQV53Dlg* d) { d->close(); }},
+    {"Sigterm", qv::kIdCancel, true, [](CQV53Dlg*) { std::raise(SIGTERM); }},
+    {"SigintWhileSetupIsOpen", qv::kIdCancel, true,
+     [](CQV53Dlg* d) {
+         whenModal<QV53SetupDlg>([](QV53SetupDlg*) { std::raise(SIGINT); });
+         click(d, qv::ctl::kSetup);
+     }},
+};
+INSTANTIATE_TEST_SUITE_P(Ways, MainWindowEnding, testing::ValuesIn(kEndings),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, SetupCancelAppliesNothingNotEvenABrowsedName) {
+    open();
+    const QByteArray before = settingsFile();
+    const QString picked = dir_.filePath(QStringLiteral("picked"));
+    QString browsed;
+    setup(
+        [&](QV53SetupDlg* d) {
+            whenModal<QFileDialog>([&](QFileDialog* browser) {
+                EXPECT_EQ(browser->defaultSuffix(), "log");
+                EXPECT_TRUE(browser->selectedFiles().value(0).endsWith("/tavrin.log"));
+                browser->selectFile(picked);
+                static_cast<QDialog*>(browser)->accept(); // its own accept: suffix, checks
+            });
+            click(d, kBrowseId);
+            browsed = child<QLineEdit>(d, kFileNameId)->text();
+            child<QLineEdit>(d, kIntervalId)->setText(QStringLiteral("9"));
+            child<QCheckBox>(d, kAppendId)->setChecked(false);
+        },
+        qv::kIdCancel);
+
+    EXPECT_EQ(browsed, picked + ".log");  // the default suffix was added
+    EXPECT_FALSE(QFile::exists(browsed)); // picking a name creates nothing
+    EXPECT_EQ(settingsFile(), before);
+    EXPECT_EQ(dlg_->controller().interval(), 1);
+    EXPECT_EQ(dlg_->log().fileName(), logPath_.toStdString());
+    EXPECT_EQ(dlg_->append(), 1);
+}
+
+TEST_F(MainWindowTest, SetupOkWithoutChangeWritesNothing) {
+    open();
+    const QByteArray before = settingsFile();
+    QStringList offered;
+    QString selected;
+    setup([&](QV53SetupDlg* d) {
+        auto* combo = child<QComboBox>(d, kPortId);
+        for (int i = 0; i < combo->count(); ++i)
+            offered << combo->itemText(i);
+        selected = combo->currentText();
+        EXPECT_EQ(child<QLineEdit>(d, kIntervalId)->text(), "1");
+        EXPECT_EQ(child<QLineEdit>(d, kFileNameId)->text(), logPath_);
+        EXPECT_TRUE(child<QCheckBox>(d, kAppendId)->isChecked());
+    });
+    EXPECT_EQ(offered, QStringList{"COM1"}); // the held port, at its place
+    EXPECT_EQ(selected, "COM1");
+    EXPECT_EQ(settingsFile(), before);
+    EXPECT_EQ(fake_.openCount(1), 1); // not reopened
+}
+
+TEST_F(MainWindowTest, ChangedIntervalIsAppliedAndWritten) {
+    open();
+    setup([](QV53SetupDlg* d) { child<QLineEdit>(d, kIntervalId)->setText("7"); });
+    EXPECT_EQ(dlg_->controller().interval(), 7);
+    EXPECT_EQ(storedInt(qv::kLogIntervalEntry), 7);
+    EXPECT_EQ(storedInt(qv::kComPortEntry), -99); // untouched values stay unwritten
+}
+
+TEST_F(MainWindowTest, ChangedAppendIsAppliedAndWritten) {
+    open();
+    setup([](QV53SetupDlg* d) { child<QCheckBox>(d, kAppendId)->setChecked(false); });
+    EXPECT_EQ(dlg_->append(), 0);
+    EXPECT_FALSE(dlg_->log().append());
+    EXPECT_EQ(storedInt(qv::kAppendEntry), 0);
+}
+
+TEST_F(MainWindowTest, FileNameChangedOnlyInLetterCaseStopsLoggingAndIsWritten) {
+    open();
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    ASSERT_TRUE(dlg_->log().logging());
+    const QString upper = dir_.filePath(QStringLiteral("TAVRIN.log"));
+    setup([&](QV53SetupDlg* d) { child<QLineEdit>(d, kFileNameId)->setText(upper); });
+    EXPECT_EQ(storedString(qv::kLogFileNameEntry), upper);
+    EXPECT_EQ(dlg_->log().fileName(), upper.toStdString());
+    EXPECT_FALSE(dlg_->log().logging());
+    EXPECT_FALSE(dlg_->log().fileOpen());
+    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Start Log");
+}
+
+struct IntervalRow {
+    const char* name;
+    const char* text;
+    const char* message; // empty: accepted as 7
+};
+
+class SetupInterval : public MainWindowTest, public testing::WithParamInterface<IntervalRow> {};
+
+TEST_P(SetupInterval, IsRefusedWithItsMessageOrAccepted) {
+    open();
+    const QByteArray before = settingsFile();
+    const IntervalRow row = GetParam();
+    Box box;
+    bool stayedOpen = false;
+    QString selectedAfterBox;
+    whenModal<QV53SetupDlg>([&](QV53SetupDlg* d) {
+        auto* edit = child<QLineEdit>(d, kIntervalId);
+        edit->setText(QString::fromLatin1(row.text));
+        if (*row.message != '\0')
+            answerNextBox(box);
+        click(d, qv::kIdOk);
+        stayedOpen = d->isVisible();
+        if (stayedOpen) {
+            selectedAfterBox = edit->selectedText();
+            click(d, qv::kIdCancel);
+        }
+    });
+    click(dlg_.get(), qv::ctl::kSetup);
+
+    if (*row.message == '\0') {
+        EXPECT_FALSE(stayedOpen);
+        EXPECT_EQ(storedInt(qv::kLogIntervalEntry), 7);
+        EXPECT_TRUE(box.text.isEmpty());
+        return;
+    }
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(box.text, row.message);
+    EXPECT_EQ(box.title, "QV-5300");
+    EXPECT_EQ(box.ownerClass, "QV53SetupDlg"); // over the dialog
+    EXPECT_EQ(selectedAfterBox, row.text);
+    EXPECT_EQ(settingsFile(), before);
+}
+
+const IntervalRow kIntervals[] = {
+    {"Zero", "0", "Enter an integer between 1 and 1000."},
+    {"AboveRange", "1001", "Enter an integer between 1 and 1000."},
+    {"Letters", "abc", "Enter an integer."},
+    {"Empty", "", "Enter an integer."},
+    {"LeadingSpace", " 7", ""},
+    {"TrailingUnit", "7 s", ""},
+};
+INSTANTIATE_TEST_SUITE_P(Texts, SetupInterval, testing::ValuesIn(kIntervals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A pseudo-terminal standing in for a serial device; the master end stays open.
+class Pty {
+public:
+    Pty() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
+            slave_ = ::ptsname(master_);
+    }
+    ~Pty() {
+        if (master_ >= 0)
+            ::close(master_);
+    }
+    const std::string& slave() const { return slave_; }
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+TEST_F(MainWindowTest, PortListComesFromThePortFolder) {
+    Pty held, other;
+    ASSERT_FALSE(held.slave().empty());
+    ASSERT_FALSE(other.slave().empty());
+    QDir ports(dir_.filePath(QStringLiteral("ports")));
+    ASSERT_TRUE(ports.mkpath(QStringLiteral(".")));
+    ASSERT_EQ(::symlink(held.slave().c_str(), ports.filePath("com2").toLocal8Bit()), 0);
+    ASSERT_EQ(::symlink(other.slave().c_str(), ports.filePath("com5").toLocal8Bit()), 0);
+    ASSERT_EQ(::symlink("/nonexistent/device", ports.filePath("com9").toLocal8Bit()), 0);
+    store_->WriteProfileInt(nullptr, qv::kComPortEntry, 2);
+    qv::PosixSerialPlatform platform(ports.path().toStdString());
+    open(&platform);
+
+    QStringList offered;
+    QString selected;
+    setup([&](QV53SetupDlg* d) {
+        auto* combo = child<QComboBox>(d, kPortId);
+        for (int i = 0; i < combo->count(); ++i)
+            offered << combo->itemText(i);
+        selected = combo->currentText();
+        combo->setCurrentIndex(combo->findText("COM5"));
+    });
+    EXPECT_EQ(offered, (QStringList{"COM2", "COM5"}));
+    EXPECT_EQ(selected, "COM2");
+    EXPECT_EQ(dlg_->controller().port(), 5);
+    EXPECT_EQ(storedInt(qv::kComPortEntry), 5);
+    dlg_.reset(); // the channel lets go of the pty before it closes
+}
+
+TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
+    open();
+    QStringList entries;
+    QString aboutTitle;
+    whenShown<QMenu>([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
+                     [&](QMenu* menu) {
+                         for (QAction* action : menu->actions())
+                             entries << action->text();
+                         whenModal<CAboutDlg>([&](CAboutDlg* about) {
+                             aboutTitle = about->windowTitle();
+                             about->reject();
+                         });
+                         menu->setActiveAction(menu->actions().value(0));
+                         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+                         QApplication::sendEvent(menu, &enter);
+                     });
+    const QPoint where(10, 10);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, where, dlg_->mapToGlobal(where));
+    QApplication::sendEvent(dlg_.get(), &event);
+    ASSERT_TRUE(waitUntil([&] { return !aboutTitle.isEmpty(); }));
+    EXPECT_EQ(entries, QStringList{"&About QV-5300..."});
+    EXPECT_EQ(aboutTitle, "About QV-5300");
+}
+
+TEST_F(MainWindowTest, OnlyTheAboutCommandsOpenTheAboutBox) {
+    open();
+    int opened = 0;
+    QTimer closer; // closes any about box, whichever command opened it
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+            ++opened;
+            about->accept();
+        }
+    });
+    closer.start(10);
+    for (unsigned id : {0x10u, 0x1Fu, 0x20u, 0xF060u, 0xF010u})
+        EXPECT_EQ(dlg_->showAboutBox(id, 0), (id & 0xFFF0u) == 0x10u) << std::hex << id;
+    EXPECT_EQ(opened, 2);
+}
+
+} // namespace
