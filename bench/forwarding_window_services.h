@@ -1,0 +1,45 @@
+#pragma once
+
+// Window services that pass every call on to the real ones and tell an observer each
+// time a control's text has been set, right after it was set. Benchmarks use it to take
+// the moment a value reaches the screen, or a line is counted, without touching the
+// parts they measure.
+//
+// Thread contract: as WindowServices. postMessage() (any thread) only forwards;
+// `afterSetText` runs on the user-interface thread.
+
+#include "app/services/window_services.h"
+
+#include <functional>
+#include <string>
+
+namespace qv::bench {
+
+class ForwardingWindowServices final : public WindowServices {
+public:
+    explicit ForwardingWindowServices(WindowServices& inner) : inner_(inner) {}
+
+    std::function<void(int controlId, const std::string& text)> afterSetText;
+
+    void setControlText(int controlId, const std::string& text) override {
+        inner_.setControlText(controlId, text);
+        if (afterSetText)
+            afterSetText(controlId, text);
+    }
+    void messageBox(const std::string& text, BoxIcon icon) override {
+        inner_.messageBox(text, icon);
+    }
+    TimerId startTimer(int timerId, std::chrono::milliseconds period) override {
+        return inner_.startTimer(timerId, period);
+    }
+    void stopTimer(TimerId id) override { inner_.stopTimer(id); }
+    void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
+        inner_.postMessage(message, wParam, lParam);
+    }
+    int runModal(ModalDialog& dialog) override { return inner_.runModal(dialog); }
+
+private:
+    WindowServices& inner_;
+};
+
+} // namespace qv::bench

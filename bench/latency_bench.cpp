@@ -1,0 +1,148 @@
+// Record-to-screen latency through the real path: a writer thread writes sensor records
+// into a pseudo-terminal master; the program's channel (POSIX platform, reader thread)
+// reads the slave through a private port folder and posts each byte; the Qt event loop
+// hands the bytes to the Reading parser; the acquisition controller switches the lines
+// off and sets the humidity text through the Qt window services. Measured: from right
+// after the record's CR was written until right after the humidity text was set.
+//
+// Each record's body goes out first and its CR alone a moment later, as on a 9600-baud
+// line where bytes come about a millisecond apart, so the figure is the CR's own path.
+//
+// Usage: qv_bench_latency [--records N] [--pace-ms MS] [--warmup N]
+// Prints one JSON object on stdout. Run with QT_QPA_PLATFORM=offscreen.
+
+#include "bench/program_rig.h"
+#include "bench/pty_folder.h"
+#include "bench/stats.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+struct Options {
+    int records = 1200;
+    int warmup = 50;
+    int paceMs = 5;
+};
+
+Options parseOptions(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        const int value = std::atoi(argv[i + 1]);
+        if (name == "--records")
+            o.records = value;
+        else if (name == "--warmup")
+            o.warmup = value;
+        else if (name == "--pace-ms")
+            o.paceMs = value;
+    }
+    return o;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options opt = parseOptions(argc, argv);
+    const int total = opt.warmup + opt.records;
+
+    QApplication app(argc, argv);
+    qv::bench::PtyFolder folder;
+    const int master = folder.addLivePort(1);
+    if (master < 0) {
+        std::fprintf(stderr, "qv_bench_latency: no pseudo-terminal\n");
+        return 1;
+    }
+
+    qv::bench::ProgramRig rig(folder.path());
+    std::vector<SteadyClock::time_point> crWritten(static_cast<std::size_t>(total));
+    std::vector<SteadyClock::time_point> textSet;
+    textSet.reserve(static_cast<std::size_t>(total));
+    rig.services.afterSetText = [&](int controlId, const std::string& text) {
+        if (controlId == qv::ctl::kHumidity && !text.empty())
+            textSet.push_back(SteadyClock::now());
+    };
+    rig.controller.setPort(1);
+    rig.controller.setInterval(1);
+    rig.controller.start();
+    if (rig.channel.GetPortHandle() == qv::kInvalidHandle) {
+        std::fprintf(stderr, "qv_bench_latency: COM1 did not open\n");
+        return 1;
+    }
+
+    std::atomic<bool> writerFailed{false};
+    std::thread writer([&] {
+        const auto pace = std::chrono::milliseconds{opt.paceMs};
+        auto next = SteadyClock::now() + std::chrono::milliseconds{100};
+        for (int i = 0; i < total; ++i) {
+            char body[32];
+            const int n = std::snprintf(body, sizeof body, "H%5.1f T%5.1f", (i % 1000) / 10.0,
+                                        (i % 1600) / 10.0 - 40.0);
+            std::this_thread::sleep_until(next);
+            if (!writeAll(master, body, static_cast<std::size_t>(n))) {
+                writerFailed = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds{1});
+            if (!writeAll(master, "\r", 1)) {
+                writerFailed = true;
+                break;
+            }
+            crWritten[static_cast<std::size_t>(i)] = SteadyClock::now();
+            next += pace;
+        }
+        // Give the last record time to arrive, then end the loop.
+        std::this_thread::sleep_for(std::chrono::milliseconds{200});
+        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
+    app.exec();
+    writer.join();
+
+    if (writerFailed || textSet.size() != static_cast<std::size_t>(total)) {
+        std::fprintf(stderr, "qv_bench_latency: %zu of %d records reached the screen\n",
+                     textSet.size(), total);
+        return 1;
+    }
+    std::vector<double> micros;
+    for (int i = opt.warmup; i < total; ++i) {
+        const auto d =
+            textSet[static_cast<std::size_t>(i)] - crWritten[static_cast<std::size_t>(i)];
+        micros.push_back(std::chrono::duration<double, std::micro>(d).count());
+    }
+    double sum = 0.0;
+    for (double v : micros)
+        sum += v;
+    std::printf("{\"records\": %zu, \"pace_ms\": %d, \"median_us\": %.1f, \"p90_us\": %.1f, "
+                "\"p99_us\": %.1f, \"max_us\": %.1f, \"mean_us\": %.1f}\n",
+                micros.size(), opt.paceMs, qv::bench::percentile(micros, 50),
+                qv::bench::percentile(micros, 90), qv::bench::percentile(micros, 99),
+                qv::bench::percentile(micros, 100), sum / static_cast<double>(micros.size()));
+    return 0;
+}

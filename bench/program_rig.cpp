@@ -1,0 +1,32 @@
+#include "bench/program_rig.h"
+
+#include "app/dialog_builder.h"
+#include "app/res/dialog_templates.h"
+
+namespace qv::bench {
+
+ProgramRig::ProgramRig(const std::filesystem::path& portsDir)
+    : platform(makePlatformSerial(portsDir)), channel(*platform),
+      qtServices(&window, *this, QStringLiteral("QV-5300")), services(qtServices),
+      log(services, clock), controller(channel, services, log) {
+    buildDialog(res::dialogTemplate(res::kMainDialogId), window);
+    parser.setSink([this](const Reading& reading) {
+        controller.readingComplete(reading);
+        if (afterReading)
+            afterReading(reading);
+    });
+}
+
+ProgramRig::~ProgramRig() {
+    // The reader thread posts to qtServices: stop it before the services go.
+    channel.Close();
+}
+
+void ProgramRig::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t) {
+    if (message != WM_SERIAL_BYTE)
+        return;
+    const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);
+    parser.feed(&byte, 1);
+}
+
+} // namespace qv::bench
