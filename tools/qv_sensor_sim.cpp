@@ -63,6 +63,10 @@ std::string secondsText(std::chrono::milliseconds ms) {
     return text;
 }
 
+std::string counted(std::uint64_t n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 class Simulator {
 public:
     explicit Simulator(qv::sim::SimOptions options)
@@ -119,7 +123,7 @@ public:
                     nextRecord = now + o_.period;
             }
             if (o_.count && sent_ >= *o_.count) {
-                say("sent the " + std::to_string(*o_.count) + " records asked for");
+                say("sent the " + counted(*o_.count, "record") + " asked for");
                 lingerForReader(waitMask);
                 break;
             }
@@ -297,9 +301,9 @@ private:
                 say("kept the port folder " + portsDir_.string() + ": it is not empty");
             }
         }
-        std::string summary = "sent " + std::to_string(sent_) + " records";
+        std::string summary = "sent " + counted(sent_, "record");
         if (junkSent_ > 0)
-            summary += ", junk " + std::to_string(junkSent_) + " times";
+            summary += ", junk " + counted(junkSent_, "time");
         if (notDelivered_ > 0)
             summary += "; " + std::to_string(notDelivered_) +
                        " not sent because no program had the port open";
