@@ -106,13 +106,5 @@ TEST(Junk, NeverCompletesARecordNorSpoilsTheNextOne) {
     }
 }
 
-TEST(Junk, RateZeroNeverAndRateOneAlways) {
-    SensorModel model(3);
-    for (int i = 0; i < 1000; ++i) {
-        ASSERT_FALSE(model.junkDue(0.0));
-        ASSERT_TRUE(model.junkDue(1.0));
-    }
-}
-
 } // namespace
 } // namespace qv::sim
