@@ -14,7 +14,8 @@ public:
     virtual ~LogFile() = default;
     // Opens `path` for writing, creating it when missing, exclusively (a file held by
     // someone else fails and is left unchanged). With `truncate`, an existing file is
-    // emptied once the exclusive hold is taken. False on failure.
+    // emptied once the exclusive hold is taken. Devices and pipes are used as they are,
+    // neither held nor emptied. False on failure.
     virtual bool open(const std::string& path, bool truncate) = 0;
     // Moves the write position to the end of the file.
     virtual bool seekToEnd() = 0;

@@ -37,23 +37,30 @@ public:
 
     bool open(const std::string& path, bool truncate) override {
         close();
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        // O_NONBLOCK only for the open itself: a pipe without a reader then fails at once
+        // instead of freezing the window until someone reads it.
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
         if (fd < 0)
             return false;
-        // The lock comes before any change, so a file held by someone else is never
-        // emptied.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
-            return false;
-        }
         struct stat st {};
         if (::fstat(fd, &st) != 0) {
             ::close(fd);
             return false;
         }
         regular_ = S_ISREG(st.st_mode);
-        // Only regular files can be emptied; a device such as /dev/null is used as it is.
+        // Only a regular file is held and can be emptied; a device such as /dev/null is
+        // shared by everyone and used as it is. The lock comes before any change, so a
+        // file held by someone else is never emptied.
+        if (regular_ && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return false;
+        }
         if (truncate && regular_ && ::ftruncate(fd, 0) != 0) {
+            ::close(fd);
+            return false;
+        }
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
             ::close(fd);
             return false;
         }

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace qv {
@@ -215,24 +216,38 @@ TEST_F(MeasurementLogTest, WritesOnlyForAPendingPollWhileLogging) {
     }
 }
 
-TEST_F(MeasurementLogTest, FolderThatDoesNotExistCannotBeOpened) {
-    // A Reading handled while the box is open is not logged: the file is not open.
-    bool pendingDuringBox = true;
-    window.onMessageBox = [&](const FakeWindowServices::Box&) {
-        log->writeRecord(pendingDuringBox, 45.3f, 23.1f);
+TEST_F(MeasurementLogTest, UnopenableFileIsShownAndLeavesLoggingOff) {
+    const std::string fifo = dir_ + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        const char* name;
+        std::string file;
     };
-    start(dir_ + "/missing/log.txt", false);
+    for (const Case& c : {Case{"folder that does not exist", dir_ + "/missing/log.txt"},
+                          Case{"a folder", dir_}, Case{"empty name", ""},
+                          // Must fail at once rather than wait for a reader.
+                          Case{"pipe nobody reads", fifo}}) {
+        SCOPED_TRACE(c.name);
+        FakeWindowServices boxWindow;
+        log = makeLog(boxWindow, c.file, false);
+        // A Reading handled while the box is open is not logged: the file is not open.
+        bool pendingDuringBox = true;
+        boxWindow.onMessageBox = [&](const FakeWindowServices::Box&) {
+            log->writeRecord(pendingDuringBox, 45.3f, 23.1f);
+        };
+        log->toggle();
 
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].text, "Error opening file");
-    EXPECT_EQ(window.boxes[0].icon, BoxIcon::Exclamation);
-    EXPECT_FALSE(pendingDuringBox);
-    EXPECT_FALSE(log->logging());
-    EXPECT_FALSE(log->fileOpen());
-    EXPECT_FALSE(log->startedOnce());
-    EXPECT_EQ(caption(), "Start Log");
-    EXPECT_TRUE(countTexts().empty());
-    EXPECT_EQ(log->recordCount(), 0);
+        ASSERT_EQ(boxWindow.boxes.size(), 1u);
+        EXPECT_EQ(boxWindow.boxes[0].text, "Error opening file");
+        EXPECT_EQ(boxWindow.boxes[0].icon, BoxIcon::Exclamation);
+        EXPECT_FALSE(pendingDuringBox);
+        EXPECT_FALSE(log->logging());
+        EXPECT_FALSE(log->fileOpen());
+        EXPECT_FALSE(log->startedOnce());
+        EXPECT_EQ(boxWindow.texts[ctl::kStartStopLog], "Start Log");
+        EXPECT_EQ(boxWindow.texts.count(ctl::kRecordCount), 0u);
+        EXPECT_EQ(log->recordCount(), 0);
+    }
 }
 
 TEST_F(MeasurementLogTest, AFailedFirstStartDoesNotCountAsTheFirst) {
