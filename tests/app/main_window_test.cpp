@@ -363,6 +363,48 @@ TEST_F(MainWindowTest, FileNameChangedOnlyInLetterCaseStopsLoggingAndIsWritten) 
     EXPECT_EQ(text(qv::ctl::kStartStopLog), "Start Log");
 }
 
+// The port step after OK: reopen and write "ComPort" when the number changed or the
+// current port probes free; leave everything alone when it is held or gone.
+TEST_F(MainWindowTest, CurrentPortFreeAgainIsReopenedAndWritten) {
+    fake_.holdByOther(1, true);
+    Box failed;
+    answerNextBox(failed);
+    open();
+    ASSERT_EQ(failed.text, "Failed to open COM port");
+    fake_.holdByOther(1, false);
+    QString selected = "<unset>";
+    setup([&](QV53SetupDlg* d) { selected = child<QComboBox>(d, kPortId)->currentText(); });
+    EXPECT_EQ(selected, ""); // free, so listed but not preselected
+    EXPECT_TRUE(fake_.isOpen(1));
+    EXPECT_EQ(storedInt(qv::kComPortEntry), 1);
+}
+
+TEST_F(MainWindowTest, CurrentPortGoneAndNoChoiceChangesNothing) {
+    open();
+    fake_.removePort(1);
+    const QByteArray before = settingsFile();
+    setup([](QV53SetupDlg*) {});
+    EXPECT_EQ(fake_.openCount(1), 1);
+    EXPECT_EQ(settingsFile(), before);
+}
+
+TEST_F(MainWindowTest, FailedReopenStillWritesThePortAndTheLaterSteps) {
+    open();
+    fake_.addPort(2);
+    fake_.failNext("open", 16);
+    Box failed;
+    setup([&](QV53SetupDlg* d) {
+        auto* combo = child<QComboBox>(d, kPortId);
+        combo->setCurrentIndex(combo->findText("COM2"));
+        child<QLineEdit>(d, kIntervalId)->setText("7");
+        answerNextBox(failed);
+    });
+    EXPECT_EQ(failed.text, "Failed to open COM port");
+    EXPECT_EQ(storedInt(qv::kComPortEntry), 2);
+    EXPECT_EQ(storedInt(qv::kLogIntervalEntry), 7);
+    EXPECT_EQ(dlg_->controller().port(), 2);
+}
+
 struct IntervalRow {
     const char* name;
     const char* text;
