@@ -146,20 +146,22 @@ protected:
     std::unique_ptr<MeasurementLog> second;
 };
 
-TEST_F(MeasurementLogTest, FirstStartWithAppendOffEmptiesAnExistingFile) {
-    writeFile(path, "old line\r\n");
-    start(path, false);
-    EXPECT_TRUE(log->logging());
-    EXPECT_TRUE(log->fileOpen());
-    EXPECT_EQ(caption(), "Stop Log");
-    EXPECT_EQ(readFile(path), "");
+TEST_F(MeasurementLogTest, FirstStartEmptiesAnExistingFileUnlessAppendIsOn) {
+    for (const bool append : {false, true}) {
+        SCOPED_TRACE(append ? "append on" : "append off");
+        writeFile(path, "old line\r\n");
+        start(path, append);
+        EXPECT_TRUE(log->logging());
+        EXPECT_TRUE(log->fileOpen());
+        EXPECT_EQ(caption(), "Stop Log");
 
-    EXPECT_FALSE(record(45.3f, 23.1f));
-    // On disk at once, while the log is still open.
-    EXPECT_EQ(readFile(path), line(45.3f, 23.1f));
+        EXPECT_FALSE(record(45.3f, 23.1f));
+        // On disk at once, while the log is still open.
+        EXPECT_EQ(readFile(path), (append ? "old line\r\n" : "") + line(45.3f, 23.1f));
+    }
 }
 
-TEST_F(MeasurementLogTest, RestartInTheSameRunAppendsEvenWithAppendOff) {
+TEST_F(MeasurementLogTest, RestartInTheSameRunAppendsAndCountsOn) {
     writeFile(path, "old line\r\n");
     start(path, false);
     record(45.3f, 23.1f);
@@ -169,28 +171,12 @@ TEST_F(MeasurementLogTest, RestartInTheSameRunAppendsEvenWithAppendOff) {
     EXPECT_EQ(caption(), "Start Log");
 
     clock.when += 5;
-    log->toggle();
+    log->toggle(); // append is off, yet nothing is emptied now
     record(46.0f, 22.9f);
     EXPECT_EQ(readFile(path),
               MeasurementLog::formatLine(kDecember6, 45.3f, 23.1f) + line(46.0f, 22.9f));
-}
-
-TEST_F(MeasurementLogTest, FirstStartWithAppendOnKeepsExistingLines) {
-    writeFile(path, "old line\r\n");
-    start(path, true);
-    record(45.3f, 23.1f);
-    EXPECT_EQ(readFile(path), "old line\r\n" + line(45.3f, 23.1f));
-}
-
-TEST_F(MeasurementLogTest, CountShowsZeroOnlyAtTheFirstStartAndGrowsAcrossRestarts) {
-    start(path, false);
-    record(45.3f, 23.1f);
-    record(45.3f, 23.1f);
-    log->toggle();
-    log->toggle();
-    record(45.3f, 23.1f);
-    EXPECT_EQ(countTexts(), (std::vector<std::string>{"0", "1", "2", "3"}));
-    EXPECT_EQ(log->recordCount(), 3);
+    // "0" only at the first start; the count is not reset by stopping.
+    EXPECT_EQ(countTexts(), (std::vector<std::string>{"0", "1", "2"}));
 }
 
 TEST_F(MeasurementLogTest, WritesOnlyForAPendingPollWhileLogging) {
@@ -319,11 +305,17 @@ TEST_F(MeasurementLogTest, CloseOnExitReleasesTheFileAndKeepsLogging) {
 TEST_F(MeasurementLogTest, FailedWriteIsShownNotCountedAndRetried) {
     start("/dev/full", false);
     ASSERT_TRUE(log->fileOpen());
+    // A Reading handled while the box is open fails again but adds no second box.
+    bool nestedPending = true;
+    window.onMessageBox = [&](const FakeWindowServices::Box&) {
+        log->writeRecord(nestedPending, 45.3f, 23.1f);
+    };
 
     EXPECT_TRUE(record(45.3f, 23.1f)); // pollPending stays set
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].text, "Disk full while accessing /dev/full.");
     EXPECT_EQ(window.boxes[0].icon, BoxIcon::Stop);
+    EXPECT_TRUE(nestedPending);
     EXPECT_EQ(log->recordCount(), 0);
     EXPECT_EQ(countTexts(), (std::vector<std::string>{"0"}));
     EXPECT_TRUE(log->logging());
@@ -332,17 +324,6 @@ TEST_F(MeasurementLogTest, FailedWriteIsShownNotCountedAndRetried) {
     // Logging goes on: the next Reading tries again and is reported again.
     EXPECT_TRUE(record(45.3f, 23.1f));
     EXPECT_EQ(window.boxes.size(), 2u);
-}
-
-TEST_F(MeasurementLogTest, FailuresWhileTheErrorBoxIsOpenDoNotStackBoxes) {
-    start("/dev/full", false);
-    bool nestedPending = true;
-    window.onMessageBox = [&](const FakeWindowServices::Box&) {
-        log->writeRecord(nestedPending, 45.3f, 23.1f);
-    };
-    EXPECT_TRUE(record(45.3f, 23.1f));
-    EXPECT_EQ(window.boxes.size(), 1u);
-    EXPECT_TRUE(nestedPending);
 }
 
 // Lets a test make writes beyond `limit` bytes fail part-way (EFBIG), then undoes it.
