@@ -13,12 +13,13 @@ int CQV53App::run() {
     registryKey_ = QString::fromLatin1(qv::kCompanyKey);
     settings_.SetRegistryKey(registryKey_);
 
+    // A logout or Ctrl+C ends the program the way the close box does. The bridge outlives
+    // the window, so a second signal while the window is taken down (log closing) cannot
+    // kill the process half-way.
+    SignalBridge bridge;
     qv::PosixSerialPlatform platform(settings_.portsDir().toStdString());
     const qv::SystemClock clock;
     CQV53Dlg dialog(settings_, platform, clock);
-
-    // A logout or Ctrl+C ends the program the way the close box does.
-    SignalBridge bridge;
     QObject::connect(&bridge, &SignalBridge::terminationRequested, &dialog,
                      &CQV53Dlg::closeOnRequest);
 

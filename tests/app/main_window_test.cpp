@@ -3,6 +3,7 @@
 // temporary folders. Modal dialogs are answered by watchers that poll for them.
 
 #include "app/about_dlg.h"
+#include "app/cqv53_app.h"
 #include "app/cqv53_dlg.h"
 #include "app/dialog_builder.h"
 #include "app/setup_dlg.h"
@@ -96,8 +97,10 @@ template <class T> void whenShown(std::function<T*()> find, std::function<void(T
             return;
         }
         ADD_FAILURE() << "expected window never appeared";
-        if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            open->reject();
+        // Unwinds every modal loop, the main window's included, so the test ends.
+        for (int i = 0; i < 8; ++i)
+            if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                open->reject();
     });
     timer->start(10);
 }
@@ -405,6 +408,15 @@ TEST_F(MainWindowTest, FailedReopenStillWritesThePortAndTheLaterSteps) {
     EXPECT_EQ(dlg_->controller().port(), 2);
 }
 
+TEST_F(MainWindowTest, AppendStoredOutOfRangeShowsUncheckedAndOkWritesIt) {
+    store_->WriteProfileInt(nullptr, qv::kAppendEntry, 7);
+    open();
+    bool checked = true;
+    setup([&](QV53SetupDlg* d) { checked = child<QCheckBox>(d, kAppendId)->isChecked(); });
+    EXPECT_FALSE(checked);
+    EXPECT_EQ(storedInt(qv::kAppendEntry), 0);
+}
+
 struct IntervalRow {
     const char* name;
     const char* text;
@@ -545,6 +557,31 @@ TEST_F(MainWindowTest, OnlyTheAboutCommandsOpenTheAboutBox) {
     for (unsigned id : {0x10u, 0x1Fu, 0x20u, 0xF060u, 0xF010u})
         EXPECT_EQ(dlg_->showAboutBox(id, 0), (id & 0xFFF0u) == 0x10u) << std::hex << id;
     EXPECT_EQ(opened, 2);
+}
+
+TEST(ApplicationTest, RunsTheMainWindowFromTheUsersSettingsAndPortFolderUntilTerminated) {
+    QCoreApplication::setApplicationName(QStringLiteral("QV-5300"));
+    qv::SettingsStore store(QStringLiteral("QV-5300"));
+    store.SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
+    Pty sensor;
+    ASSERT_FALSE(sensor.slave().empty());
+    QDir ports(store.portsDir());
+    ASSERT_TRUE(ports.mkpath(QStringLiteral(".")));
+    QFile::remove(ports.filePath("com4"));
+    ASSERT_EQ(::symlink(sensor.slave().c_str(), ports.filePath("com4").toLocal8Bit()), 0);
+    store.WriteProfileInt(nullptr, qv::kComPortEntry, 4);
+
+    int port = 0;
+    qv::ProbeResult probe = -1;
+    whenModal<CQV53Dlg>([&](CQV53Dlg* d) {
+        d->initDialog();
+        port = d->controller().port();
+        probe = qv::PosixSerialPlatform(ports.path().toStdString()).probePort(4);
+        std::raise(SIGTERM);
+    });
+    EXPECT_EQ(CQV53App().run(), 0);
+    EXPECT_EQ(port, 4);
+    EXPECT_EQ(probe, qv::kProbeBusy); // the window holds the port named in the folder
 }
 
 } // namespace
