@@ -405,19 +405,6 @@ TEST_F(AcquisitionControllerTest, ReopenMovesToTheNewPortAndRestartsThePoll) {
     EXPECT_FALSE(window.timerRunning(kPollTimer) || window.timerRunning(kTimeoutTimer));
 }
 
-TEST_F(AcquisitionControllerTest, IntervalChangeRestartsThePollAtTheNewPeriod) {
-    controller.start();
-    deliver();
-    ASSERT_TRUE(window.fireTimer(kPollTimer));
-    const int starts = window.timerStarts(kPollTimer);
-
-    controller.changeInterval(0);
-    EXPECT_EQ(controller.interval(), 0);
-    EXPECT_EQ(window.timerStarts(kPollTimer), starts + 1);
-    EXPECT_EQ(window.timerPeriod(kPollTimer), kMinimumTimerPeriod);
-    EXPECT_FALSE(window.timerRunning(kTimeoutTimer));
-}
-
 struct PeriodCase {
     int interval;
     long long expectedMs;
