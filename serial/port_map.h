@@ -14,6 +14,9 @@
 namespace qv {
 
 // The device path of port n, or nullopt when the port does not exist by the rules above.
+// Only 1 to 256 are port numbers: 0, negative numbers and numbers above 256 map to
+// nothing, even when the folder has an entry such as "com0" or "com257". The entry's
+// own path is returned (opening it follows the link), whether or not its target exists.
 std::optional<std::string> portDevicePath(int port, const std::filesystem::path& portsDir);
 
 // The user's port folder: "ports" beside the per-user settings file, i.e.

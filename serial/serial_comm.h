@@ -35,7 +35,10 @@ public:
     // The window that receives each byte and the message number used. Always 0.
     Status SetOwner(WindowServices* owner, std::uint32_t message);
     // Opens port (a positive number replaces m_nPort; zero or less keeps it) with the
-    // given line settings; 0 means open with the reader thread running.
+    // given line settings and DTR raised; 0 means open with the reader thread running.
+    // A failure at the device open leaves the channel closed; a later failure leaves the
+    // port held without reader until the next Open or Close. A device without modem
+    // lines (a pseudo-terminal) opens all the same.
     Status Open(int port, int baud, int parity, int stopBits, int byteSize);
     Status SetRtsControl(int mode);
     Status SetDtrControl(int mode);

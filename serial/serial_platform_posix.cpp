@@ -16,6 +16,7 @@
 #include <string_view>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -113,17 +114,40 @@ PosixSerialPlatform::~PosixSerialPlatform() {
     }
 }
 
+bool PosixSerialPlatform::heldHere(const std::string& path) {
+    struct stat device {};
+    if (::stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode))
+        return false;
+    std::lock_guard lock(mutex_);
+    for (const auto& [descriptor, number] : held_)
+        if (number == device.st_rdev)
+            return true;
+    return false;
+}
+
 OpenResult PosixSerialPlatform::openPort(int port) {
     const std::optional<std::string> path = portDevicePath(port, portsDir_);
     if (!path)
         return {kInvalidHandle, ENOENT};
-    return acquire(*path, true);
+    if (heldHere(*path))
+        return {kInvalidHandle, EBUSY};
+    const OpenResult opened = acquire(*path, true);
+    struct stat device {};
+    if (opened.handle != kInvalidHandle && ::fstat(fd(opened.handle), &device) == 0) {
+        std::lock_guard lock(mutex_);
+        held_[fd(opened.handle)] = device.st_rdev;
+    }
+    return opened;
 }
 
 ProbeResult PosixSerialPlatform::probePort(int port) {
     const std::optional<std::string> path = portDevicePath(port, portsDir_);
     if (!path)
         return kProbeAbsent;
+    // Our own port is known to be busy without opening it again: as root the open
+    // would pass the exclusive flag, and every open of a UART raises DTR and RTS.
+    if (heldHere(*path))
+        return kProbeBusy;
     const OpenResult probe = acquire(*path, false);
     if (probe.handle == kInvalidHandle)
         return probeResultFromErrno(probe.error);
@@ -132,6 +156,10 @@ ProbeResult PosixSerialPlatform::probePort(int port) {
 }
 
 void PosixSerialPlatform::closePort(NativeHandle port) {
+    {
+        std::lock_guard lock(mutex_);
+        held_.erase(fd(port));
+    }
     ioctl(fd(port), TIOCNXCL);
     // The descriptor is gone whatever close reports; never close it twice.
     ::close(fd(port));

@@ -10,15 +10,22 @@
 // exclusive flag before taking it (TIOCGEXCL, catches a TIOCEXCL holder when we run
 // as root).
 //
+// A port this object holds is reported busy (probe) or refused (open) without opening
+// the device again: as root such an open would pass the exclusive flag, and the
+// kernel raises DTR and RTS at every open of a UART, which would switch the sensor on.
+//
 // Thread contract: as SerialPlatform. The only state of the object besides the port
-// folder is the table of stop pipes, used by the user-interface thread alone and
-// guarded by a mutex all the same; waitForInput and read touch descriptors only.
+// folder is the table of stop pipes and that of held devices, used by the
+// user-interface thread alone and guarded by a mutex all the same; waitForInput and
+// read touch descriptors only.
 
 #include "serial/serial_platform.h"
 
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <string>
+#include <sys/types.h>
 
 namespace qv {
 
@@ -44,10 +51,15 @@ public:
     const std::filesystem::path& portsDir() const { return portsDir_; }
 
 private:
+    // Whether the device at `path` is one of the ports open through this object.
+    bool heldHere(const std::string& path);
+
     const std::filesystem::path portsDir_;
     std::mutex mutex_;
     // Stop signals are pipes: the handle is the read end, this maps it to the write end.
     std::map<int, int> stopWriters_;
+    // Open port descriptor -> device number (st_rdev) of the device it holds.
+    std::map<int, dev_t> held_;
 };
 
 } // namespace qv

@@ -153,11 +153,15 @@ TEST_F(PosixSerialTest, ReopenOfTheSamePortSucceeds) {
 TEST_F(PosixSerialTest, HeldPortIsBusyAndRefusesASecondChannel) {
     ASSERT_EQ(open(1), kStatusOk);
     CSerialComm second(platform);
-    EXPECT_NE(second.Open(1, 9600, 0, 0, 8), kStatusOk);
+    EXPECT_EQ(second.Open(1, 9600, 0, 0, 8), Status{EBUSY});
     EXPECT_EQ(second.GetPortHandle(), kInvalidHandle);
     EXPECT_EQ(second.Probe(1), kProbeBusy);
     EXPECT_EQ(channel.Probe(-1), kProbeBusy);
     EXPECT_EQ(channel.Probe(2), kProbeFree);
+    // What another program sees: the device's own locks, also when it runs as root.
+    PosixSerialPlatform otherProgram(folder.dir());
+    EXPECT_EQ(otherProgram.probePort(1), kProbeBusy);
+    EXPECT_EQ(otherProgram.openPort(1).handle, kInvalidHandle);
 
     channel.Close();
     EXPECT_EQ(second.Probe(1), kProbeFree);
