@@ -13,8 +13,6 @@
 #include <fstream>
 #include <optional>
 #include <string>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace qv {
 namespace {
@@ -222,17 +220,6 @@ TEST(TermiosMap, RtsHandshakeIsHardwareFlowControl) {
     EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
 }
 
-TEST(TermiosMap, LineControlReadsTheLineLevels) {
-    termios t = cooked();
-    ASSERT_EQ(applyDcbToTermios(lineSettings(9600, 8, 0, 0), t), 0u);
-    const Dcb both = dcbFromTermios(t, TIOCM_DTR | TIOCM_RTS);
-    EXPECT_EQ(both.dtrControl(), kDtrEnable);
-    EXPECT_EQ(both.rtsControl(), kRtsEnable);
-    const Dcb none = dcbFromTermios(t, std::nullopt); // no modem lines at all
-    EXPECT_EQ(none.dtrControl(), kDtrDisable);
-    EXPECT_EQ(none.rtsControl(), kRtsDisable);
-}
-
 TEST(TermiosMap, NoticesADriverThatForcedAnotherFraming) {
     termios wanted = cooked();
     ASSERT_EQ(applyDcbToTermios(lineSettings(9600, 7, 2, 0), wanted), 0u);
@@ -244,9 +231,6 @@ TEST(TermiosMap, NoticesADriverThatForcedAnotherFraming) {
     termios slower = wanted;
     cfsetospeed(&slower, B4800);
     EXPECT_FALSE(termiosTaken(wanted, slower));
-    termios cookedAgain = wanted;
-    cookedAgain.c_lflag |= ICANON;
-    EXPECT_FALSE(termiosTaken(wanted, cookedAgain));
 }
 
 } // namespace

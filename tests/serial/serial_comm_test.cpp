@@ -140,13 +140,6 @@ INSTANTIATE_TEST_SUITE_P(Steps, SerialCommLateFailure,
                                            LateFailure{"stop", 24}),
                          [](const auto& info) { return std::string(info.param.op); });
 
-TEST_F(SerialCommTest, PortWithoutModemLinesStillOpens) {
-    platform.failNext("dtr", ENOTTY);
-    EXPECT_EQ(open(3), kStatusOk);
-    platform.inject(3, "ok");
-    EXPECT_TRUE(window.waitForPosted(2, kWait));
-}
-
 // --- line operations ---
 
 using LineOp = std::function<Status(CSerialComm&)>;
@@ -241,16 +234,6 @@ TEST_F(SerialCommTest, HighBytesArriveSignExtendedWithTheByteInTheLowBits) {
     EXPECT_EQ(posted[0].wParam & 0xFF, 0xB0);
     EXPECT_EQ(posted[0].lParam, 0);
     EXPECT_EQ(posted[1].wParam, 0x7F);
-}
-
-TEST_F(SerialCommTest, SimulatedSensorAnswersWhenTheLinesGoOn) {
-    platform.setSensorRecord(3, "H45.20T21.30\r");
-    ASSERT_EQ(open(3), kStatusOk);
-    channel.SetRtsControl(1);
-    channel.SetDtrControl(1);
-    channel.SetBreak(0);
-    ASSERT_TRUE(window.waitForPosted(13, kWait));
-    EXPECT_EQ(bytesOf(window.takePosted()), "H45.20T21.30\r");
 }
 
 TEST_F(SerialCommTest, NothingIsPostedAfterCloseReturns) {
