@@ -31,6 +31,8 @@ set(CPACK_DEBIAN_PACKAGE_NAME qv5300)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tavrin <qv5300@tavrin.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
-# The Qt 6 runtime libraries and the C++ runtime, as dpkg-shlibdeps finds them.
+# The Qt 6 runtime libraries (the X11 platform plugin comes with libqt6gui6) and the C++
+# runtime, as dpkg-shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
 include(CPack)
