@@ -8,12 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <poll.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -47,6 +49,22 @@ public:
     const std::string& slave() const { return slave_; }
     bool send(const std::string& bytes) {
         return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+    // Reads exactly n bytes that the device sent, waiting for them at most kWait.
+    std::string receive(std::size_t n) {
+        std::string out;
+        const auto end = std::chrono::steady_clock::now() + kWait;
+        while (out.size() < n && std::chrono::steady_clock::now() < end) {
+            pollfd in{master_, POLLIN, 0};
+            if (::poll(&in, 1, 100) <= 0)
+                continue;
+            char buffer[64];
+            const ssize_t got = ::read(master_, buffer, std::min(sizeof buffer, n - out.size()));
+            if (got <= 0)
+                break;
+            out.append(buffer, static_cast<std::size_t>(got));
+        }
+        return out;
     }
     // Sends that never block: a full buffer drops the bytes.
     void sendWithoutWaiting() { ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK); }
@@ -217,6 +235,16 @@ TEST_F(PosixSerialTest, FramingTheDeviceDoesNotTakeFailsTheOpenButHoldsThePort) 
     EXPECT_EQ(channel.Probe(1), kProbeBusy);
     channel.Close();
     EXPECT_EQ(channel.Probe(1), kProbeFree);
+}
+
+TEST_F(PosixSerialTest, WriteReachesTheFarEndAndNeverWaitsForEver) {
+    EXPECT_EQ(channel.Write("x", 1), kStatusOk); // closed: nothing to do
+    ASSERT_EQ(open(1), kStatusOk);
+    EXPECT_EQ(channel.Write("QV\r", 3), kStatusOk);
+    EXPECT_EQ(a.receive(3), "QV\r");
+    // Nobody reads the far end: the output buffer fills and the write gives up.
+    const std::string flood(1 << 20, 'w');
+    EXPECT_EQ(channel.Write(flood.data(), static_cast<std::uint32_t>(flood.size())), kStatusOk);
 }
 
 TEST_F(PosixSerialTest, ModemLinesOfAPseudoTerminalReportTheirFailure) {
