@@ -119,9 +119,17 @@ bool PosixSerialPlatform::heldHere(const std::string& path) {
     if (::stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode))
         return false;
     std::lock_guard lock(mutex_);
-    for (const auto& [descriptor, number] : held_)
-        if (number == device.st_rdev)
-            return true;
+    for (const auto& [descriptor, node] : held_) {
+        if (node.st_rdev != device.st_rdev || node.st_ino != device.st_ino ||
+            node.st_dev != device.st_dev)
+            continue;
+        // A device unplugged and plugged in again may come back under the same node;
+        // the descriptor still held then belongs to the old one, which has hung up.
+        pollfd state{descriptor, 0, 0};
+        const bool hungUp =
+            ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR | POLLNVAL));
+        return !hungUp;
+    }
     return false;
 }
 
@@ -135,7 +143,7 @@ OpenResult PosixSerialPlatform::openPort(int port) {
     struct stat device {};
     if (opened.handle != kInvalidHandle && ::fstat(fd(opened.handle), &device) == 0) {
         std::lock_guard lock(mutex_);
-        held_[fd(opened.handle)] = device.st_rdev;
+        held_[fd(opened.handle)] = device;
     }
     return opened;
 }

@@ -25,7 +25,7 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <sys/types.h>
+#include <sys/stat.h>
 
 namespace qv {
 
@@ -51,15 +51,16 @@ public:
     const std::filesystem::path& portsDir() const { return portsDir_; }
 
 private:
-    // Whether the device at `path` is one of the ports open through this object.
+    // Whether the device node at `path` is one of the ports open through this object
+    // and that port has not hung up.
     bool heldHere(const std::string& path);
 
     const std::filesystem::path portsDir_;
     std::mutex mutex_;
     // Stop signals are pipes: the handle is the read end, this maps it to the write end.
     std::map<int, int> stopWriters_;
-    // Open port descriptor -> device number (st_rdev) of the device it holds.
-    std::map<int, dev_t> held_;
+    // Open port descriptor -> the device node it was opened through.
+    std::map<int, struct stat> held_;
 };
 
 } // namespace qv
