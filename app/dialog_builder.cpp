@@ -15,6 +15,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
