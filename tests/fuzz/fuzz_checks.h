@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -35,6 +36,10 @@ namespace qv::fuzz {
 // in turn (a size of 0 makes an empty feed call, then one byte), or as one block when n is
 // 0, and byte by byte to a second parser. Both must deliver the same Readings, and both
 // must agree with an independent reading of the record rules over the whole stream.
+// A third parser is fed byte by byte too, but its sink goes on feeding the following bytes
+// itself, as a message box's nested loop does in the program (the first chunk size, or 64
+// when there is none, is how many bytes each nested run takes): every record must still
+// be delivered once, in order.
 
 inline constexpr std::size_t kFieldLength = 5;
 
@@ -205,6 +210,28 @@ inline std::string checkReadingParser(const std::uint8_t* data, std::size_t size
         bytewiseParser.feed(&byte, 1);
     }
 
+    std::vector<Reading> nested;
+    ReadingParser nestedParser;
+    std::size_t next = 0;
+    int depth = 0;
+    constexpr int kMaxDepth = 16;
+    const std::size_t nestedRun = headerLength == 0 ? 64 : sizes[0];
+    std::function<void(std::size_t)> pump = [&](std::size_t limit) {
+        for (std::size_t k = 0; k < limit && next < streamLength; ++k) {
+            const std::uint8_t byte = stream[next++];
+            nestedParser.feed(&byte, 1);
+        }
+    };
+    nestedParser.setSink([&](const Reading& r) {
+        nested.push_back(r);
+        if (depth < kMaxDepth) {
+            ++depth;
+            pump(nestedRun);
+            --depth;
+        }
+    });
+    pump(streamLength);
+
     for (const Reading& r : bytewise) {
         if (auto failure = checkReadingInvariants(r); !failure.empty())
             return failure;
@@ -212,9 +239,14 @@ inline std::string checkReadingParser(const std::uint8_t* data, std::size_t size
     if (auto failure = compareReadings("chunked against byte by byte", bytewise, chunked);
         !failure.empty())
         return failure;
-    if (chunkedParser.state() != bytewiseParser.state())
+    if (auto failure = compareReadings("fed from the sink against byte by byte", bytewise, nested);
+        !failure.empty())
+        return failure;
+    if (chunkedParser.state() != bytewiseParser.state() ||
+        nestedParser.state() != bytewiseParser.state())
         return "final states differ: chunked " + std::to_string(chunkedParser.state()) +
-               ", byte by byte " + std::to_string(bytewiseParser.state());
+               ", fed from the sink " + std::to_string(nestedParser.state()) + ", byte by byte " +
+               std::to_string(bytewiseParser.state());
     return compareReadings("byte by byte against the record rules",
                            referenceReadings(stream, streamLength), bytewise);
 }
