@@ -7,12 +7,14 @@
 // off, two texts shown, one line written and handed to the OS, the count shown.
 //
 // Usage: qv_bench_logger --ports-dir DIR --port N --log FILE [--latency-file FILE]
-//                        [--seconds S]
+//                        [--seconds S] [--trials LIST]
+// --trials switches on trial changes (trials_option.h); the default is the program as it is.
 // With --latency-file, the CLOCK_MONOTONIC time in nanoseconds at which each line had
 // been written (right when the log shows the new count) is appended, one per line.
 // Ends on SIGTERM/SIGINT or after S seconds; prints one JSON object on stdout.
 
 #include "bench/program_rig.h"
+#include "bench/trials_option.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -44,7 +46,7 @@ long long monotonicNanos() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string portsDir, logFile, latencyFile;
+    std::string portsDir, logFile, latencyFile, trialsText = "none";
     int port = 1;
     double seconds = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -60,6 +62,13 @@ int main(int argc, char** argv) {
             latencyFile = value;
         else if (name == "--seconds")
             seconds = std::atof(value);
+        else if (name == "--trials")
+            trialsText = value;
+    }
+    qv::bench::RigTrials trials;
+    if (!qv::bench::parseTrials(trialsText, trials)) {
+        std::fprintf(stderr, "qv_bench_logger: unknown trial in %s\n", trialsText.c_str());
+        return 2;
     }
     if (portsDir.empty() || logFile.empty()) {
         std::fprintf(stderr, "usage: qv_bench_logger --ports-dir DIR --port N --log FILE "
@@ -76,9 +85,10 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
 
     std::FILE* latency = latencyFile.empty() ? nullptr : std::fopen(latencyFile.c_str(), "w");
-    qv::bench::ProgramRig rig(portsDir);
+    qv::bench::ProgramRig rig(portsDir, trials);
     rig.services.afterSetText = [&](int controlId, const std::string&) {
-        if (controlId == qv::ctl::kRecordCount && latency != nullptr)
+        // The count shows "0" when logging starts: that is no line.
+        if (controlId == qv::ctl::kRecordCount && rig.log.recordCount() > 0 && latency != nullptr)
             std::fprintf(latency, "%lld\n", monotonicNanos());
     };
     // The next poll at once: one poll per record.

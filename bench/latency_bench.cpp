@@ -8,12 +8,19 @@
 // Each record's body goes out first and its CR alone a moment later, as on a 9600-baud
 // line where bytes come about a millisecond apart, so the figure is the CR's own path.
 //
-// Usage: qv_bench_latency [--records N] [--pace-ms MS] [--warmup N]
+// --bare replaces the program by the least a reader can do: a thread blocked in poll() on
+// the slave that takes the time when the CR has been read. Its figures are what the
+// machine itself costs (pty, wake-up, scheduling), for telling the program's added
+// latency from the neighbours' load. --trials switches on trial changes (trials_option.h).
+//
+// Usage: qv_bench_latency [--records N] [--pace-ms MS] [--warmup N] [--bare]
+//                         [--trials LIST] [--dump FILE]
 // Prints one JSON object on stdout. Run with QT_QPA_PLATFORM=offscreen.
 
 #include "bench/program_rig.h"
 #include "bench/pty_folder.h"
 #include "bench/stats.h"
+#include "bench/trials_option.h"
 
 #include <QApplication>
 #include <QMetaObject>
@@ -24,7 +31,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <poll.h>
 #include <string>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -37,21 +48,51 @@ struct Options {
     int records = 1200;
     int warmup = 50;
     int paceMs = 5;
+    bool bare = false;
+    std::string trials = "none";
+    std::string dump; // every record's latency, one per line, in µs
 };
 
 Options parseOptions(int argc, char** argv) {
     Options o;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
-        const int value = std::atoi(argv[i + 1]);
+        if (name == "--bare") {
+            o.bare = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            break;
+        const std::string value = argv[++i];
         if (name == "--records")
-            o.records = value;
+            o.records = std::atoi(value.c_str());
         else if (name == "--warmup")
-            o.warmup = value;
+            o.warmup = std::atoi(value.c_str());
         else if (name == "--pace-ms")
-            o.paceMs = value;
+            o.paceMs = std::atoi(value.c_str());
+        else if (name == "--trials")
+            o.trials = value;
+        else if (name == "--dump")
+            o.dump = value;
     }
     return o;
+}
+
+// The bare reader: raw slave, poll, read, a time per CR, until `stop` is readable.
+void bareReader(int slave, int stop, std::vector<SteadyClock::time_point>& crRead) {
+    pollfd fds[2] = {{slave, POLLIN, 0}, {stop, POLLIN, 0}};
+    for (;;) {
+        if (::poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[1].revents != 0)
+            return;
+        char buffer[64];
+        const ssize_t n = ::read(slave, buffer, sizeof buffer);
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buffer[i] == '\r')
+                crRead.push_back(SteadyClock::now());
+        }
+    }
 }
 
 bool writeAll(int fd, const char* data, std::size_t size) {
@@ -81,20 +122,41 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    qv::bench::ProgramRig rig(folder.path());
+    qv::bench::RigTrials trials;
+    if (!qv::bench::parseTrials(opt.trials, trials)) {
+        std::fprintf(stderr, "qv_bench_latency: unknown trial in %s\n", opt.trials.c_str());
+        return 2;
+    }
     std::vector<SteadyClock::time_point> crWritten(static_cast<std::size_t>(total));
     std::vector<SteadyClock::time_point> textSet;
     textSet.reserve(static_cast<std::size_t>(total));
-    rig.services.afterSetText = [&](int controlId, const std::string& text) {
-        if (controlId == qv::ctl::kHumidity && !text.empty())
-            textSet.push_back(SteadyClock::now());
-    };
-    rig.controller.setPort(1);
-    rig.controller.setInterval(1);
-    rig.controller.start();
-    if (rig.channel.GetPortHandle() == qv::kInvalidHandle) {
-        std::fprintf(stderr, "qv_bench_latency: COM1 did not open\n");
-        return 1;
+    std::unique_ptr<qv::bench::ProgramRig> rig;
+    int bareSlave = -1;
+    int bareStop[2] = {-1, -1};
+    std::thread bare;
+    if (opt.bare) {
+        bareSlave = ::open((folder.path() / "com1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        termios raw{};
+        if (bareSlave < 0 || ::pipe(bareStop) != 0 || tcgetattr(bareSlave, &raw) != 0) {
+            std::fprintf(stderr, "qv_bench_latency: cannot open the slave\n");
+            return 1;
+        }
+        cfmakeraw(&raw);
+        tcsetattr(bareSlave, TCSANOW, &raw);
+        bare = std::thread(bareReader, bareSlave, bareStop[0], std::ref(textSet));
+    } else {
+        rig = std::make_unique<qv::bench::ProgramRig>(folder.path(), trials);
+        rig->services.afterSetText = [&](int controlId, const std::string& text) {
+            if (controlId == qv::ctl::kHumidity && !text.empty())
+                textSet.push_back(SteadyClock::now());
+        };
+        rig->controller.setPort(1);
+        rig->controller.setInterval(1);
+        rig->controller.start();
+        if (rig->channel.GetPortHandle() == qv::kInvalidHandle) {
+            std::fprintf(stderr, "qv_bench_latency: COM1 did not open\n");
+            return 1;
+        }
     }
 
     std::atomic<bool> writerFailed{false};
@@ -124,6 +186,12 @@ int main(int argc, char** argv) {
     });
     app.exec();
     writer.join();
+    if (bare.joinable()) {
+        [[maybe_unused]] ssize_t n = ::write(bareStop[1], "x", 1);
+        bare.join();
+        ::close(bareSlave);
+    }
+    rig.reset();
 
     if (writerFailed || textSet.size() != static_cast<std::size_t>(total)) {
         std::fprintf(stderr, "qv_bench_latency: %zu of %d records reached the screen\n",
@@ -136,13 +204,22 @@ int main(int argc, char** argv) {
             textSet[static_cast<std::size_t>(i)] - crWritten[static_cast<std::size_t>(i)];
         micros.push_back(std::chrono::duration<double, std::micro>(d).count());
     }
+    if (!opt.dump.empty()) {
+        if (std::FILE* f = std::fopen(opt.dump.c_str(), "w")) {
+            for (double v : micros)
+                std::fprintf(f, "%.1f\n", v);
+            std::fclose(f);
+        }
+    }
     double sum = 0.0;
     for (double v : micros)
         sum += v;
-    std::printf("{\"records\": %zu, \"pace_ms\": %d, \"median_us\": %.1f, \"p90_us\": %.1f, "
+    std::printf("{\"bare\": %s, \"trials\": \"%s\", \"records\": %zu, \"pace_ms\": %d, "
+                "\"median_us\": %.1f, \"p90_us\": %.1f, "
                 "\"p99_us\": %.1f, \"max_us\": %.1f, \"mean_us\": %.1f}\n",
-                micros.size(), opt.paceMs, qv::bench::percentile(micros, 50),
-                qv::bench::percentile(micros, 90), qv::bench::percentile(micros, 99),
-                qv::bench::percentile(micros, 100), sum / static_cast<double>(micros.size()));
+                opt.bare ? "true" : "false", opt.trials.c_str(), micros.size(), opt.paceMs,
+                qv::bench::percentile(micros, 50), qv::bench::percentile(micros, 90),
+                qv::bench::percentile(micros, 99), qv::bench::percentile(micros, 100),
+                sum / static_cast<double>(micros.size()));
     return 0;
 }

@@ -17,6 +17,7 @@ JSON object on stdout.
 """
 
 import argparse
+import errno
 import json
 import os
 import re
@@ -87,7 +88,12 @@ def main():
         line = time.strftime("%m/%d/%Y\t%H:%M:%S\t") + "%4.1f\t%4.1f\r\n" % (humidity, temperature)
         log.write(line)
         log.flush()
-        os.fdatasync(log.fileno())
+        try:
+            os.fdatasync(log.fileno())
+        except OSError as e:
+            # EINVAL and EROFS only say that this kind of file cannot be synchronised.
+            if e.errno not in (errno.EINVAL, errno.EROFS):
+                raise
         records += 1
         if latency:
             latency.write("%d\n" % time.monotonic_ns())
