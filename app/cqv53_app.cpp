@@ -3,7 +3,7 @@
 #include "acquisition/clock.h"
 #include "app/cqv53_dlg.h"
 #include "app/signal_bridge.h"
-#include "serial/serial_platform_posix.h"
+#include "serial/serial_platform.h"
 
 #include <QCoreApplication>
 
@@ -17,9 +17,9 @@ int CQV53App::run() {
     // the window, so a second signal while the window is taken down (log closing) cannot
     // kill the process half-way.
     SignalBridge bridge;
-    qv::PosixSerialPlatform platform(settings_.portsDir().toStdString());
+    const auto platform = qv::makePlatformSerial(settings_.portsDir().toStdString());
     const qv::SystemClock clock;
-    CQV53Dlg dialog(settings_, platform, clock);
+    CQV53Dlg dialog(settings_, *platform, clock);
     QObject::connect(&bridge, &SignalBridge::terminationRequested, &dialog,
                      &CQV53Dlg::closeOnRequest);
 

@@ -195,7 +195,9 @@ void buildDialog(const res::DialogTemplate& tpl, QDialog& dialog) {
 QWidget* controlById(const QWidget* dialog, int id) {
     if (dialog == nullptr)
         return nullptr;
-    const auto children = dialog->findChildren<QWidget*>();
+    // The builder places every control directly on the dialog; a dialog opened over this
+    // one is a child too, and its ids (1 and 2 above all) must not be mistaken for ours.
+    const auto children = dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* child : children) {
         const QVariant value = child->property(kControlIdProperty);
         if (value.isValid() && value.toInt() == id)

@@ -104,7 +104,9 @@ int QtWindowServices::runModal(ModalDialog& dialog) {
 }
 
 QWidget* QtWindowServices::control(int controlId) const {
-    for (QWidget* child : window_->findChildren<QWidget*>()) {
+    // Direct children only: the setup and about dialogs are children of the window too,
+    // and their OK and Cancel buttons carry ids 1 and 2 like the main window's Exit.
+    for (QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         const QVariant id = child->property(kControlIdProperty);
         if (id.isValid() && id.toInt() == controlId)
             return child;

@@ -206,9 +206,15 @@ TEST_F(QtWindowServicesTest, StoppedTimerTicksNoMoreAndTheOtherRunsOn) {
 TEST_F(QtWindowServicesTest, ControlTextReachesTheControlWithThatId) {
     auto* humidity = new QLineEdit(&window);
     auto* temperature = new QLineEdit(&window);
-    auto* inner = new QWidget(&window); // controls may sit deeper in the tree
-    auto* button = new QPushButton("Start Log", inner);
-    auto* count = new QLabel(inner);
+    auto* button = new QPushButton("Start Log", &window);
+    auto* count = new QLabel(&window);
+    // A dialog open over the window is its child too; its OK button shares id 1 with the
+    // window's Exit button and must not be taken for it.
+    auto* exitButton = new QPushButton("Exit", &window);
+    auto* setupDialog = new QWidget(&window);
+    auto* dialogOk = new QPushButton("OK", setupDialog);
+    exitButton->setProperty(kControlIdProperty, ctl::kExit);
+    dialogOk->setProperty(kControlIdProperty, ctl::kExit);
     humidity->setProperty(kControlIdProperty, ctl::kHumidity);
     temperature->setProperty(kControlIdProperty, ctl::kTemperature);
     button->setProperty(kControlIdProperty, ctl::kStartStopLog);
@@ -228,6 +234,9 @@ TEST_F(QtWindowServicesTest, ControlTextReachesTheControlWithThatId) {
     EXPECT_TRUE(humidity->text().isEmpty());
     EXPECT_EQ(temperature->text(), QStringLiteral(u"23.1\u00b0"));
     EXPECT_EQ(services.control(ctl::kRecordCount), count);
+    EXPECT_EQ(services.control(ctl::kExit), exitButton);
+    services.setControlText(ctl::kExit, "Quit");
+    EXPECT_EQ(dialogOk->text(), "OK");
 }
 
 } // namespace
