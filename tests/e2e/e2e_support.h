@@ -1,0 +1,206 @@
+#pragma once
+
+// What the end-to-end tests share: child processes with an environment of their own and
+// their output in files, the sensor simulator on a private port folder, and the log
+// lines of the program and of the simulator read back as numbers.
+
+#include "tests/support/ui_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace qv::e2e {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+inline std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline bool isSymlink(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_symlink(fs::symlink_status(path, ec));
+}
+
+// A child process. `env` replaces or adds variables of this process's environment;
+// stdout and stderr go to `outputBase`.out / .err. Killed and reaped on destruction
+// if it is still running.
+class ChildProcess {
+public:
+    ChildProcess(std::vector<std::string> argv,
+                 const std::vector<std::pair<std::string, std::string>>& env,
+                 const fs::path& outputBase)
+        : outPath_(outputBase.string() + ".out"), errPath_(outputBase.string() + ".err") {
+        std::vector<std::string> envText;
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string_view entry = *e;
+            bool replaced = false;
+            for (const auto& [name, value] : env)
+                replaced = replaced || entry.starts_with(name + "=");
+            if (!replaced)
+                envText.emplace_back(entry);
+        }
+        for (const auto& [name, value] : env)
+            envText.push_back(name + "=" + value);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<char*> args, envp;
+        for (auto& a : argv)
+            args.push_back(a.data());
+        args.push_back(nullptr);
+        for (auto& e : envText)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        if (::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0)
+            pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess() {
+        if (pid_ > 0 && !status_) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+    void signal(int s) const {
+        if (pid_ > 0 && !status_)
+            ::kill(pid_, s);
+    }
+
+    // True once the process has ended (reaped here).
+    bool ended() {
+        int status = 0;
+        if (!status_ && pid_ > 0 && ::waitpid(pid_, &status, WNOHANG) == pid_)
+            status_ = status;
+        return status_.has_value();
+    }
+    // The exit code, or nullopt when it did not exit normally within `timeout` (killed by
+    // a signal, or still running).
+    std::optional<int> waitForExit(std::chrono::milliseconds timeout = 5s) {
+        qv::test::waitUntil([this] { return ended(); }, timeout);
+        if (!status_ || !WIFEXITED(*status_))
+            return std::nullopt;
+        return WEXITSTATUS(*status_);
+    }
+    std::string describeEnd() const {
+        if (!status_)
+            return "still running";
+        if (WIFSIGNALED(*status_))
+            return "killed by signal " + std::to_string(WTERMSIG(*status_));
+        return "exit code " + std::to_string(WEXITSTATUS(*status_));
+    }
+
+    std::string out() const { return readFile(outPath_); }
+    std::string err() const { return readFile(errPath_); }
+
+private:
+    std::string outPath_;
+    std::string errPath_;
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+// The sensor simulator on port `port` of `portsDir`, sending a record every `periodMs`
+// while a program holds the port, every record it sends listed in `recordsLog`.
+class Simulator {
+public:
+    Simulator(const fs::path& portsDir, int port, int periodMs, const fs::path& recordsLog,
+              const fs::path& outputBase)
+        : link_(portsDir / ("com" + std::to_string(port))),
+          process_({QV_SENSOR_SIM_PATH, "--ports-dir", portsDir.string(), "--port",
+                    std::to_string(port), "--period-ms", std::to_string(periodMs), "--records-log",
+                    recordsLog.string()},
+                   {}, outputBase) {}
+
+    // Started and its port link made.
+    bool plugged() {
+        return process_.started() &&
+               qv::test::waitUntil([this] { return isSymlink(link_) || process_.ended(); }) &&
+               isSymlink(link_);
+    }
+    // The pseudo-terminal slave its link leads to.
+    std::string slavePath() const {
+        std::error_code ec;
+        return fs::read_symlink(link_, ec).string();
+    }
+    // The simulator ends the way a pulled plug looks to the program: the line hangs up
+    // and the port's link is gone. True once it has ended cleanly.
+    bool unplug() {
+        process_.signal(SIGTERM);
+        return process_.waitForExit() == 0 && !isSymlink(link_);
+    }
+    // Whether the simulator has reported `line` on its output.
+    bool said(const std::string& line) const { return out().find(line) != std::string::npos; }
+    std::string out() const { return process_.out() + process_.err(); }
+    ChildProcess& process() { return process_; }
+
+private:
+    fs::path link_;
+    ChildProcess process_;
+};
+
+// One humidity/temperature pair in tenths, as a log line holds it.
+struct Pair {
+    int humidity;
+    int temperature;
+    bool operator==(const Pair&) const = default;
+};
+
+inline void PrintTo(const Pair& p, std::ostream* os) {
+    *os << p.humidity / 10.0 << "/" << p.temperature / 10.0;
+}
+
+inline int tenths(double value) {
+    return static_cast<int>(value * 10.0 + (value < 0 ? -0.5 : 0.5));
+}
+
+// The pairs of the simulator's records log: "%.1f\t%.1f\n" per record sent.
+inline std::vector<Pair> recordsLogPairs(const fs::path& path) {
+    std::vector<Pair> pairs;
+    std::istringstream in(readFile(path));
+    double h = 0, t = 0;
+    while (in >> h >> t)
+        pairs.push_back({tenths(h), tenths(t)});
+    return pairs;
+}
+
+// Whether `part` appears in `whole` in the same order (not necessarily adjacent).
+inline bool isSubsequence(const std::vector<Pair>& part, const std::vector<Pair>& whole) {
+    std::size_t at = 0;
+    for (const Pair& p : whole)
+        if (at < part.size() && part[at] == p)
+            ++at;
+    return at == part.size();
+}
+
+} // namespace qv::e2e

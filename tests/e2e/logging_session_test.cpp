@@ -1,0 +1,207 @@
+// One logging session end to end, in this process: the real main window (offscreen),
+// the real serial channel on the simulator's pseudo-terminal through the user's port
+// folder, a real settings file and a real log file, all in a private HOME. The sensor
+// is unplugged while logging and plugged in again; the user then confirms Setup with OK.
+
+#include "acquisition/clock.h"
+#include "app/cqv53_dlg.h"
+#include "app/setup_dlg.h"
+#include "serial/serial_platform_posix.h"
+#include "settings/settings_store.h"
+#include "tests/e2e/e2e_support.h"
+#include "tests/support/ui_driver.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace qv::e2e {
+namespace {
+
+using qv::test::answerNextBox;
+using qv::test::Box;
+using qv::test::child;
+using qv::test::click;
+using qv::test::waitUntil;
+
+constexpr int kPortComboId = 1012;
+constexpr int kSimPeriodMs = 200;
+// Long enough for the reply timeout (2 s) to fire between two poll ticks, so that the
+// lost port is noticed; at 1 s each tick restarts the timeout before it fires.
+constexpr int kIntervalSeconds = 3;
+// Bound of a wait that spans poll ticks: two intervals and the reply timeout, and slack
+// for a loaded machine.
+constexpr auto kTickWait = 20s;
+
+// A private HOME and XDG_CONFIG_HOME, set before the first settings access (QSettings
+// fixes its folders once per process).
+class PrivateHome : public testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        qputenv("HOME", dir_.filePath(QStringLiteral("home")).toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit());
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+[[maybe_unused]] testing::Environment* const kPrivateHome =
+    testing::AddGlobalTestEnvironment(new PrivateHome);
+
+// The program's log file: every line complete ("date\ttime\th\tt" and CR LF), read back
+// as pairs. A line that does not match is reported and left out.
+std::vector<Pair> programLogPairs(const fs::path& path, std::string* rawText = nullptr) {
+    const std::string text = readFile(path);
+    if (rawText != nullptr)
+        *rawText = text;
+    static const QRegularExpression kLine(
+        QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t( *-?\d+\.\d)\t( *-?\d+\.\d)$)"));
+    std::vector<Pair> pairs;
+    const QStringList lines = QString::fromLatin1(text.data(), static_cast<int>(text.size()))
+                                  .split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(lines.last().isEmpty()) << "the last line is not complete: " << text;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const auto match = kLine.match(lines[i]);
+        if (!match.hasMatch()) {
+            ADD_FAILURE() << "malformed log line: " << lines[i].toStdString();
+            continue;
+        }
+        pairs.push_back(
+            {tenths(match.captured(1).toDouble()), tenths(match.captured(2).toDouble())});
+    }
+    return pairs;
+}
+
+class E2eLoggingSession : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        QCoreApplication::setApplicationName(QStringLiteral("QV-5300"));
+        store_.SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
+        ports_ = store_.portsDir().toStdString();
+        fs::create_directories(ports_);
+        store_.WriteProfileInt(nullptr, qv::kComPortEntry, 1);
+        store_.WriteProfileInt(nullptr, qv::kLogIntervalEntry, kIntervalSeconds);
+        store_.WriteProfileString(nullptr, qv::kLogFileNameEntry, QString::fromStdString(logPath_));
+    }
+
+    void plugIn(const char* name) {
+        sim_.reset(); // a simulator that ended is reaped before the next one starts
+        sim_ = std::make_unique<Simulator>(ports_, 1, kSimPeriodMs, recordsPath_, dir() / name);
+        ASSERT_TRUE(sim_->plugged()) << sim_->out();
+    }
+
+    fs::path dir() const { return dir_.path().toStdString(); }
+    QString text(int id) const {
+        if (auto* edit = child<QLineEdit>(window_.get(), id))
+            return edit->text();
+        return child<QAbstractButton>(window_.get(), id)->text();
+    }
+    // The two values the window shows, or nullopt when either is not a number.
+    std::optional<Pair> shown() const {
+        bool okH = false, okT = false;
+        const double h = text(qv::ctl::kHumidity).toDouble(&okH);
+        const double t = text(qv::ctl::kTemperature).toDouble(&okT);
+        if (!okH || !okT)
+            return std::nullopt;
+        return Pair{tenths(h), tenths(t)};
+    }
+
+    // Whether the simulator sent these values, in this order. It lists a record just
+    // after sending it, so the program may have it first: waits a little.
+    bool sentInThisOrder(const std::vector<Pair>& pairs) const {
+        return waitUntil([&] { return isSubsequence(pairs, recordsLogPairs(recordsPath_)); });
+    }
+
+    QTemporaryDir dir_;
+    qv::SettingsStore store_{QStringLiteral("QV-5300")};
+    fs::path ports_;
+    std::string logPath_ = (dir() / "tavrin.log").string();
+    fs::path recordsPath_ = dir() / "records.log";
+    std::unique_ptr<Simulator> sim_;
+    // After the simulator: the window lets go of the line before the line goes.
+    std::unique_ptr<qv::PosixSerialPlatform> platform_;
+    qv::SystemClock clock_;
+    std::unique_ptr<CQV53Dlg> window_;
+};
+
+TEST_F(E2eLoggingSession, LinesArriveSurviveAnUnplugAndGoOnAfterReplugAndSetup) {
+    plugIn("sim-first");
+    platform_ = std::make_unique<qv::PosixSerialPlatform>(ports_);
+    window_ = std::make_unique<CQV53Dlg>(store_, *platform_, clock_);
+    window_->show();
+    window_->initDialog();
+    ASSERT_TRUE(waitUntil([&] { return sim_->said("a program opened COM1"); })) << sim_->out();
+    ASSERT_EQ(window_->controller().interval(), kIntervalSeconds);
+
+    // Logging: lines arrive with the simulator's values, shown as received.
+    click(window_.get(), qv::ctl::kStartStopLog);
+    ASSERT_EQ(text(qv::ctl::kStartStopLog), "Stop Log");
+    ASSERT_TRUE(waitUntil([&] { return window_->log().recordCount() >= 1; }, kTickWait));
+    EXPECT_EQ(text(qv::ctl::kHumidity).size(), 5) << text(qv::ctl::kHumidity).toStdString();
+    EXPECT_EQ(text(qv::ctl::kTemperature).size(), 5);
+    ASSERT_TRUE(shown().has_value()) << text(qv::ctl::kHumidity).toStdString();
+    EXPECT_TRUE(sentInThisOrder({*shown()})) << testing::PrintToString(*shown());
+    EXPECT_EQ(text(qv::ctl::kRecordCount), QString::number(window_->log().recordCount()));
+
+    // Unplugged: the next poll gets no answer, the timeout finds the port gone.
+    Box lost;
+    answerNextBox(lost, kTickWait);
+    ASSERT_TRUE(sim_->unplug()) << sim_->out();
+    ASSERT_TRUE(waitUntil([&] { return lost.seen; }, kTickWait + 1s));
+    EXPECT_EQ(lost.text, "COM port disconnected");
+    EXPECT_EQ(lost.title, "QV-5300");
+    EXPECT_EQ(lost.owner, window_.get());
+    EXPECT_EQ(text(qv::ctl::kHumidity), "");
+    EXPECT_EQ(text(qv::ctl::kTemperature), "");
+    // The log is left as it was: still on, its file open and whole on disk.
+    EXPECT_TRUE(window_->log().logging());
+    EXPECT_TRUE(window_->log().fileOpen());
+    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Stop Log");
+    const int countAtUnplug = window_->log().recordCount();
+    std::string textAtUnplug;
+    const std::vector<Pair> beforeUnplug = programLogPairs(logPath_, &textAtUnplug);
+    EXPECT_EQ(static_cast<int>(beforeUnplug.size()), countAtUnplug);
+    EXPECT_TRUE(sentInThisOrder(beforeUnplug));
+
+    // Plugged in again (a new pseudo-terminal under the same link): Setup with OK finds
+    // the port free, reopens it and writes "ComPort".
+    plugIn("sim-second");
+    QString selected = "<not run>";
+    qv::test::whenModal<QV53SetupDlg>([&](QV53SetupDlg* setup) {
+        selected = child<QComboBox>(setup, kPortComboId)->currentText();
+        click(setup, qv::kIdOk);
+    });
+    click(window_.get(), qv::ctl::kSetup);
+    EXPECT_EQ(selected, "") << "a free port is listed, not preselected";
+    ASSERT_TRUE(waitUntil([&] { return sim_->said("a program opened COM1"); })) << sim_->out();
+    EXPECT_EQ(qv::PosixSerialPlatform(ports_).probePort(1), qv::kProbeBusy);
+    EXPECT_EQ(store_.GetProfileInt(nullptr, qv::kComPortEntry, -1), 1);
+
+    // Logging goes on into the same file, after the lines already there. The poll that
+    // went unanswered is still pending, so the first record after the reopen is logged at
+    // once; the second needs a tick of the restarted poll timer.
+    ASSERT_TRUE(
+        waitUntil([&] { return window_->log().recordCount() >= countAtUnplug + 2; }, kTickWait));
+    click(window_.get(), qv::ctl::kStartStopLog);
+    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Start Log");
+    std::string finalText;
+    const std::vector<Pair> logged = programLogPairs(logPath_, &finalText);
+    EXPECT_EQ(static_cast<int>(logged.size()), window_->log().recordCount());
+    EXPECT_TRUE(finalText.starts_with(textAtUnplug)) << finalText;
+    EXPECT_TRUE(sentInThisOrder(logged)) << "logged values in the order the simulator sent them";
+    EXPECT_EQ(text(qv::ctl::kRecordCount), QString::number(window_->log().recordCount()));
+
+    window_.reset();
+    EXPECT_EQ(qv::PosixSerialPlatform(ports_).probePort(1), qv::kProbeFree);
+}
+
+} // namespace
+} // namespace qv::e2e
