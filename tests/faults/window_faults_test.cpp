@@ -1,0 +1,578 @@
+// Faults met by the whole program: the real main window with its own log, controller
+// and channel, offscreen, over an in-memory serial line or a port folder of
+// pseudo-terminals, with a real settings file and real log files. Each fault must leave
+// the program running, without a busy loop, with a clear message, and with every line
+// it counted in the file.
+//
+// Some faults need a file system of their own (a full one, a read-only one): the test
+// mounts one when it may (root in a private mount namespace or a container) and is
+// skipped, saying why, otherwise.
+
+#include "app/cqv53_dlg.h"
+#include "app/dialog_builder.h"
+#include "app/setup_dlg.h"
+#include "serial/serial_platform_posix.h"
+#include "settings/settings_store.h"
+#include "tests/support/fake_serial_platform.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char kRecord[] = "H 45.3 T 23.1\r";
+constexpr int kIntervalId = 1007;
+const QRegularExpression
+    kLogLine(QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t[ \d]\d\.\d\t[ \d-]\d\.\d$)"));
+
+// A private HOME and XDG_CONFIG_HOME for the whole program, set before the first
+// settings access (QSettings fixes its folders once per process).
+class PrivateHome : public testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        qputenv("HOME", dir_.path().toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toLocal8Bit());
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+[[maybe_unused]] testing::Environment* const kPrivateHome =
+    testing::AddGlobalTestEnvironment(new PrivateHome);
+
+// Runs the event loop until `done` or `timeout`; also used with a predicate that never
+// holds, to let the program run for a bounded time while the test watches.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.hasExpired(timeout.count()))
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+void runFor(std::chrono::milliseconds span) {
+    waitUntil([] { return false; }, span);
+}
+
+// Process CPU time (all threads) against wall time over a stretch of the run: a busy
+// loop anywhere in the program shows as a share near one.
+class CpuMeter {
+public:
+    CpuMeter() {
+        wall_.start();
+        cpu0_ = cpuMs();
+    }
+    double share() const {
+        const double wall = std::max<double>(1, static_cast<double>(wall_.elapsed()));
+        return (cpuMs() - cpu0_) / wall;
+    }
+    qint64 wallMs() const { return wall_.elapsed(); }
+
+private:
+    static double cpuMs() {
+        rusage u{};
+        ::getrusage(RUSAGE_SELF, &u);
+        return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000.0 +
+               (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000.0;
+    }
+    QElapsedTimer wall_;
+    double cpu0_ = 0;
+};
+// Far above what a program waiting on timers uses, far below a spinning thread.
+constexpr double kMaxCpuShare = 0.5;
+
+// Answers every message box that comes up, from whatever loop runs, keeping what each
+// showed. Boxes of the program come in nested loops, so they are answered by a timer.
+class BoxAnswerer {
+public:
+    struct Seen {
+        QString text;
+        QMessageBox::Icon icon;
+    };
+    BoxAnswerer() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen.push_back({box->text(), box->icon()});
+                box->accept();
+            }
+        });
+        timer_.start(10);
+    }
+    int count(const QString& text) const {
+        return static_cast<int>(
+            std::count_if(seen.begin(), seen.end(), [&](const Seen& s) { return s.text == text; }));
+    }
+    QStringList texts() const {
+        QStringList all;
+        for (const Seen& s : seen)
+            all << s.text;
+        return all;
+    }
+    std::vector<Seen> seen;
+
+private:
+    QTimer timer_;
+};
+
+template <class T> T* child(const QWidget* dialog, int id) {
+    return qobject_cast<T*>(qv::controlById(dialog, id));
+}
+
+void click(const QWidget* dialog, int id) {
+    QAbstractButton* button = child<QAbstractButton>(dialog, id);
+    ASSERT_NE(button, nullptr) << "control " << id;
+    button->click();
+}
+
+// Drives the next setup dialog: `edit` works on it, then OK.
+void setupOk(CQV53Dlg* window, std::function<void(QV53SetupDlg*)> edit) {
+    auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* dialog = qobject_cast<QV53SetupDlg*>(QApplication::activeModalWidget());
+        if (dialog == nullptr && !clock->hasExpired(10000))
+            return;
+        timer->stop();
+        timer->deleteLater();
+        delete clock;
+        if (dialog == nullptr) {
+            ADD_FAILURE() << "the setup dialog never appeared";
+            return;
+        }
+        edit(dialog);
+        click(dialog, qv::kIdOk);
+    });
+    timer->start(10);
+    click(window, qv::ctl::kSetup);
+}
+
+QStringList fileLines(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // after the last line's end
+    return lines;
+}
+
+// Every line whole and well-formed: no torn or doubled line after a failed write.
+void expectWellFormed(const QStringList& lines) {
+    for (const QString& line : lines)
+        EXPECT_TRUE(kLogLine.match(line).hasMatch()) << '"' << line.toStdString() << '"';
+}
+
+// A file system mounted over a folder for one test, detached again at the end.
+class Mount {
+public:
+    // A tmpfs of `options` (e.g. "size=64k") over `folder`.
+    static std::unique_ptr<Mount> tmpfs(const QString& folder, const char* options, QString& why) {
+        return make(folder, why, [&](const char* at) {
+            return ::mount("qv-faults", at, "tmpfs", MS_NOSUID | MS_NODEV, options);
+        });
+    }
+    // `folder` itself, read-only.
+    static std::unique_ptr<Mount> readOnly(const QString& folder, QString& why) {
+        return make(folder, why, [](const char* at) {
+            if (::mount(at, at, nullptr, MS_BIND, nullptr) != 0)
+                return -1;
+            if (::mount(nullptr, at, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+                const int error = errno;
+                ::umount2(at, MNT_DETACH);
+                errno = error;
+                return -1;
+            }
+            return 0;
+        });
+    }
+    ~Mount() { ::umount2(at_.constData(), MNT_DETACH); }
+
+private:
+    static std::unique_ptr<Mount> make(const QString& folder, QString& why,
+                                       const std::function<int(const char*)>& mountAt) {
+        const QByteArray at = folder.toLocal8Bit();
+        if (mountAt(at.constData()) != 0) {
+            why = QStringLiteral("cannot mount over %1 here (%2); needs root in a mount "
+                                 "namespace of its own")
+                      .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+            return nullptr;
+        }
+        return std::unique_ptr<Mount>(new Mount(at));
+    }
+    explicit Mount(QByteArray at) : at_(std::move(at)) {}
+    QByteArray at_;
+};
+
+class WindowFaults : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        QCoreApplication::setApplicationName(QStringLiteral("QV-5300"));
+        // A store of its own per test: QSettings caches files by name.
+        appName_ =
+            QStringLiteral("QV-5300-faults-") +
+            QString::fromLatin1(testing::UnitTest::GetInstance()->current_test_info()->name())
+                .replace(QLatin1Char('/'), QLatin1Char('-'));
+        store_ = makeStore();
+        logPath_ = dir_.filePath(QStringLiteral("tavrin.log"));
+        store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath_);
+        store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 1);
+        fake_.addPort(1);
+        fake_.setSensorRecord(1, kRecord);
+    }
+    void TearDown() override { dlg_.reset(); }
+
+    std::unique_ptr<qv::SettingsStore> makeStore() const {
+        auto store = std::make_unique<qv::SettingsStore>(appName_);
+        store->SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
+        return store;
+    }
+    int storedInt(const char* entry) const {
+        return makeStore()->GetProfileInt(nullptr, entry, -99);
+    }
+
+    // The window initialised as its modal run would, without its loop.
+    void open(qv::SerialPlatform* platform = nullptr) {
+        dlg_ = std::make_unique<CQV53Dlg>(*store_, platform ? *platform : fake_, clock_);
+        dlg_->show();
+        dlg_->initDialog();
+    }
+    QString text(int id) const {
+        if (auto* edit = child<QLineEdit>(dlg_.get(), id))
+            return edit->text();
+        return child<QAbstractButton>(dlg_.get(), id)->text();
+    }
+    int linesOn() const {
+        const auto calls = fake_.calls();
+        return static_cast<int>(std::count(calls.begin(), calls.end(), "dtr 1"));
+    }
+    QString diskFull(const QString& path) const {
+        return QStringLiteral("Disk full while accessing %1.").arg(path);
+    }
+
+    QTemporaryDir dir_;
+    QString appName_;
+    QString logPath_;
+    std::unique_ptr<qv::SettingsStore> store_;
+    qv::test::FakeSerialPlatform fake_;
+    qv::SystemClock clock_;
+    BoxAnswerer boxes_;
+    std::unique_ptr<CQV53Dlg> dlg_;
+};
+
+// A pseudo-terminal standing in for a serial device, reached through a comN link.
+class Pty {
+public:
+    Pty() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
+            slave_ = ::ptsname(master_);
+    }
+    ~Pty() { unplug(); }
+    const std::string& slave() const { return slave_; }
+    // What the sensor sends; whatever the logger wrote is read away first.
+    void send(const char* bytes) {
+        char drain[256];
+        while (master_ >= 0 && ::read(master_, drain, sizeof drain) > 0) {
+        }
+        if (master_ >= 0) [[maybe_unused]]
+            const auto n = ::write(master_, bytes, std::strlen(bytes));
+    }
+    void unplug() {
+        if (master_ >= 0)
+            ::close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+// The sensor's adapter is pulled out half-way through a record and plugged in again.
+// The window reports the loss once, does not spin while the port is gone, and after the
+// port is chosen again in the setup dialog the sensor's next good record is shown and
+// logged.
+TEST_F(WindowFaults, PortVanishingMidRecordIsReportedOnceAndTheNextGoodRecordIsLogged) {
+    QDir ports(dir_.filePath(QStringLiteral("ports")));
+    ASSERT_TRUE(ports.mkpath(QStringLiteral(".")));
+    const QByteArray link = ports.filePath(QStringLiteral("com1")).toLocal8Bit();
+    auto sensor = std::make_unique<Pty>();
+    ASSERT_FALSE(sensor->slave().empty());
+    ASSERT_EQ(::symlink(sensor->slave().c_str(), link.constData()), 0);
+    // The reply timeout (2 s) only fires when the poll interval is longer.
+    store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 3);
+    qv::PosixSerialPlatform platform(ports.path().toStdString());
+    open(&platform);
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+
+    // The sensor answers every 100 ms while plugged in; a pty has no lines to poll it.
+    const char* record = kRecord;
+    QTimer sensorClock;
+    QObject::connect(&sensorClock, &QTimer::timeout, [&] { sensor->send(record); });
+    sensorClock.start(100);
+    ASSERT_TRUE(waitUntil([&] { return dlg_->log().recordCount() >= 1; }));
+
+    sensorClock.stop();
+    sensor->send("H 45");
+    sensor->unplug();
+    ASSERT_EQ(::unlink(link.constData()), 0);
+    const int loggedBefore = dlg_->log().recordCount();
+    const CpuMeter unplugged;
+    ASSERT_TRUE(waitUntil([&] { return boxes_.count("COM port disconnected") > 0; }));
+    runFor(1500ms); // nothing more may happen while the port is gone
+    EXPECT_LT(unplugged.share(), kMaxCpuShare) << "over " << unplugged.wallMs() << " ms";
+    EXPECT_EQ(boxes_.texts(), QStringList{"COM port disconnected"});
+    EXPECT_EQ(text(qv::ctl::kHumidity), "");
+    EXPECT_TRUE(dlg_->log().fileOpen());
+
+    sensor = std::make_unique<Pty>();
+    ASSERT_EQ(::symlink(sensor->slave().c_str(), link.constData()), 0);
+    setupOk(dlg_.get(), [](QV53SetupDlg*) {}); // the same port, free again: reopened
+    record = "H 50.2 T 19.8\r";
+    sensorClock.start(100);
+    ASSERT_TRUE(waitUntil([&] { return dlg_->log().recordCount() > loggedBefore; }));
+    EXPECT_EQ(text(qv::ctl::kHumidity), " 50.2");
+    EXPECT_EQ(text(qv::ctl::kTemperature), " 19.8");
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    const QStringList lines = fileLines(logPath_);
+    ASSERT_EQ(lines.size(), dlg_->log().recordCount());
+    expectWellFormed(lines);
+    EXPECT_TRUE(lines.last().endsWith("\t50.2\t19.8"));
+    EXPECT_EQ(boxes_.texts(), QStringList{"COM port disconnected"});
+    dlg_.reset(); // the channel lets go of the pty before it closes
+}
+
+// The disk fills while logging: the failure is shown with the file's path, the program
+// goes on (and logs again by itself once there is room), and every line it counted is
+// in the file, whole.
+TEST_F(WindowFaults, DiskFillingUpIsShownAndEveryCountedLineIsInTheFile) {
+    const QString folder = dir_.filePath(QStringLiteral("small"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QString why;
+    const auto mount = Mount::tmpfs(folder, "size=64k", why);
+    if (!mount)
+        GTEST_SKIP() << why.toStdString();
+    // Room for about a hundred lines: a filler takes all but the last page.
+    const QString filler = folder + QStringLiteral("/filler");
+    {
+        std::ofstream out(filler.toStdString(), std::ios::binary);
+        out << std::string(60 * 1024, 'x');
+    }
+    const QString logPath = folder + QStringLiteral("/tavrin.log");
+    store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath);
+    store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 0); // polls every 10 ms
+    open();
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+
+    ASSERT_TRUE(waitUntil([&] { return !boxes_.seen.empty(); }, 30s));
+    EXPECT_EQ(boxes_.seen.front().text, diskFull(logPath));
+    EXPECT_EQ(boxes_.seen.front().icon, QMessageBox::Critical);
+    const int countWhenFull = dlg_->log().recordCount();
+    EXPECT_GT(countWhenFull, 0);
+    EXPECT_EQ(fileLines(logPath).size(), countWhenFull);
+    EXPECT_TRUE(dlg_->log().logging()); // still on: it goes on once there is room
+
+    const CpuMeter full;
+    runFor(500ms); // a box per failed poll, answered at once
+    EXPECT_LT(full.share(), kMaxCpuShare) << "over " << full.wallMs() << " ms";
+    EXPECT_EQ(dlg_->log().recordCount(), countWhenFull);
+
+    ASSERT_TRUE(QFile::remove(filler));
+    ASSERT_TRUE(waitUntil([&] { return dlg_->log().recordCount() >= countWhenFull + 10; }));
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    for (const auto& box : boxes_.seen)
+        EXPECT_EQ(box.text, diskFull(logPath));
+    const QStringList lines = fileLines(logPath);
+    EXPECT_EQ(lines.size(), dlg_->log().recordCount());
+    expectWellFormed(lines);
+    EXPECT_EQ(text(qv::ctl::kRecordCount), QString::number(dlg_->log().recordCount()));
+    dlg_.reset(); // closes the file before the file system goes
+}
+
+// A second copy of the program (same user, same log file, append off) cannot open the
+// file the first is writing, and does not empty it; the first logs on undisturbed.
+TEST_F(WindowFaults, LogFileHeldBySecondInstanceIsNeitherOpenedNorEmptied) {
+    store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 0);
+    store_->WriteProfileInt(nullptr, qv::kAppendEntry, 0);
+    // Both windows feed the one parser of the process: only the first one's sensor talks.
+    fake_.setSensorRecord(1, "");
+    fake_.addPort(2);
+    fake_.setSensorRecord(2, kRecord);
+    open(); // the second copy, on COM1: it only tries to start logging
+    auto firstStore = makeStore();
+    firstStore->WriteProfileInt(nullptr, qv::kComPortEntry, 2);
+    // Made last, the first copy receives the Readings (the parser's sink is per process).
+    CQV53Dlg first(*firstStore, fake_, clock_);
+    first.show();
+    first.initDialog();
+    click(&first, qv::ctl::kStartStopLog);
+    ASSERT_TRUE(waitUntil([&] { return first.log().recordCount() >= 5; }));
+
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    EXPECT_EQ(boxes_.texts(), QStringList{"Error opening file"});
+    EXPECT_FALSE(dlg_->log().logging());
+    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Start Log");
+
+    const int countThen = first.log().recordCount();
+    ASSERT_TRUE(waitUntil([&] { return first.log().recordCount() >= countThen + 5; }));
+    click(&first, qv::ctl::kStartStopLog);
+    const QStringList lines = fileLines(logPath_);
+    EXPECT_EQ(lines.size(), first.log().recordCount());
+    expectWellFormed(lines);
+    EXPECT_EQ(boxes_.texts(), QStringList{"Error opening file"});
+}
+
+// The settings cannot be trusted or cannot be written: the window starts from what it
+// can read, OK in the setup dialog applies the new interval to the run all the same,
+// and nothing is shown (a failed write is not reported to the user).
+struct SettingsFault {
+    const char* name;
+    // Damages the store; may return a mount to keep for the test, or say why it cannot.
+    std::function<std::unique_ptr<Mount>(qv::SettingsStore&, QString& skip)> damage;
+    int intervalAtStart;
+    int storedAfterOk; // "LogInterval" as stored after OK with 7; 0: file left as it was
+};
+
+class SettingsDamaged : public WindowFaults, public testing::WithParamInterface<SettingsFault> {};
+
+QByteArray contentsOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+TEST_P(SettingsDamaged, WindowRunsOnTheLiveValues) {
+    store_->WriteProfileInt(nullptr, qv::kComPortEntry, 1);
+    QString skip;
+    const std::unique_ptr<Mount> mount = GetParam().damage(*store_, skip);
+    if (!skip.isEmpty())
+        GTEST_SKIP() << skip.toStdString();
+    const QByteArray before = contentsOf(store_->fileName());
+    open();
+    EXPECT_EQ(dlg_->controller().interval(), GetParam().intervalAtStart);
+    ASSERT_TRUE(waitUntil([&] { return text(qv::ctl::kHumidity) == " 45.3"; }));
+
+    setupOk(dlg_.get(), [](QV53SetupDlg* d) {
+        child<QLineEdit>(d, kIntervalId)->setText(QStringLiteral("7"));
+    });
+    EXPECT_EQ(dlg_->controller().interval(), 7);
+    if (GetParam().storedAfterOk == 0)
+        EXPECT_EQ(contentsOf(store_->fileName()), before);
+    else
+        EXPECT_EQ(storedInt(qv::kLogIntervalEntry), GetParam().storedAfterOk);
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    EXPECT_TRUE(dlg_->log().logging());
+    EXPECT_TRUE(boxes_.seen.empty()) << boxes_.texts().join(" | ").toStdString();
+}
+
+const SettingsFault kSettingsFaults[] = {
+    {"FolderReadOnly",
+     [](qv::SettingsStore& store, QString& skip) {
+         const QString folder = QFileInfo(store.fileName()).absolutePath();
+         auto mount = Mount::readOnly(folder, skip);
+         // Checked without the store: a failed write stays pending in the process.
+         if (mount && QFile(folder + QStringLiteral("/probe")).open(QIODevice::WriteOnly))
+             skip = QStringLiteral("the read-only mount still takes new files");
+         return mount;
+     },
+     1, 0},
+    {"FileCorrupt",
+     [](qv::SettingsStore& store, QString&) {
+         static constexpr char kGarbage[] = "\x7f"
+                                            "ELF\x02\x01\0[\xff\xfe=\nLogInterval=9\n[\0\n\xc3(";
+         std::ofstream out(store.fileName().toStdString(), std::ios::binary | std::ios::trunc);
+         out << std::string(kGarbage, sizeof kGarbage - 1);
+         return std::unique_ptr<Mount>();
+     },
+     5, 7},
+};
+INSTANTIATE_TEST_SUITE_P(Ways, SettingsDamaged, testing::ValuesIn(kSettingsFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Values stored out of the ranges the setup dialog allows are used as loaded: the
+// program starts, polls no faster than its smallest timer period allows, and does not
+// spin whatever the value.
+struct StoredValue {
+    const char* name;
+    const char* entry;
+    int value;
+    std::chrono::milliseconds pollPeriod; // what the window must honour
+    bool opens;                           // the port opens (else "Failed to open COM port")
+};
+
+class OutOfRange : public WindowFaults, public testing::WithParamInterface<StoredValue> {};
+
+TEST_P(OutOfRange, StartsAndRunsWithoutABusyLoop) {
+    const StoredValue row = GetParam();
+    store_->WriteProfileInt(nullptr, row.entry, row.value);
+    open();
+    const int atStart = linesOn();
+    const CpuMeter meter;
+    runFor(1500ms);
+    const qint64 wall = meter.wallMs();
+    const double share = meter.share();
+    const int ticks = linesOn() - atStart;
+
+    EXPECT_LT(share, kMaxCpuShare) << "over " << wall << " ms";
+    // Timers never fire early; allow a fifth for coarse timer slack.
+    EXPECT_LE(ticks, 2 + wall * 6 / 5 / row.pollPeriod.count()) << "polls in " << wall << " ms";
+    if (row.opens && row.pollPeriod <= 1s) {
+        EXPECT_GE(ticks, 1) << "the poll timer runs";
+    }
+    EXPECT_EQ(boxes_.count("Failed to open COM port"), row.opens ? 0 : 1);
+    EXPECT_EQ(boxes_.seen.size(), row.opens ? 0u : 1u) << boxes_.texts().join(" | ").toStdString();
+
+    // Still answering: logging starts and stops.
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Stop Log");
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Start Log");
+}
+
+const StoredValue kStoredValues[] = {
+    {"IntervalZero", qv::kLogIntervalEntry, 0, 10ms, true},
+    {"IntervalNegative", qv::kLogIntervalEntry, -5, 10ms, true},
+    {"Interval5000", qv::kLogIntervalEntry, 5000, 5'000'000ms, true},
+    {"IntervalIntMax", qv::kLogIntervalEntry, INT_MAX, std::chrono::milliseconds{INT_MAX}, true},
+    // A port number of zero or less leaves the channel on its default port, COM1.
+    {"PortZero", qv::kComPortEntry, 0, 1000ms, true},
+    {"Port300", qv::kComPortEntry, 300, 1000ms, false},
+    {"PortNegative", qv::kComPortEntry, -1, 1000ms, true},
+    {"Append7", qv::kAppendEntry, 7, 1000ms, true},
+};
+INSTANTIATE_TEST_SUITE_P(Stored, OutOfRange, testing::ValuesIn(kStoredValues),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
