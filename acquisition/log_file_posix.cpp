@@ -65,6 +65,7 @@ public:
             return false;
         }
         fd_ = fd;
+        path_ = path;
         fullPath_ = absolutePath(path);
         return true;
     }
@@ -72,7 +73,7 @@ public:
     bool seekToEnd() override { return fd_ >= 0 && ::lseek(fd_, 0, SEEK_END) >= 0; }
 
     bool write(std::string_view data) override {
-        if (fd_ < 0)
+        if (fd_ < 0 || (regular_ && !stillNamedByPath()))
             return false;
         const off_t lineStart = regular_ ? ::lseek(fd_, 0, SEEK_CUR) : off_t{-1};
         std::size_t done = 0;
@@ -113,8 +114,19 @@ public:
     std::string fullPath() const override { return fullPath_; }
 
 private:
+    // Whether the log's path still names the open file. A file deleted (or its folder
+    // removed, or another file put in its place) while open still takes writes here,
+    // but nobody will ever find those lines: such a write fails instead, so the user is
+    // told and the line is not counted.
+    bool stillNamedByPath() const {
+        struct stat held {}, named {};
+        return ::fstat(fd_, &held) == 0 && ::stat(path_.c_str(), &named) == 0 &&
+               held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+    }
+
     int fd_ = -1;
     bool regular_ = false;
+    std::string path_; // as opened, for stillNamedByPath
     std::string fullPath_;
 };
 

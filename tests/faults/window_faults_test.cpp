@@ -422,6 +422,75 @@ TEST_F(WindowFaults, DiskFillingUpIsShownAndEveryCountedLineIsInTheFile) {
     dlg_.reset(); // closes the file before the file system goes
 }
 
+// The log's path stops naming the open file. Lines written on would go where nobody
+// finds them, so writing fails, is shown, and is not counted; Stop and Start again
+// opens what the path names now (or says it cannot).
+struct PathLoss {
+    const char* name;
+    std::function<void(const QString& logPath)> lose;
+    bool restartOpens;
+    bool oldFileKept; // as <path>.1
+};
+
+class LogPathLost : public WindowFaults, public testing::WithParamInterface<PathLoss> {};
+
+TEST_P(LogPathLost, WritingStopsCountingAndSaysSo) {
+    const QString folder = dir_.filePath(QStringLiteral("logs"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString logPath = folder + QStringLiteral("/tavrin.log");
+    store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath);
+    store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 0);
+    open();
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    ASSERT_TRUE(waitUntil([&] { return dlg_->log().recordCount() >= 5; }));
+
+    const int countBefore = dlg_->log().recordCount();
+    GetParam().lose(logPath);
+    ASSERT_TRUE(waitUntil([&] { return !boxes_.seen.empty(); }));
+    EXPECT_EQ(boxes_.seen.front().text, diskFull(logPath));
+    EXPECT_EQ(boxes_.seen.front().icon, QMessageBox::Critical);
+    runFor(300ms);
+    EXPECT_EQ(dlg_->log().recordCount(), countBefore);
+    if (GetParam().oldFileKept) {
+        const QStringList old = fileLines(logPath + QStringLiteral(".1"));
+        EXPECT_EQ(old.size(), countBefore);
+        expectWellFormed(old);
+    }
+
+    click(dlg_.get(), qv::ctl::kStartStopLog); // stop
+    boxes_.seen.clear();
+    click(dlg_.get(), qv::ctl::kStartStopLog); // start again
+    if (!GetParam().restartOpens) {
+        EXPECT_EQ(boxes_.texts(), QStringList{"Error opening file"});
+        EXPECT_FALSE(dlg_->log().logging());
+        EXPECT_EQ(text(qv::ctl::kStartStopLog), "Start Log");
+        return;
+    }
+    ASSERT_TRUE(waitUntil([&] { return dlg_->log().recordCount() >= countBefore + 5; }));
+    click(dlg_.get(), qv::ctl::kStartStopLog);
+    EXPECT_TRUE(boxes_.seen.empty());
+    const QStringList fresh = fileLines(logPath);
+    EXPECT_EQ(fresh.size(), dlg_->log().recordCount() - countBefore);
+    expectWellFormed(fresh);
+}
+
+const PathLoss kPathLosses[] = {
+    {"FileDeleted", [](const QString& p) { ASSERT_TRUE(QFile::remove(p)); }, true, false},
+    {"FolderRemoved", [](const QString& p) { ASSERT_TRUE(QFileInfo(p).dir().removeRecursively()); },
+     false, false},
+    {"FileMovedAside", // as a log rotation does
+     [](const QString& p) { ASSERT_TRUE(QFile::rename(p, p + ".1")); }, true, true},
+    {"FileReplaced",
+     [](const QString& p) {
+         ASSERT_TRUE(QFile::rename(p, p + ".1"));
+         QFile fresh(p);
+         ASSERT_TRUE(fresh.open(QIODevice::WriteOnly));
+     },
+     true, true},
+};
+INSTANTIATE_TEST_SUITE_P(Ways, LogPathLost, testing::ValuesIn(kPathLosses),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // A second copy of the program (same user, same log file, append off) cannot open the
 // file the first is writing, and does not empty it; the first logs on undisturbed.
 TEST_F(WindowFaults, LogFileHeldBySecondInstanceIsNeitherOpenedNorEmptied) {
