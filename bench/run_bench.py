@@ -558,12 +558,13 @@ def write_report(path, r, quick):
         L.append("")
         L.append("Median over the rounds:")
         L.append("")
-        L.append("| variant | median | p99 |")
-        L.append("|---|---|---|")
+        L.append("| variant | median | p99 | p99 of the quietest round |")
+        L.append("|---|---|---|---|")
         for label, _ in LATENCY_VARIANTS:
             m = latency_summary(runs, label)
             if m:
-                L.append("| %s | %.0f µs | %.0f µs |" % (label, m["median_us"], m["p99_us"]))
+                L.append("| %s | %.0f µs | %.0f µs | %.0f µs |" % (
+                    label, m["median_us"], m["p99_us"], m["best_p99_us"]))
         L.append("")
 
     for key, title in (("idle", "1-second simulator"), ("idle_silent", "silent simulator")):
@@ -693,7 +694,7 @@ def main():
     r["probe"] = gbench(args.build, "qv_bench_probe", quick)
     box = Sandbox()
     try:
-        r["latency"] = run_latency(args.build, box, 1 if quick else 3)
+        r["latency"] = run_latency(args.build, box, 1 if quick else 5)
         r["idle"] = run_idle(args.build, box, idle_s, silent=False)
         r["idle_silent"] = run_idle(args.build, box, idle_s, silent=True)
         r["rig_silent"] = [x for x in (run_rig_silent(args.build, box, silent_s, t)
@@ -713,8 +714,9 @@ def main():
     la = latency_summary(r["latency"], "program")
     bare = latency_summary(r["latency"], LATENCY_VARIANTS[2][0])
     t.append(("Record-to-screen p99 ≤ 1 ms (median of the rounds' p99)",
-              "%s µs (bare reader: %s µs)" % (fmt(la and la["p99_us"], 0),
-                                               fmt(bare and bare["p99_us"], 0)),
+              "%s µs (quietest round %s µs; bare reader %s µs)" % (
+                  fmt(la and la["p99_us"], 0), fmt(la and la["best_p99_us"], 0),
+                  fmt(bare and bare["p99_us"], 0)),
               None if not la else la["p99_us"] <= TARGETS["latency_p99_us"]))
     s_ = (r["probe"] or {}).get("BM_SetupListStep/8/real_time")
     ms = to_ms(s_, "real_time") if s_ else None
