@@ -134,13 +134,11 @@ private:
 // while a program holds the port, every record it sends listed in `recordsLog`.
 class Simulator {
 public:
+    // `extraArgs` go to the simulator after the others.
     Simulator(const fs::path& portsDir, int port, int periodMs, const fs::path& recordsLog,
-              const fs::path& outputBase)
+              const fs::path& outputBase, const std::vector<std::string>& extraArgs = {})
         : link_(portsDir / ("com" + std::to_string(port))),
-          process_({QV_SENSOR_SIM_PATH, "--ports-dir", portsDir.string(), "--port",
-                    std::to_string(port), "--period-ms", std::to_string(periodMs), "--records-log",
-                    recordsLog.string()},
-                   {}, outputBase) {}
+          process_(arguments(portsDir, port, periodMs, recordsLog, extraArgs), {}, outputBase) {}
 
     // Started and its port link made.
     bool plugged() {
@@ -165,6 +163,17 @@ public:
     ChildProcess& process() { return process_; }
 
 private:
+    static std::vector<std::string> arguments(const fs::path& portsDir, int port, int periodMs,
+                                              const fs::path& recordsLog,
+                                              const std::vector<std::string>& extraArgs) {
+        std::vector<std::string> args{
+            QV_SENSOR_SIM_PATH,   "--ports-dir", portsDir.string(),        "--port",
+            std::to_string(port), "--period-ms", std::to_string(periodMs), "--records-log",
+            recordsLog.string()};
+        args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+        return args;
+    }
+
     fs::path link_;
     ChildProcess process_;
 };

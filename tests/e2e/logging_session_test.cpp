@@ -92,10 +92,17 @@ protected:
         store_.WriteProfileString(nullptr, qv::kLogFileNameEntry, QString::fromStdString(logPath_));
     }
 
-    void plugIn(const char* name) {
+    void plugIn(const char* name, const std::vector<std::string>& simArgs = {}) {
         sim_.reset(); // a simulator that ended is reaped before the next one starts
-        sim_ = std::make_unique<Simulator>(ports_, 1, kSimPeriodMs, recordsPath_, dir() / name);
+        sim_ = std::make_unique<Simulator>(ports_, 1, kSimPeriodMs, recordsPath_, dir() / name,
+                                           simArgs);
         ASSERT_TRUE(sim_->plugged()) << sim_->out();
+    }
+    void openWindow() {
+        platform_ = std::make_unique<qv::PosixSerialPlatform>(ports_);
+        window_ = std::make_unique<CQV53Dlg>(store_, *platform_, clock_);
+        window_->show();
+        window_->initDialog();
     }
 
     fs::path dir() const { return dir_.path().toStdString(); }
@@ -134,10 +141,7 @@ protected:
 
 TEST_F(E2eLoggingSession, LinesArriveSurviveAnUnplugAndGoOnAfterReplugAndSetup) {
     plugIn("sim-first");
-    platform_ = std::make_unique<qv::PosixSerialPlatform>(ports_);
-    window_ = std::make_unique<CQV53Dlg>(store_, *platform_, clock_);
-    window_->show();
-    window_->initDialog();
+    openWindow();
     ASSERT_TRUE(waitUntil([&] { return sim_->said("a program opened COM1"); })) << sim_->out();
     ASSERT_EQ(window_->controller().interval(), kIntervalSeconds);
 
@@ -201,6 +205,22 @@ TEST_F(E2eLoggingSession, LinesArriveSurviveAnUnplugAndGoOnAfterReplugAndSetup) 
 
     window_.reset();
     EXPECT_EQ(qv::PosixSerialPlatform(ports_).probePort(1), qv::kProbeFree);
+}
+
+// Junk before every record (random bytes, broken records) is read and dropped on the way:
+// every line logged is a record the simulator sent, whole.
+TEST_F(E2eLoggingSession, JunkOnTheLineNeverReachesTheLog) {
+    store_.WriteProfileInt(nullptr, qv::kLogIntervalEntry, 1);
+    plugIn("sim-noisy", {"--noise", "1"});
+    openWindow();
+    click(window_.get(), qv::ctl::kStartStopLog);
+    ASSERT_TRUE(waitUntil([&] { return window_->log().recordCount() >= 3; }, kTickWait));
+    click(window_.get(), qv::ctl::kStartStopLog);
+    const std::vector<Pair> logged = programLogPairs(logPath_);
+    EXPECT_EQ(static_cast<int>(logged.size()), window_->log().recordCount());
+    EXPECT_TRUE(sentInThisOrder(logged));
+    ASSERT_TRUE(sim_->unplug()); // its summary counts the junk sent
+    EXPECT_TRUE(sim_->said(", junk ")) << sim_->out();
 }
 
 } // namespace
