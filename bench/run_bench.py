@@ -598,15 +598,16 @@ def write_report(path, r, quick):
                  "Trials: see below (\"none\" is the program as it is).")
         L.append("")
         L.append("| log | trials | logger | records | CPU | CPU per record | switches per record "
-                 "| peak RSS | ratio Python / program |")
-        L.append("|---|---|---|---|---|---|---|---|---|")
+                 "| peak RSS | logged / sent, whole run | ratio Python / program |")
+        L.append("|---|---|---|---|---|---|---|---|---|---|")
         for d in peers:
             for name, label in (("ours", "program's parts"), ("python", "pyserial")):
                 x = d[name]
-                L.append("| %s | %s | %s | %d | %.2f s | %s µs | %s | %.1f MB | %s |" % (
+                L.append("| %s | %s | %s | %d | %.2f s | %s µs | %s | %.1f MB | %d / %d | %s |" % (
                     d["sink"], d["trials"], label, x["records"], x["cpu_s"],
                     fmt(x["cpu_us_per_record"]), fmt(x["switches_per_record"]),
-                    x["vmhwm_kb"] / 1024, "**%.2f**" % d["ratio"] if name == "ours" else ""))
+                    x["vmhwm_kb"] / 1024, x["logged_total"], x["sent_total"],
+                    "**%.2f**" % d["ratio"] if name == "ours" else ""))
         L.append("")
 
     silent = r.get("rig_silent") or []
