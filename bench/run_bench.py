@@ -281,8 +281,12 @@ def run_idle(build, box, seconds, silent):
     sim = start_sim(build, box, 1, "--period-ms", "1000", *(["--silent"] if silent else []))
     device = box.link_target(1)
     box.write_settings(1, 1, box.path("idle.log"))
-    prog = subprocess.Popen([exe], env=box.env, cwd=box.root, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, text=True)
+    try:
+        prog = subprocess.Popen([exe], env=box.env, cwd=box.root, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+    except OSError:
+        stop(sim)
+        raise
     try:
         if not wait_for(lambda: holds_device(prog.pid, device), 15):
             raise SystemExit("QV-5300 did not open COM1 (%s)" % device)
