@@ -158,6 +158,23 @@ std::vector<std::string> readLines(const fs::path& path) {
     return lines;
 }
 
+long residentKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmRSS:"))
+            return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+// The simulator's closing summary ("sent 6000 records, junk 1190 times, ..."), if any.
+std::string summaryOf(const fs::path& out) {
+    std::string summary;
+    for (const std::string& line : readLines(out))
+        if (line.find(": sent ") != std::string::npos)
+            summary = line.substr(line.find(": sent ") + 2);
+    return summary;
+}
+
 Status openAsTheProgramDoes(CSerialComm& channel) {
     return channel.Open(1, 9600, 0, 0, 8);
 }
@@ -170,10 +187,10 @@ TEST(ChannelSoak, EveryGoodRecordArrivesOnceInOrder) {
     TempDir home;
     const fs::path ports = home.path / "ports";
     const fs::path recordsLog = home.path / "records.log";
-    Simulator sim(home.path, {"--ports-dir", ports.string(), "--port", "1", "--period-ms",
-                              std::to_string(kSimPeriod.count()), "--noise", "0.2", "--seed",
-                              "5300", "--count", std::to_string(count), "--records-log",
-                              recordsLog.string(), "--quiet"});
+    Simulator sim(home.path,
+                  {"--ports-dir", ports.string(), "--port", "1", "--period-ms",
+                   std::to_string(kSimPeriod.count()), "--noise", "0.2", "--seed", "5300",
+                   "--count", std::to_string(count), "--records-log", recordsLog.string()});
     ASSERT_TRUE(sim.started());
     ASSERT_TRUE(waitUntil([&] { return fs::is_symlink(fs::symlink_status(ports / "com1")); }, 5s));
 
@@ -186,10 +203,14 @@ TEST(ChannelSoak, EveryGoodRecordArrivesOnceInOrder) {
     ASSERT_EQ(openAsTheProgramDoes(channel), 0);
 
     const auto bound = SteadyClock::now() + 3 * seconds * 1s + 20s;
+    long rssWarm = -1; // once a tenth has passed: buffers and queues have grown to size
     while (static_cast<int>(window.lines.size()) < count && SteadyClock::now() < bound) {
         services.waitForPosted(1, 50ms);
         services.pump();
+        if (rssWarm < 0 && static_cast<int>(window.lines.size()) >= count / 10)
+            rssWarm = residentKiB();
     }
+    const long rssEnd = residentKiB();
     channel.Close();
     EXPECT_EQ(sim.waitForExit(10s), 0);
 
@@ -198,8 +219,13 @@ TEST(ChannelSoak, EveryGoodRecordArrivesOnceInOrder) {
     ASSERT_EQ(window.lines.size(), sent.size()) << "records parsed vs sent";
     for (std::size_t i = 0; i < sent.size(); ++i)
         ASSERT_EQ(window.lines[i], sent[i]) << "record " << i;
-    std::printf("[ soak ] %d s at %lld ms with junk: %zu records sent, %zu parsed\n", seconds,
-                static_cast<long long>(kSimPeriod.count()), sent.size(), window.lines.size());
+    std::printf("[ soak ] %d s at %lld ms: %zu records sent, %zu parsed in order; simulator: %s; "
+                "RSS %ld -> %ld KiB\n",
+                seconds, static_cast<long long>(kSimPeriod.count()), sent.size(),
+                window.lines.size(), summaryOf(home.path / "sim.out").c_str(), rssWarm, rssEnd);
+#if !QV_SANITIZED
+    EXPECT_LT(rssEnd - rssWarm, 1024) << "KiB grown after the first tenth";
+#endif
 }
 
 // What the process holds, from /proc.
@@ -208,14 +234,6 @@ std::size_t entriesOf(const char* folder) {
     for ([[maybe_unused]] const auto& e : fs::directory_iterator(folder))
         ++n;
     return n;
-}
-
-long residentKiB() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with("VmRSS:"))
-            return std::atol(line.c_str() + 6);
-    return -1;
 }
 
 class Pty {
