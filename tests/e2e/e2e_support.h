@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -139,6 +140,17 @@ public:
               const fs::path& outputBase, const std::vector<std::string>& extraArgs = {})
         : link_(portsDir / ("com" + std::to_string(port))),
           process_(arguments(portsDir, port, periodMs, recordsLog, extraArgs), {}, outputBase) {}
+
+    // Ends it the clean way, so that its link goes with it; a kill would leave the link
+    // behind for the next simulator on this port folder to refuse.
+    ~Simulator() {
+        process_.signal(SIGTERM);
+        const auto until = std::chrono::steady_clock::now() + 5s;
+        while (!process_.ended() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(5ms);
+    }
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
 
     // Started and its port link made.
     bool plugged() {

@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace qv::e2e {
 namespace {
 
@@ -42,63 +46,107 @@ PrivateHome* const kPrivateHome = [] {
     return env;
 }();
 
-// Whether process `pid` has `device` open (one of its descriptors leads there).
-bool holdsOpen(pid_t pid, const fs::path& device) {
+// The pseudo-terminals that process `pid` has open, as their descriptors lead there
+// ("/dev/pts/N", with " (deleted)" once the far end has gone).
+std::vector<std::string> openPtys(pid_t pid) {
+    std::vector<std::string> ptys;
     std::error_code ec;
     for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
         std::error_code linkError;
-        if (fs::read_symlink(fd.path(), linkError) == device)
-            return true;
+        const std::string target = fs::read_symlink(fd.path(), linkError).string();
+        if (target.starts_with("/dev/pts/"))
+            ptys.push_back(target);
     }
-    return false;
+    return ptys;
 }
 
-TEST(E2eProgramProcess, ComesUpHoldingItsPortAndEndsCleanlyOnSigterm) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const fs::path work = dir.path().toStdString();
-    QCoreApplication::setApplicationName(QStringLiteral("QV-5300")); // the program file's name
-    qv::SettingsStore store(QStringLiteral("QV-5300"));
-    store.SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
-    const fs::path ports = kPrivateHome->config / qv::kCompanyKey / "ports";
-    ASSERT_EQ(fs::path(store.portsDir().toStdString()), ports);
-    fs::create_directories(ports);
-    store.WriteProfileInt(nullptr, qv::kComPortEntry, 1);
-    store.WriteProfileInt(nullptr, qv::kLogIntervalEntry, 1);
-    store.WriteProfileString(nullptr, qv::kLogFileNameEntry,
-                             QString::fromStdString((work / "tavrin.log").string()));
-    const std::string settingsBefore = readFile(store.fileName().toStdString());
-    ASSERT_NE(settingsBefore.find("LogInterval=1"), std::string::npos) << settingsBefore;
+// The program in its own process, with a private settings folder whose port folder holds
+// the simulator's COM1.
+class E2eProgramProcess : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        QCoreApplication::setApplicationName(QStringLiteral("QV-5300")); // the program's name
+        store_.SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
+        ASSERT_EQ(fs::path(store_.portsDir().toStdString()), ports_);
+        fs::create_directories(ports_);
+    }
 
-    Simulator sim(ports, 1, 200, work / "records.log", work / "sim");
-    ASSERT_TRUE(sim.plugged()) << sim.out();
-    const fs::path device = sim.slavePath();
+    // Writes the settings, plugs the simulator in and starts the program; returns once
+    // the simulator has seen the program open its port.
+    void start(int intervalSeconds) {
+        store_.WriteProfileInt(nullptr, qv::kComPortEntry, 1);
+        store_.WriteProfileInt(nullptr, qv::kLogIntervalEntry, intervalSeconds);
+        store_.WriteProfileString(nullptr, qv::kLogFileNameEntry,
+                                  QString::fromStdString(logPath_.string()));
+        settingsBefore_ = readFile(settingsPath());
+        ASSERT_NE(settingsBefore_.find("LogInterval=" + std::to_string(intervalSeconds)),
+                  std::string::npos)
+            << settingsBefore_;
 
-    // Without its private port folder the program would open this machine's COM1.
-    ASSERT_TRUE(fs::is_directory(kPrivateHome->config / "Tavrin QV-5300" / "ports"));
-    ASSERT_TRUE(isSymlink(ports / "com1"));
-    ChildProcess program({QV_PROGRAM_PATH},
-                         {{"HOME", kPrivateHome->home.string()},
-                          {"XDG_CONFIG_HOME", kPrivateHome->config.string()},
-                          {"QT_QPA_PLATFORM", "offscreen"}},
-                         work / "program");
-    ASSERT_TRUE(program.started());
+        sim_.emplace(ports_, 1, 200, work() / "records.log", work() / "sim");
+        ASSERT_TRUE(sim_->plugged()) << sim_->out();
+        device_ = sim_->slavePath();
 
-    // Up: it holds the simulator's line, and the simulator sees it and sends.
-    ASSERT_TRUE(
-        waitUntil([&] { return sim.said("a program opened COM1") || program.ended(); }, 10s))
-        << sim.out() << program.err();
-    ASSERT_FALSE(program.ended()) << program.describeEnd() << "\n" << program.err();
-    EXPECT_TRUE(holdsOpen(program.pid(), device)) << device;
-    EXPECT_EQ(qv::PosixSerialPlatform(ports).probePort(1), qv::kProbeBusy);
+        // Without its private port folder the program would open this machine's COM1.
+        ASSERT_TRUE(fs::is_directory(kPrivateHome->config / "Tavrin QV-5300" / "ports"));
+        ASSERT_TRUE(isSymlink(ports_ / "com1"));
+        program_.emplace(std::vector<std::string>{QV_PROGRAM_PATH},
+                         std::vector<std::pair<std::string, std::string>>{
+                             {"HOME", kPrivateHome->home.string()},
+                             {"XDG_CONFIG_HOME", kPrivateHome->config.string()},
+                             {"QT_QPA_PLATFORM", "offscreen"}},
+                         work() / "program");
+        ASSERT_TRUE(program_->started());
+        ASSERT_TRUE(waitUntil(
+            [&] { return sim_->said("a program opened COM1") || program_->ended(); }, 10s))
+            << sim_->out() << program_->err();
+        ASSERT_FALSE(program_->ended()) << program_->describeEnd() << "\n" << program_->err();
+    }
 
-    program.signal(SIGTERM);
-    EXPECT_EQ(program.waitForExit(10s), 0) << program.describeEnd() << "\n" << program.err();
-    EXPECT_EQ(qv::PosixSerialPlatform(ports).probePort(1), qv::kProbeFree);
-    EXPECT_TRUE(waitUntil([&] { return sim.said("COM1 was closed by the program"); })) << sim.out();
+    // SIGTERM ends the program with status 0, within a bounded wait.
+    void terminate() {
+        program_->signal(SIGTERM);
+        EXPECT_EQ(program_->waitForExit(10s), 0) << program_->describeEnd() << "\n"
+                                                 << program_->err();
+    }
+
+    fs::path work() const { return dir_.path().toStdString(); }
+    std::string settingsPath() const { return store_.fileName().toStdString(); }
+
+    QTemporaryDir dir_;
+    qv::SettingsStore store_{QStringLiteral("QV-5300")};
+    const fs::path ports_ = kPrivateHome->config / qv::kCompanyKey / "ports";
+    const fs::path logPath_ = work() / "tavrin.log";
+    std::string settingsBefore_;
+    std::optional<Simulator> sim_;
+    std::string device_; // the simulator's pseudo-terminal
+    std::optional<ChildProcess> program_;
+};
+
+TEST_F(E2eProgramProcess, ComesUpHoldingItsPortAndEndsCleanlyOnSigterm) {
+    start(1);
+    EXPECT_EQ(openPtys(program_->pid()), std::vector<std::string>{device_});
+    EXPECT_EQ(qv::PosixSerialPlatform(ports_).probePort(1), qv::kProbeBusy);
+
+    terminate();
+    EXPECT_EQ(qv::PosixSerialPlatform(ports_).probePort(1), qv::kProbeFree);
+    EXPECT_TRUE(waitUntil([&] { return sim_->said("COM1 was closed by the program"); }))
+        << sim_->out();
     // Nothing is saved at the end, and no log file appears while logging is off.
-    EXPECT_EQ(readFile(store.fileName().toStdString()), settingsBefore);
-    EXPECT_FALSE(fs::exists(work / "tavrin.log"));
+    EXPECT_EQ(readFile(settingsPath()), settingsBefore_);
+    EXPECT_FALSE(fs::exists(logPath_));
+}
+
+// Unplugged at a 3-second interval: the unanswered poll finds the port gone and the
+// program lets go of the dead line (its "COM port disconnected" box is then up). SIGTERM
+// still ends it cleanly, box and all.
+TEST_F(E2eProgramProcess, LetsGoOfALostPortAndEndsOnSigtermWithItsBoxOpen) {
+    start(3);
+    ASSERT_TRUE(sim_->unplug()) << sim_->out();
+    EXPECT_TRUE(waitUntil([&] { return openPtys(program_->pid()).empty(); }, 15s))
+        << testing::PrintToString(openPtys(program_->pid()));
+    terminate();
 }
 
 } // namespace
