@@ -125,6 +125,15 @@ def reader_threads(d):
     return [t for t in d["threads"].values() if not t["main"] and t["name"] == main[0]["name"]]
 
 
+STARTED = []  # every process this script started, to be ended by id at the end at the latest
+
+
+def spawn(args, **kwargs):
+    proc = subprocess.Popen(args, **kwargs)
+    STARTED.append(proc)
+    return proc
+
+
 def stop(proc, timeout=10):
     if proc.poll() is None:
         proc.send_signal(signal.SIGTERM)
@@ -228,7 +237,7 @@ class Sandbox:
 def start_sim(build, box, port, *options):
     args = [os.path.join(build, "tools", "qv-sensor-sim"), "--ports-dir", box.ports,
             "--port", str(port), "--quiet"] + list(options)
-    proc = subprocess.Popen(args, env=box.env)
+    proc = spawn(args, env=box.env)
     if not wait_for(lambda: box.link_target(port) is not None, 10):
         stop(proc)
         raise SystemExit("qv-sensor-sim did not create com%d" % port)
@@ -282,7 +291,7 @@ def run_idle(build, box, seconds, silent):
     device = box.link_target(1)
     box.write_settings(1, 1, box.path("idle.log"))
     try:
-        prog = subprocess.Popen([exe], env=box.env, cwd=box.root, stdout=subprocess.DEVNULL,
+        prog = spawn([exe], env=box.env, cwd=box.root, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
     except OSError:
         stop(sim)
@@ -316,7 +325,7 @@ def run_rig_silent(build, box, seconds, trials):
         return None
     log("silent port, program's parts with trials %s, %d s" % (trials, seconds))
     sim = start_sim(build, box, 6, "--silent")
-    proc = subprocess.Popen([exe, "--ports-dir", box.ports, "--port", "6", "--log", "/dev/null",
+    proc = spawn([exe, "--ports-dir", box.ports, "--port", "6", "--log", "/dev/null",
                              "--trials", trials], env=box.env, stdout=subprocess.DEVNULL)
     try:
         time.sleep(3)
@@ -346,9 +355,9 @@ def run_peer_cpu(build, box, seconds, sink, trials="none"):
     if sink == "null":
         logs = {2: "/dev/null", 3: "/dev/null"}
     sims = [start_sim(build, box, n, "--period-ms", "10", "--records-log", sent[n]) for n in (2, 3)]
-    ours = subprocess.Popen([ours_exe, "--ports-dir", box.ports, "--port", "2", "--log", logs[2],
+    ours = spawn([ours_exe, "--ports-dir", box.ports, "--port", "2", "--log", logs[2],
                              "--trials", trials], env=box.env, stdout=subprocess.PIPE, text=True)
-    peer = subprocess.Popen([PYTHON, os.path.join(HERE, "peer", "pyserial_logger.py"),
+    peer = spawn([PYTHON, os.path.join(HERE, "peer", "pyserial_logger.py"),
                              "--port", os.path.join(box.ports, "com3"), "--log", logs[3]],
                             env=box.env, stdout=subprocess.PIPE, text=True)
     try:
@@ -393,15 +402,15 @@ def run_peer_latency(build, box, records, sink):
     logs = {4: box.path("ours-lat-%s.log" % sink), 5: box.path("py-lat-%s.log" % sink)}
     if sink == "null":
         logs = {4: "/dev/null", 5: "/dev/null"}
-    feeder = subprocess.Popen([PYTHON, os.path.join(HERE, "peer", "paced_feeder.py"),
+    feeder = spawn([PYTHON, os.path.join(HERE, "peer", "paced_feeder.py"),
                                "--ports-dir", box.ports, "--ports", "4,5", "--records",
                                str(records), "--pace-ms", "20", "--out", stamps], env=box.env)
     if not wait_for(lambda: box.link_target(4) and box.link_target(5), 10):
         stop(feeder)
         raise SystemExit("paced_feeder did not create its ports")
-    ours = subprocess.Popen([ours_exe, "--ports-dir", box.ports, "--port", "4", "--log", logs[4],
+    ours = spawn([ours_exe, "--ports-dir", box.ports, "--port", "4", "--log", logs[4],
                              "--latency-file", lat[4]], env=box.env, stdout=subprocess.DEVNULL)
-    peer = subprocess.Popen([PYTHON, os.path.join(HERE, "peer", "pyserial_logger.py"), "--port",
+    peer = spawn([PYTHON, os.path.join(HERE, "peer", "pyserial_logger.py"), "--port",
                              os.path.join(box.ports, "com5"), "--log", logs[5], "--latency-file",
                              lat[5]], env=box.env, stdout=subprocess.DEVNULL)
     try:
@@ -709,6 +718,8 @@ def main():
         r["lat_disk"] = run_peer_latency(args.build, box, lat_records, "disk")
         r["lat_null"] = run_peer_latency(args.build, box, lat_records, "null")
     finally:
+        for proc in STARTED:
+            stop(proc)
         box.close()
 
     t = []
