@@ -30,12 +30,16 @@ public:
         home = dir_.filePath(QStringLiteral("home")).toStdString();
         config = dir_.filePath(QStringLiteral("config")).toStdString();
         fs::create_directories(home);
+        runtime = dir_.filePath(QStringLiteral("runtime")).toStdString();
+        fs::create_directories(runtime);
+        fs::permissions(runtime, fs::perms::owner_all); // Qt wants it private
         qputenv("HOME", QByteArray::fromStdString(home.string()));
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
     }
 
     fs::path home;
     fs::path config;
+    fs::path runtime;
 
 private:
     QTemporaryDir dir_;
@@ -95,6 +99,7 @@ protected:
                          std::vector<std::pair<std::string, std::string>>{
                              {"HOME", kPrivateHome->home.string()},
                              {"XDG_CONFIG_HOME", kPrivateHome->config.string()},
+                             {"XDG_RUNTIME_DIR", kPrivateHome->runtime.string()},
                              {"QT_QPA_PLATFORM", "offscreen"}},
                          work() / "program");
         ASSERT_TRUE(program_->started());
