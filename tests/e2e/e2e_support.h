@@ -16,9 +16,9 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -65,12 +65,6 @@ public:
         for (const auto& [name, value] : env)
             envText.push_back(name + "=" + value);
 
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
         std::vector<char*> args, envp;
         for (auto& a : argv)
             args.push_back(a.data());
@@ -78,9 +72,24 @@ public:
         for (auto& e : envText)
             envp.push_back(e.data());
         envp.push_back(nullptr);
-        if (::posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        const int out = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const int err = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Only async-signal-safe calls from here to the exec. The child is told to end
+            // when this test process dies (a crash, or a kill at the test's time limit),
+            // so that no simulator or program outlives its test holding a port.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (::getppid() != parent || out < 0 || err < 0 || ::dup2(out, 1) < 0 ||
+                ::dup2(err, 2) < 0)
+                ::_exit(127);
+            ::execve(args[0], args.data(), envp.data());
+            ::_exit(127);
+        }
+        for (const int fd : {out, err})
+            if (fd >= 0)
+                ::close(fd);
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
