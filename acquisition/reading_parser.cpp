@@ -1,15 +1,34 @@
 #include "acquisition/reading_parser.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace qv {
 namespace {
 
 constexpr std::size_t kFieldLength = 5;
 
-bool isDigit(std::uint8_t b) { return b >= '0' && b <= '9'; }
-bool isHumidityChar(std::uint8_t b) { return b == ' ' || b == '.' || isDigit(b); }
-bool isTemperatureChar(std::uint8_t b) { return b == ' ' || b == '-' || b == '.' || isDigit(b); }
+bool isDigit(std::uint8_t b) {
+    return b >= '0' && b <= '9';
+}
+bool isHumidityChar(std::uint8_t b) {
+    return b == ' ' || b == '.' || isDigit(b);
+}
+bool isTemperatureChar(std::uint8_t b) {
+    return b == ' ' || b == '-' || b == '.' || isDigit(b);
+}
+
+// Converts a field the way scanf's "%f" does in the "C" locale: leading blanks skipped,
+// then the longest number the field begins with. For the characters a field may hold
+// (blanks, digits, '.', '-') that is exactly what from_chars takes, value for value;
+// a field that starts with no number (blanks only, "-", ".", "--1") converts to
+// nothing. Unlike scanf it neither parses a format nor follows the user's locale.
+bool convertField(const std::string& field, float& value) {
+    const char* begin = field.data();
+    const char* const end = begin + field.size();
+    while (begin != end && *begin == ' ')
+        ++begin;
+    return std::from_chars(begin, end, value, std::chars_format::fixed).ec == std::errc();
+}
 
 } // namespace
 
@@ -18,7 +37,9 @@ ReadingParser& ReadingParser::processInstance() {
     return instance;
 }
 
-void ReadingParser::setSink(Sink sink) { sink_ = std::move(sink); }
+void ReadingParser::setSink(Sink sink) {
+    sink_ = std::move(sink);
+}
 
 void ReadingParser::feed(const std::uint8_t* bytes, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -68,13 +89,13 @@ void ReadingParser::feed(const std::uint8_t* bytes, std::size_t count) {
 
 void ReadingParser::completeRecord() {
     Reading reading;
-    const int converted = std::sscanf(humidity_.c_str(), "%f", &reading.humidity) +
-                          std::sscanf(temperature_.c_str(), "%f", &reading.temperature);
+    const bool converted = convertField(humidity_, reading.humidity) &&
+                           convertField(temperature_, reading.temperature);
     // Back to waiting before the sink runs: the sink may show a message box whose
     // nested loop feeds further bytes, and those must start afresh rather than find
     // the finished record still in state 4 and complete it a second time.
     state_ = 0;
-    if (converted != 2) // a field of blanks converts to nothing (EOF), so it fails too
+    if (!converted)
         return;
     reading.humidityText = humidity_;
     reading.temperatureText = temperature_;

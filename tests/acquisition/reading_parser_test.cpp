@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdio>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -34,7 +36,9 @@ struct Row {
     float humidity, temperature;
 };
 
-void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
+void PrintTo(const Row& row, std::ostream* os) {
+    *os << row.name;
+}
 
 class RecordFormat : public testing::TestWithParam<Row> {};
 
@@ -43,7 +47,8 @@ TEST_P(RecordFormat, AcceptsOrDropsAsTheRecordRulesSay) {
     for (bool oneByOne : {false, true}) {
         Collector c;
         oneByOne ? c.feedOneByOne(row.bytes) : c.feed(row.bytes);
-        ASSERT_EQ(c.readings.size(), row.accepted ? 1u : 0u) << (oneByOne ? "byte by byte" : "block");
+        ASSERT_EQ(c.readings.size(), row.accepted ? 1u : 0u)
+            << (oneByOne ? "byte by byte" : "block");
         EXPECT_EQ(c.parser.state(), 0);
         if (!row.accepted)
             continue;
@@ -68,7 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"LeadingNoiseSkipped", "xx\nH 45.3 T 23.1\r", true, " 45.3", " 23.1", 45.3f, 23.1f},
         Row{"SecondHInFieldStartsNothing", "H 4H 45.3 T 23.1\r", false, "", "", 0, 0},
         Row{"HundredPercent", "H100.0T 23.1\r", true, "100.0", " 23.1", 100.0f, 23.1f},
-        Row{"HighByteResets", "H 45.3 T 23\xB0" "1\r", false, "", "", 0, 0},
+        Row{"HighByteResets",
+            "H 45.3 T 23\xB0"
+            "1\r",
+            false, "", "", 0, 0},
         Row{"OtherByteBetweenFields", "H 45.3xT 23.1\r", false, "", "", 0, 0}),
     [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
@@ -110,6 +118,62 @@ TEST(ReadingParser, BytesFedFromInsideTheSinkStartAfreshAndNothingIsDeliveredTwi
     EXPECT_EQ(readings[1].humidityText, " 11.1");
     EXPECT_EQ(parser.state(), 0);
 }
+
+// Every five-character field a record can carry, in each field's place, against what
+// scanf's "%f" makes of it: the record is delivered exactly when scanf converts the field,
+// with the very same float (bit for bit: -0 stays -0).
+struct FieldPlace {
+    const char* name;
+    const char* alphabet;
+    std::string before, after; // the record around the field
+    bool temperature;
+};
+
+void PrintTo(const FieldPlace& place, std::ostream* os) {
+    *os << place.name;
+}
+
+class EveryField : public testing::TestWithParam<FieldPlace> {};
+
+TEST_P(EveryField, ConvertsAsScanfDoes) {
+    const FieldPlace& place = GetParam();
+    const std::string alphabet = place.alphabet;
+    Collector c;
+    std::string field(5, ' ');
+    std::vector<std::size_t> digit(5, 0);
+    int mismatches = 0;
+    for (bool done = false; !done && mismatches < 10;) {
+        for (std::size_t i = 0; i < 5; ++i)
+            field[i] = alphabet[digit[i]];
+        float expected = 0.0f;
+        const bool converts = std::sscanf(field.c_str(), "%f", &expected) == 1;
+        const std::size_t before = c.readings.size();
+        c.feed(place.before + field + place.after);
+        const bool delivered = c.readings.size() == before + 1;
+        const float got = delivered ? (place.temperature ? c.readings.back().temperature
+                                                         : c.readings.back().humidity)
+                                    : 0.0f;
+        if (delivered != converts || (converts && std::bit_cast<std::uint32_t>(got) !=
+                                                      std::bit_cast<std::uint32_t>(expected))) {
+            ++mismatches;
+            ADD_FAILURE() << "field \"" << field << "\": scanf "
+                          << (converts ? "converts" : "fails") << " (" << expected << "), parser "
+                          << (delivered ? "delivers " : "drops") << got;
+        }
+        done = true;
+        for (std::size_t i = 0; i < 5 && done; ++i) {
+            done = ++digit[i] == alphabet.size();
+            if (done)
+                digit[i] = 0;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, EveryField,
+    testing::Values(FieldPlace{"Humidity", " .0123456789", "H", "T 23.1\r", false},
+                    FieldPlace{"Temperature", " -.0123456789", "H 45.3T", "\r", true}),
+    [](const testing::TestParamInfo<FieldPlace>& info) { return std::string(info.param.name); });
 
 TEST(ReadingParser, ProcessInstanceIsOneObject) {
     EXPECT_EQ(&ReadingParser::processInstance(), &ReadingParser::processInstance());
