@@ -194,8 +194,14 @@ Status PosixSerialPlatform::setState(NativeHandle port, const Dcb& dcb) {
     termios wanted{};
     if (tcgetattr(fd(port), &wanted) != 0)
         return lastError();
+    const termios current = wanted;
     if (Status error = applyDcbToTermios(dcb, wanted))
         return error;
+    // Settings already in force are not written again: Linux wakes every thread waiting
+    // on the terminal at each tcsetattr, changed or not, and every modem-line change
+    // sets the state anew, so the reader of a silent port would wake at each poll.
+    if (termiosTaken(wanted, current))
+        return 0;
     if (retry([&] { return tcsetattr(fd(port), TCSANOW, &wanted); }) != 0)
         return lastError();
     termios actual{};

@@ -14,8 +14,10 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <poll.h>
+#include <set>
 #include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -115,6 +117,31 @@ std::chrono::microseconds processCpu() {
         return std::chrono::seconds{t.tv_sec} + std::chrono::microseconds{t.tv_usec};
     };
     return us(usage.ru_utime) + us(usage.ru_stime);
+}
+
+std::set<std::string> threadIds() {
+    std::set<std::string> ids;
+    for (const auto& entry : fs::directory_iterator("/proc/self/task"))
+        ids.insert(entry.path().filename().string());
+    return ids;
+}
+
+// The times thread `id` of this process has gone to sleep: each wake-up adds one.
+long sleepsOf(const std::string& id) {
+    std::ifstream status("/proc/self/task/" + id + "/status");
+    const std::string key = "voluntary_ctxt_switches:";
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with(key))
+            return std::stol(line.substr(key.size()));
+    return -1;
+}
+
+bool isAsleep(const std::string& id) {
+    std::ifstream stat("/proc/self/task/" + id + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(')'); // the name may hold anything
+    return close != std::string::npos && line.compare(close, 4, ") S ") == 0;
 }
 
 class PosixSerialTest : public ::testing::Test {
@@ -250,6 +277,40 @@ TEST_F(PosixSerialTest, WriteReachesTheFarEndAndNeverWaitsForEver) {
 TEST_F(PosixSerialTest, ModemLinesOfAPseudoTerminalReportTheirFailure) {
     ASSERT_EQ(open(1), kStatusOk);
     EXPECT_EQ(channel.SetRtsControl(1), Status{ENOTTY});
+}
+
+TEST_F(PosixSerialTest, LineControlThatChangesNoSettingLeavesTheReaderOfASilentPortAsleep) {
+    const auto before = threadIds();
+    ASSERT_EQ(open(1), kStatusOk);
+    std::string reader;
+    for (const auto& id : threadIds())
+        if (!before.contains(id))
+            reader = id;
+    ASSERT_FALSE(reader.empty());
+    const auto end = std::chrono::steady_clock::now() + kWait;
+    while (!isAsleep(reader) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(isAsleep(reader));
+
+    // What every poll does: both lines on, then off. A pseudo-terminal has no modem
+    // lines, so the line itself fails; the settings are what matters here.
+    const long asleep = sleepsOf(reader);
+    for (int i = 0; i < 5; ++i)
+        for (int mode : {1, 0}) {
+            EXPECT_EQ(channel.SetRtsControl(mode), Status{ENOTTY});
+            EXPECT_EQ(channel.SetDtrControl(mode), Status{ENOTTY});
+        }
+    EXPECT_EQ(sleepsOf(reader), asleep) << "the reader woke although no setting changed";
+
+    // A change is still written (and so, on Linux, wakes the reader once it is made).
+    ASSERT_EQ(channel.SetRtsControl(2), kStatusOk);
+    Dcb held;
+    ASSERT_EQ(platform.getState(channel.GetPortHandle(), held), kStatusOk);
+    EXPECT_EQ(held.rtsControl(), kRtsHandshake);
+    const auto woken = std::chrono::steady_clock::now() + kWait;
+    while (sleepsOf(reader) == asleep && std::chrono::steady_clock::now() < woken)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_GT(sleepsOf(reader), asleep);
 }
 
 TEST_F(PosixSerialTest, NoMessageAfterCloseReturnsEvenUnderTraffic) {
