@@ -104,12 +104,22 @@ int QtWindowServices::runModal(ModalDialog& dialog) {
 }
 
 QWidget* QtWindowServices::control(int controlId) const {
+    // A text is set several times per record: searching the children each time would cost
+    // more than the text itself.
+    if (const auto known = controls_.find(controlId); known != controls_.end()) {
+        QWidget* widget = known->second;
+        if (widget != nullptr && widget->parentWidget() == window_)
+            return widget;
+        controls_.erase(known);
+    }
     // Direct children only: the setup and about dialogs are children of the window too,
     // and their OK and Cancel buttons carry ids 1 and 2 like the main window's Exit.
     for (QWidget* child : window_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         const QVariant id = child->property(kControlIdProperty);
-        if (id.isValid() && id.toInt() == controlId)
+        if (id.isValid() && id.toInt() == controlId) {
+            controls_[controlId] = child;
             return child;
+        }
     }
     return nullptr;
 }

@@ -13,6 +13,7 @@
 #include "app/services/window_services.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -40,7 +41,9 @@ public:
     void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
     int runModal(ModalDialog& dialog) override;
 
-    // The control of `window` whose kControlIdProperty is controlId, or null.
+    // The control of `window` whose kControlIdProperty is controlId, or null. Found among
+    // the window's children once and remembered; a control that has since been destroyed
+    // (or moved to another parent) is looked up afresh, as is an id not found before.
     QWidget* control(int controlId) const;
 
 protected:
@@ -51,6 +54,7 @@ private:
     WindowMessageTarget& target_;
     QString caption_;
     std::map<int, QTimer*> timers_;
+    mutable std::map<int, QPointer<QWidget>> controls_;
 };
 
 } // namespace qv

@@ -239,5 +239,32 @@ TEST_F(QtWindowServicesTest, ControlTextReachesTheControlWithThatId) {
     EXPECT_EQ(dialogOk->text(), "OK");
 }
 
+TEST_F(QtWindowServicesTest, ControlReplacedMovedOrAddedLaterIsTheOneThatGetsTheText) {
+    auto* count = new QLabel(&window);
+    count->setProperty(kControlIdProperty, ctl::kRecordCount);
+    services.setControlText(ctl::kRecordCount, "1");
+    services.setControlText(ctl::kHumidity, "45.3"); // none yet
+    EXPECT_EQ(count->text(), "1");
+
+    delete count;
+    auto* newCount = new QLabel(&window);
+    newCount->setProperty(kControlIdProperty, ctl::kRecordCount);
+    auto* humidity = new QLineEdit(&window);
+    humidity->setProperty(kControlIdProperty, ctl::kHumidity);
+    services.setControlText(ctl::kRecordCount, "2");
+    services.setControlText(ctl::kHumidity, "46.0");
+    EXPECT_EQ(newCount->text(), "2");
+    EXPECT_EQ(humidity->text(), "46.0");
+
+    // A control handed to a dialog is no longer the window's.
+    QWidget elsewhere;
+    newCount->setParent(&elsewhere);
+    auto* thirdCount = new QLabel(&window);
+    thirdCount->setProperty(kControlIdProperty, ctl::kRecordCount);
+    services.setControlText(ctl::kRecordCount, "3");
+    EXPECT_EQ(thirdCount->text(), "3");
+    EXPECT_EQ(newCount->text(), "2");
+}
+
 } // namespace
 } // namespace qv
