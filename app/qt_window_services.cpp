@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <utility>
 
 namespace qv {
 namespace {
@@ -17,21 +18,11 @@ namespace {
 // A zero period would turn a timer into a busy loop; window timers have the same floor.
 constexpr auto kMinimumTimerPeriod = std::chrono::milliseconds{10};
 
-// A posted window message on its way to the user-interface thread.
-class PostedMessageEvent final : public QEvent {
-public:
-    static QEvent::Type eventType() {
-        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return type;
-    }
-
-    PostedMessageEvent(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam)
-        : QEvent(eventType()), message(message), wParam(wParam), lParam(lParam) {}
-
-    const std::uint32_t message;
-    const std::intptr_t wParam;
-    const std::intptr_t lParam;
-};
+// The event that has the user-interface thread hand over the posted messages.
+QEvent::Type wakeEventType() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
 
 } // namespace
 
@@ -39,7 +30,7 @@ QtWindowServices::QtWindowServices(QWidget* window, WindowMessageTarget& target,
     : window_(window), target_(target), caption_(std::move(caption)) {
     // Registered here, on the user-interface thread, so that the first post from the
     // reader thread does not race with the registration.
-    PostedMessageEvent::eventType();
+    wakeEventType();
 }
 
 QtWindowServices::~QtWindowServices() {
@@ -96,7 +87,14 @@ void QtWindowServices::stopTimer(TimerId id) {
 
 void QtWindowServices::postMessage(std::uint32_t message, std::intptr_t wParam,
                                    std::intptr_t lParam) {
-    QCoreApplication::postEvent(this, new PostedMessageEvent(message, wParam, lParam));
+    bool wake = false;
+    {
+        const std::lock_guard lock(postedMutex_);
+        posted_.push_back({message, wParam, lParam});
+        wake = !std::exchange(wakeQueued_, true);
+    }
+    if (wake)
+        QCoreApplication::postEvent(this, new QEvent(wakeEventType()));
 }
 
 int QtWindowServices::runModal(ModalDialog& dialog) {
@@ -125,12 +123,31 @@ QWidget* QtWindowServices::control(int controlId) const {
 }
 
 void QtWindowServices::customEvent(QEvent* event) {
-    if (event->type() != PostedMessageEvent::eventType()) {
+    if (event->type() != wakeEventType()) {
         QObject::customEvent(event);
         return;
     }
-    const auto* posted = static_cast<PostedMessageEvent*>(event);
-    target_.onMessage(posted->message, posted->wParam, posted->lParam);
+    {
+        const std::lock_guard lock(postedMutex_);
+        wakeQueued_ = false;
+    }
+    for (;;) {
+        PostedMessage next{};
+        bool wake = false;
+        {
+            const std::lock_guard lock(postedMutex_);
+            if (posted_.empty())
+                return;
+            next = posted_.front();
+            posted_.pop_front();
+            // The handler may run a nested loop (a message box) and not come back here
+            // for a long time: that loop must find an event for the rest.
+            wake = !posted_.empty() && !std::exchange(wakeQueued_, true);
+        }
+        if (wake)
+            QCoreApplication::postEvent(this, new QEvent(wakeEventType()));
+        target_.onMessage(next.message, next.wParam, next.lParam);
+    }
 }
 
 } // namespace qv

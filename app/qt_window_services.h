@@ -4,11 +4,14 @@
 // events carrying wParam and lParam, message boxes modal to the window or to the
 // dialog open over it and captioned with the application name.
 //
-// Thread contract: postMessage() may be called from any thread (it only posts a
-// QEvent, which Qt queues thread-safely and delivers in the order posted by one
-// thread); everything else runs on the thread that owns `window`, the user-interface
-// thread. Delivery happens in whatever event loop runs there, nested modal loops
-// included.
+// Thread contract: postMessage() may be called from any thread; everything else runs on
+// the thread that owns `window`, the user-interface thread. A posted message joins a
+// queue guarded by a mutex and is handed over there, never during the poster's call:
+// one onMessage per message, in the order of the postMessage calls. The event loop is
+// woken by one event per burst rather than one per message: a wake event is posted only
+// when none is queued. Delivery happens in whatever event loop runs there, nested modal
+// loops included: before each message is handed over, a wake event is queued if more
+// are waiting, so a message box opened while a message is handled still gets the rest.
 
 #include "app/services/window_services.h"
 
@@ -17,7 +20,9 @@
 #include <QString>
 #include <QTimer>
 
+#include <deque>
 #include <map>
+#include <mutex>
 
 class QWidget;
 
@@ -55,6 +60,16 @@ private:
     QString caption_;
     std::map<int, QTimer*> timers_;
     mutable std::map<int, QPointer<QWidget>> controls_;
+
+    struct PostedMessage {
+        std::uint32_t message;
+        std::intptr_t wParam;
+        std::intptr_t lParam;
+    };
+    // Shared with the posting threads; guarded by postedMutex_.
+    std::mutex postedMutex_;
+    std::deque<PostedMessage> posted_;
+    bool wakeQueued_ = false; // a wake event is on its way and will see posted_
 };
 
 } // namespace qv

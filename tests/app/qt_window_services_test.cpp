@@ -15,6 +15,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -58,9 +59,13 @@ struct Recorder : WindowMessageTarget {
         ticks.push_back(timerId);
         ticksWhileBoxOpen += boxOpen ? 1 : 0;
     }
+    std::function<void()> afterMessage; // runs at the end of each onMessage when set
+
     void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
         messages.push_back({message, wParam, lParam});
         messagesWhileBoxOpen += boxOpen ? 1 : 0;
+        if (afterMessage)
+            afterMessage();
     }
     long ticksOf(int timerId) const { return std::count(ticks.begin(), ticks.end(), timerId); }
 };
@@ -176,6 +181,45 @@ TEST_F(QtWindowServicesTest, MessagesFromEachThreadArriveInOrder) {
     }
     EXPECT_EQ(next[1], kPerThread);
     EXPECT_EQ(next[2], kPerThread);
+}
+
+TEST_F(QtWindowServicesTest, BoxOpenedWhileHandlingAMessageGetsTheQueuedAndTheNewOnesInOrder) {
+    // The first message opens a box while the rest of its burst is still queued; once
+    // the box has handed those over, another thread posts more. All reach the target
+    // inside the box's loop, in order, each once.
+    constexpr int kQueued = 50, kLater = 500;
+    std::atomic<int> delivered{0};
+    std::thread later;
+    SeenBox seen;
+    recorder.afterMessage = [&] {
+        ++delivered;
+        if (recorder.messages.size() != 1)
+            return;
+        later = std::thread([&] {
+            const auto end = std::chrono::steady_clock::now() + kWaitLimit;
+            while (delivered < kQueued && std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(1ms);
+            if (delivered < kQueued)
+                return; // the queued ones never came: the box closes at its limit
+            for (int i = kQueued; i < kQueued + kLater; ++i)
+                services.postMessage(WM_SERIAL_BYTE, i, 0);
+        });
+        closeBoxWhen(&window, seen, [&] { return delivered == kQueued + kLater; });
+        recorder.boxOpen = true;
+        services.messageBox("Error opening file");
+        recorder.boxOpen = false;
+    };
+    for (int i = 0; i < kQueued; ++i)
+        services.postMessage(WM_SERIAL_BYTE, i, 0);
+    EXPECT_TRUE(recorder.messages.empty());
+    ASSERT_TRUE(waitUntil([&] { return seen.seen; }));
+    later.join();
+    QCoreApplication::processEvents();
+
+    ASSERT_EQ(recorder.messages.size(), std::size_t{kQueued + kLater});
+    for (int i = 0; i < kQueued + kLater; ++i)
+        ASSERT_EQ(recorder.messages[static_cast<std::size_t>(i)].wParam, i);
+    EXPECT_EQ(recorder.messagesWhileBoxOpen, kQueued + kLater - 1);
 }
 
 TEST_F(QtWindowServicesTest, StoppedTimerTicksNoMoreAndTheOtherRunsOn) {
