@@ -1,8 +1,8 @@
 #pragma once
 
-// The window services over Qt: timers 1 and 2 as QTimers, posted messages as custom
-// events carrying wParam and lParam, message boxes modal to the window or to the
-// dialog open over it and captioned with the application name.
+// The window services over Qt: timers 1 and 2 as QTimers, posted messages in a queue
+// that a custom event has the user-interface thread empty, message boxes modal to the
+// window or to the dialog open over it and captioned with the application name.
 //
 // Thread contract: postMessage() may be called from any thread; everything else runs on
 // the thread that owns `window`, the user-interface thread. A posted message joins a
