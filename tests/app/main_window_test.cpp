@@ -11,6 +11,7 @@
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
+#include "tests/support/ui_driver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -65,77 +66,13 @@ private:
 [[maybe_unused]] testing::Environment* const kPrivateHome =
     testing::AddGlobalTestEnvironment(new PrivateHome);
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.hasExpired(timeout.count()))
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-// Runs `action` once on the next widget for which `find` gives non-null, polling from
-// whatever event loop runs. Gives up after a bounded time, cancelling the modal dialog
-// then open so that the test fails instead of hanging.
-template <class T> void whenShown(std::function<T*()> find, std::function<void(T*)> action) {
-    auto* timer = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, [=] {
-        T* widget = find();
-        if (widget == nullptr && !clock->hasExpired(10000))
-            return;
-        timer->stop();
-        timer->deleteLater();
-        delete clock;
-        if (widget != nullptr) {
-            action(widget);
-            return;
-        }
-        ADD_FAILURE() << "expected window never appeared";
-        // Unwinds every modal loop, the main window's included, so the test ends.
-        for (int i = 0; i < 8; ++i)
-            if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                open->reject();
-    });
-    timer->start(10);
-}
-
-template <class T> void whenModal(std::function<void(T*)> action) {
-    whenShown<T>([] { return qobject_cast<T*>(QApplication::activeModalWidget()); },
-                 std::move(action));
-}
-
-template <class T> T* child(const QWidget* dialog, int id) {
-    return qobject_cast<T*>(qv::controlById(dialog, id));
-}
-
-void click(const QWidget* dialog, int id) {
-    QAbstractButton* button = child<QAbstractButton>(dialog, id);
-    ASSERT_NE(button, nullptr) << "control " << id;
-    button->click();
-}
-
-struct Box {
-    QString text;
-    QString title;
-    QWidget* owner = nullptr;
-    QString ownerClass; // the owner may be gone when the test looks
-};
-
-// Closes the next message box, keeping what it showed.
-void answerNextBox(Box& seen) {
-    whenModal<QMessageBox>([&seen](QMessageBox* box) {
-        QWidget* owner = box->parentWidget();
-        seen = {box->text(), box->windowTitle(), owner,
-                owner ? QString::fromLatin1(owner->metaObject()->className()) : QString()};
-        box->accept();
-    });
-}
+using qv::test::answerNextBox;
+using qv::test::Box;
+using qv::test::child;
+using qv::test::click;
+using qv::test::waitUntil;
+using qv::test::whenModal;
+using qv::test::whenShown;
 
 class MainWindowTest : public testing::Test {
 protected:

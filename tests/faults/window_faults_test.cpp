@@ -14,6 +14,7 @@
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
+#include "tests/support/ui_driver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -68,20 +69,11 @@ private:
 [[maybe_unused]] testing::Environment* const kPrivateHome =
     testing::AddGlobalTestEnvironment(new PrivateHome);
 
-// Runs the event loop until `done` or `timeout`; also used with a predicate that never
-// holds, to let the program run for a bounded time while the test watches.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.hasExpired(timeout.count()))
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
+using qv::test::child;
+using qv::test::click;
+using qv::test::waitUntil;
+
+// Lets the program run for a bounded time while the test watches.
 void runFor(std::chrono::milliseconds span) {
     waitUntil([] { return false; }, span);
 }
@@ -148,16 +140,6 @@ public:
 private:
     QTimer timer_;
 };
-
-template <class T> T* child(const QWidget* dialog, int id) {
-    return qobject_cast<T*>(qv::controlById(dialog, id));
-}
-
-void click(const QWidget* dialog, int id) {
-    QAbstractButton* button = child<QAbstractButton>(dialog, id);
-    ASSERT_NE(button, nullptr) << "control " << id;
-    button->click();
-}
 
 // Drives the next setup dialog: `edit` works on it, then OK.
 void setupOk(CQV53Dlg* window, std::function<void(QV53SetupDlg*)> edit) {

@@ -24,7 +24,7 @@ namespace qv::test {
 
 // Runs the event loop until `done` holds; false when `timeout` passed first.
 inline bool waitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds timeout = std::chrono::seconds{5}) {
+                      std::chrono::milliseconds timeout = std::chrono::seconds{10}) {
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
@@ -89,6 +89,7 @@ struct Box {
     QString text;
     QString title;
     QWidget* owner = nullptr;
+    QString ownerClass; // the owner may be gone when the test looks
 };
 
 // Closes the next message box with OK, keeping what it showed in `seen` (which must
@@ -96,7 +97,9 @@ struct Box {
 inline void answerNextBox(Box& seen, std::chrono::milliseconds timeout = std::chrono::seconds{10}) {
     whenModal<QMessageBox>(
         [&seen](QMessageBox* box) {
-            seen = {true, box->text(), box->windowTitle(), box->parentWidget()};
+            QWidget* owner = box->parentWidget();
+            seen = {true, box->text(), box->windowTitle(), owner,
+                    owner ? QString::fromLatin1(owner->metaObject()->className()) : QString()};
             box->accept();
         },
         timeout);
