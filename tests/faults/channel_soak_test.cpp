@@ -8,6 +8,7 @@
 #include "acquisition/reading_parser.h"
 #include "serial/serial_comm.h"
 #include "serial/serial_platform_posix.h"
+#include "tests/support/child_process.h"
 #include "tests/support/fake_window_services.h"
 
 #include <gtest/gtest.h>
@@ -71,60 +72,13 @@ struct TempDir {
 };
 
 // The simulator as a child process with a private HOME; output goes to files in it.
-class Simulator {
-public:
-    Simulator(const fs::path& home, std::vector<std::string> args) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string_view entry = *e;
-            if (!entry.starts_with("HOME=") && !entry.starts_with("XDG_CONFIG_HOME="))
-                env.emplace_back(entry);
-        }
-        env.push_back("HOME=" + home.string());
-        env.push_back("XDG_CONFIG_HOME=" + (home / "xdg").string());
-        args.insert(args.begin(), QV_SENSOR_SIM_PATH);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (home / "sim.out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (home / "sim.err").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<char*> argv, envp;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Simulator() {
-        if (pid_ > 0 && !status_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool started() const { return pid_ > 0; }
-    std::optional<int> waitForExit(SteadyClock::duration timeout) {
-        waitUntil(
-            [this] {
-                int status = 0;
-                if (::waitpid(pid_, &status, WNOHANG) == pid_)
-                    status_ = status;
-                return status_.has_value();
-            },
-            timeout);
-        if (!status_ || !WIFEXITED(*status_))
-            return std::nullopt;
-        return WEXITSTATUS(*status_);
-    }
-
-private:
-    pid_t pid_ = -1;
-    std::optional<int> status_;
-};
+std::vector<std::string> simulatorCommand(std::vector<std::string> args) {
+    args.insert(args.begin(), QV_SENSOR_SIM_PATH);
+    return args;
+}
+std::vector<std::pair<std::string, std::string>> privateHome(const fs::path& home) {
+    return {{"HOME", home.string()}, {"XDG_CONFIG_HOME", (home / "xdg").string()}};
+}
 
 // Feeds every byte the channel posts to a parser, as the main window does.
 class ParsingWindow : public WindowMessageTarget {
@@ -187,10 +141,11 @@ TEST(ChannelSoak, EveryGoodRecordArrivesOnceInOrder) {
     TempDir home;
     const fs::path ports = home.path / "ports";
     const fs::path recordsLog = home.path / "records.log";
-    Simulator sim(home.path,
-                  {"--ports-dir", ports.string(), "--port", "1", "--period-ms",
-                   std::to_string(kSimPeriod.count()), "--noise", "0.2", "--seed", "5300",
-                   "--count", std::to_string(count), "--records-log", recordsLog.string()});
+    test::ChildProcess sim(
+        simulatorCommand({"--ports-dir", ports.string(), "--port", "1", "--period-ms",
+                          std::to_string(kSimPeriod.count()), "--noise", "0.2", "--seed", "5300",
+                          "--count", std::to_string(count), "--records-log", recordsLog.string()}),
+        privateHome(home.path), home.path / "sim");
     ASSERT_TRUE(sim.started());
     ASSERT_TRUE(waitUntil([&] { return fs::is_symlink(fs::symlink_status(ports / "com1")); }, 5s));
 

@@ -3,6 +3,8 @@
 
 #include "acquisition/reading_parser.h"
 
+#include "tests/support/child_process.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -46,13 +48,6 @@ bool waitUntil(const std::function<bool()>& condition, Clock::duration timeout =
     return true;
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 struct TempDir {
     fs::path path;
     TempDir() {
@@ -65,68 +60,17 @@ struct TempDir {
     }
 };
 
-// The simulator as a child process, with HOME and XDG_CONFIG_HOME inside `home`.
-class SimProcess {
-public:
-    SimProcess(const fs::path& home, std::vector<std::string> args) : home_(home) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string_view entry = *e;
-            if (!entry.starts_with("HOME=") && !entry.starts_with("XDG_CONFIG_HOME="))
-                env.emplace_back(entry);
-        }
-        env.push_back("HOME=" + home.string());
-        env.push_back("XDG_CONFIG_HOME=" + (home / "xdg").string());
-        args.insert(args.begin(), QV_SENSOR_SIM_PATH);
+using test::ChildProcess;
+using test::readFile;
 
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (home / "sim.out").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (home / "sim.err").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<char*> argv, envp;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~SimProcess() {
-        if (pid_ > 0 && !exitStatus_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    bool started() const { return pid_ > 0; }
-    void signal(int s) const { ::kill(pid_, s); }
-
-    // The exit code, or nullopt when it did not exit normally within the bound.
-    std::optional<int> waitForExit() {
-        waitUntil([this] {
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_)
-                exitStatus_ = status;
-            return exitStatus_.has_value();
-        });
-        if (!exitStatus_ || !WIFEXITED(*exitStatus_))
-            return std::nullopt;
-        return WEXITSTATUS(*exitStatus_);
-    }
-
-    std::string out() const { return readFile(home_ / "sim.out"); }
-    std::string err() const { return readFile(home_ / "sim.err"); }
-
-private:
-    fs::path home_;
-    pid_t pid_ = -1;
-    std::optional<int> exitStatus_;
-};
+// The simulator as a child process, with HOME and XDG_CONFIG_HOME inside `home`; its
+// output goes to sim.out and sim.err there.
+ChildProcess startSim(const fs::path& home, std::vector<std::string> args) {
+    args.insert(args.begin(), QV_SENSOR_SIM_PATH);
+    return ChildProcess(std::move(args),
+                        {{"HOME", home.string()}, {"XDG_CONFIG_HOME", (home / "xdg").string()}},
+                        home / "sim");
+}
 
 bool linkExists(const fs::path& link) {
     std::error_code ec;
@@ -203,9 +147,10 @@ class RecordsOnTheLine : public SimulatorRun, public testing::WithParamInterface
 TEST_P(RecordsOnTheLine, ArriveIntactAndMatchTheRecordsLog) {
     constexpr std::size_t kCount = 12;
     const fs::path recordsLog = home.path / "records.log";
-    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
-                               "--noise", GetParam(), "--count", std::to_string(kCount),
-                               "--records-log", recordsLog.string(), "--seed", "11"});
+    ChildProcess sim =
+        startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
+                             "--noise", GetParam(), "--count", std::to_string(kCount),
+                             "--records-log", recordsLog.string(), "--seed", "11"});
     ASSERT_TRUE(sim.started());
     ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << sim.err();
     PortReader reader(com2);
@@ -234,8 +179,9 @@ INSTANTIATE_TEST_SUITE_P(Noise, RecordsOnTheLine, testing::Values("0", "1"), [](
 });
 
 TEST_F(SimulatorRun, UnplugHangsUpAndRemovesTheLinkReplugBringsItBack) {
-    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
-                               "--unplug-after", "0.3", "--replug-after", "0.3"});
+    ChildProcess sim =
+        startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
+                             "--unplug-after", "0.3", "--replug-after", "0.3"});
     ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << sim.err();
     PortReader before(com2);
     ASSERT_TRUE(before.readUntilHangUp()) << "the open port hangs up on unplug";
@@ -251,8 +197,9 @@ TEST_F(SimulatorRun, UnplugHangsUpAndRemovesTheLinkReplugBringsItBack) {
 }
 
 TEST_F(SimulatorRun, SilentSendsNothingUntilUnplugged) {
-    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
-                               "--silent", "--unplug-after", "0.3"});
+    ChildProcess sim =
+        startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
+                             "--silent", "--unplug-after", "0.3"});
     ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << sim.err();
     PortReader reader(com2);
     ASSERT_TRUE(reader.readUntilHangUp());
@@ -282,7 +229,7 @@ TEST_P(StopSignal, CleansUpAndExitsZero) {
         fs::create_directories(userPorts);
         std::ofstream(userPorts / "note.txt") << "not the simulator's";
     }
-    SimProcess sim(home.path, {"--period-ms", "20"}); // the user's port folder, COM1
+    ChildProcess sim = startSim(home.path, {"--period-ms", "20"}); // the user's port folder, COM1
     ASSERT_TRUE(waitUntil([&] { return linkExists(userPorts / "com1"); })) << sim.err();
     const bool toldAboutFolder = sim.out().find("created your port folder") != std::string::npos;
     EXPECT_EQ(toldAboutFolder, !GetParam().folderExisted) << sim.out();
@@ -307,14 +254,14 @@ INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
 TEST_F(SimulatorRun, TakesOverOnlyADanglingLink) {
     fs::create_directories(portsDir);
     fs::create_symlink("/dev/null", com2);
-    SimProcess refused(home.path, {"--ports-dir", portsDir.string(), "--port", "2"});
+    ChildProcess refused = startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2"});
     EXPECT_EQ(refused.waitForExit(), 1);
     EXPECT_NE(refused.err().find("already exists"), std::string::npos) << refused.err();
     EXPECT_EQ(fs::read_symlink(com2), "/dev/null");
 
     fs::remove(com2);
     fs::create_symlink(home.path / "gone", com2);
-    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "2"});
+    ChildProcess sim = startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2"});
     ASSERT_TRUE(waitUntil([&] {
         std::error_code ec;
         return fs::read_symlink(com2, ec).string().starts_with("/dev/pts/");
@@ -325,7 +272,7 @@ TEST_F(SimulatorRun, TakesOverOnlyADanglingLink) {
 }
 
 TEST_F(SimulatorRun, BadArgumentExitsTwoWithAHintAndCreatesNothing) {
-    SimProcess sim(home.path, {"--ports-dir", portsDir.string(), "--port", "300"});
+    ChildProcess sim = startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "300"});
     EXPECT_EQ(sim.waitForExit(), 2);
     EXPECT_NE(sim.err().find("--port"), std::string::npos) << sim.err();
     EXPECT_NE(sim.err().find("--help"), std::string::npos) << sim.err();
