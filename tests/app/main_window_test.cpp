@@ -11,6 +11,8 @@
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
+#include "tests/support/private_home.h"
+#include "tests/support/pseudo_terminal.h"
 #include "tests/support/ui_driver.h"
 
 #include <QAbstractButton>
@@ -50,21 +52,8 @@ constexpr char kRecord[] = "H 45.3 T 23.1\r";
 constexpr int kIntervalId = 1007, kFileNameId = 1008, kAppendId = 1009, kBrowseId = 1010,
               kPortId = 1012;
 
-// A private HOME and XDG_CONFIG_HOME for the whole program, set before the first
-// settings access (QSettings fixes its folders once per process).
-class PrivateHome : public testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        qputenv("HOME", dir_.path().toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toLocal8Bit());
-    }
-
-private:
-    QTemporaryDir dir_;
-};
 [[maybe_unused]] testing::Environment* const kPrivateHome =
-    testing::AddGlobalTestEnvironment(new PrivateHome);
+    testing::AddGlobalTestEnvironment(new qv::test::PrivateHome);
 
 using qv::test::answerNextBox;
 using qv::test::Box;
@@ -406,24 +395,7 @@ const IntervalRow kIntervals[] = {
 INSTANTIATE_TEST_SUITE_P(Texts, SetupInterval, testing::ValuesIn(kIntervals),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A pseudo-terminal standing in for a serial device; the master end stays open.
-class Pty {
-public:
-    Pty() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
-            slave_ = ::ptsname(master_);
-    }
-    ~Pty() {
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    const std::string& slave() const { return slave_; }
-
-private:
-    int master_ = -1;
-    std::string slave_;
-};
+using Pty = qv::test::PseudoTerminal;
 
 TEST_F(MainWindowTest, PortListComesFromThePortFolder) {
     Pty held, other;

@@ -10,6 +10,7 @@
 #include "serial/serial_platform_posix.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/pseudo_terminal.h"
 
 #include <gtest/gtest.h>
 
@@ -191,24 +192,7 @@ std::size_t entriesOf(const char* folder) {
     return n;
 }
 
-class Pty {
-public:
-    Pty() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
-            slave_ = ::ptsname(master_);
-    }
-    ~Pty() {
-        if (master_ >= 0)
-            ::close(master_);
-    }
-    const std::string& slave() const { return slave_; }
-    int master() const { return master_; }
-
-private:
-    int master_ = -1;
-    std::string slave_;
-};
+using Pty = test::PseudoTerminal;
 
 // Open/Close cycles with traffic on the line: each one starts and joins a reader thread
 // and opens and closes the device and the stop signal. None of it may stay behind.
@@ -216,7 +200,7 @@ TEST(ChannelCycles, ThousandOpenCloseCyclesLeaveNoDescriptorThreadOrMemoryBehind
     TempDir home;
     const fs::path ports = home.path / "ports";
     fs::create_directories(ports);
-    Pty pty;
+    Pty pty(/*nonBlocking=*/true);
     ASSERT_FALSE(pty.slave().empty());
     fs::create_symlink(pty.slave(), ports / "com1");
 

@@ -14,6 +14,8 @@
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
+#include "tests/support/private_home.h"
+#include "tests/support/pseudo_terminal.h"
 #include "tests/support/ui_driver.h"
 
 #include <QAbstractButton>
@@ -53,21 +55,8 @@ constexpr int kIntervalId = 1007;
 const QRegularExpression
     kLogLine(QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t[ \d]\d\.\d\t[ \d-]\d\.\d$)"));
 
-// A private HOME and XDG_CONFIG_HOME for the whole program, set before the first
-// settings access (QSettings fixes its folders once per process).
-class PrivateHome : public testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        qputenv("HOME", dir_.path().toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toLocal8Bit());
-    }
-
-private:
-    QTemporaryDir dir_;
-};
 [[maybe_unused]] testing::Environment* const kPrivateHome =
-    testing::AddGlobalTestEnvironment(new PrivateHome);
+    testing::AddGlobalTestEnvironment(new qv::test::PrivateHome);
 
 using qv::test::child;
 using qv::test::click;
@@ -278,33 +267,16 @@ protected:
     std::unique_ptr<CQV53Dlg> dlg_;
 };
 
-// A pseudo-terminal standing in for a serial device, reached through a comN link.
-class Pty {
-public:
-    Pty() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0)
-            slave_ = ::ptsname(master_);
-    }
-    ~Pty() { unplug(); }
-    const std::string& slave() const { return slave_; }
+// A pseudo-terminal standing in for the sensor's adapter, reached through a comN link;
+// its sends never block.
+struct Pty : qv::test::PseudoTerminal {
+    Pty() : PseudoTerminal(/*nonBlocking=*/true) {}
     // What the sensor sends; whatever the logger wrote is read away first.
     void send(const char* bytes) {
-        char drain[256];
-        while (master_ >= 0 && ::read(master_, drain, sizeof drain) > 0) {
-        }
-        if (master_ >= 0) [[maybe_unused]]
-            const auto n = ::write(master_, bytes, std::strlen(bytes));
+        drain();
+        PseudoTerminal::send(bytes);
     }
-    void unplug() {
-        if (master_ >= 0)
-            ::close(master_);
-        master_ = -1;
-    }
-
-private:
-    int master_ = -1;
-    std::string slave_;
+    void unplug() { closeMaster(); }
 };
 
 // The sensor's adapter is pulled out half-way through a record and plugged in again.

@@ -6,6 +6,8 @@
 #include "serial/serial_platform_posix.h"
 #include "tests/support/fake_window_services.h"
 
+#include "tests/support/pseudo_terminal.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,53 +36,7 @@ using test::FakeWindowServices;
 
 constexpr auto kWait = 3s;
 
-// A pseudo-terminal whose slave stands in for a serial device; the test talks to the
-// device's far end through the master.
-class Pty {
-public:
-    Pty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0)
-            slave_ = ptsname(master_);
-    }
-    ~Pty() { closeMaster(); }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    bool ok() const { return !slave_.empty(); }
-    const std::string& slave() const { return slave_; }
-    bool send(const std::string& bytes) {
-        return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-    // Reads exactly n bytes that the device sent, waiting for them at most kWait.
-    std::string receive(std::size_t n) {
-        std::string out;
-        const auto end = std::chrono::steady_clock::now() + kWait;
-        while (out.size() < n && std::chrono::steady_clock::now() < end) {
-            pollfd in{master_, POLLIN, 0};
-            if (::poll(&in, 1, 100) <= 0)
-                continue;
-            char buffer[64];
-            const ssize_t got = ::read(master_, buffer, std::min(sizeof buffer, n - out.size()));
-            if (got <= 0)
-                break;
-            out.append(buffer, static_cast<std::size_t>(got));
-        }
-        return out;
-    }
-    // Sends that never block: a full buffer drops the bytes.
-    void sendWithoutWaiting() { ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK); }
-    // The device goes away: the slave hangs up.
-    void closeMaster() {
-        if (master_ >= 0)
-            ::close(master_);
-        master_ = -1;
-    }
-
-private:
-    int master_ = -1;
-    std::string slave_;
-};
+using Pty = test::PseudoTerminal;
 
 // A port folder in a fresh temporary directory.
 class PortFolder {
@@ -315,7 +271,7 @@ TEST_F(PosixSerialTest, LineControlThatChangesNoSettingLeavesTheReaderOfASilentP
 
 TEST_F(PosixSerialTest, NoMessageAfterCloseReturnsEvenUnderTraffic) {
     ASSERT_EQ(open(1), kStatusOk);
-    a.sendWithoutWaiting();
+    a.setNonBlocking();
     std::atomic<bool> stop{false};
     std::thread sender([&] {
         while (!stop) {
