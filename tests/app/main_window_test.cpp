@@ -11,6 +11,7 @@
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/support/private_home.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/ui_driver.h"
@@ -48,7 +49,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char kRecord[] = "H 45.3 T 23.1\r";
+using qv::test::kRecord;
 constexpr int kIntervalId = 1007, kFileNameId = 1008, kAppendId = 1009, kBrowseId = 1010,
               kPortId = 1012;
 
@@ -63,51 +64,16 @@ using qv::test::waitUntil;
 using qv::test::whenModal;
 using qv::test::whenShown;
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public qv::test::MainWindowFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        QCoreApplication::setApplicationName(QStringLiteral("QV-5300"));
-        // A store of its own per test: QSettings caches files by name.
-        appName_ =
-            QStringLiteral("QV-5300-") +
-            QString::fromLatin1(testing::UnitTest::GetInstance()->current_test_info()->name())
-                .replace(QLatin1Char('/'), QLatin1Char('-'));
-        store_ = makeStore();
-        logPath_ = dir_.filePath(QStringLiteral("tavrin.log"));
-        store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath_);
-        store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 1);
-        fake_.addPort(1);
-        fake_.setSensorRecord(1, kRecord);
-    }
-
-    std::unique_ptr<qv::SettingsStore> makeStore() const {
-        auto store = std::make_unique<qv::SettingsStore>(appName_);
-        store->SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
-        return store;
-    }
-
-    // The window initialised as the modal run would, without its loop.
-    void open(qv::SerialPlatform* platform = nullptr) {
-        dlg_ = std::make_unique<CQV53Dlg>(*store_, platform ? *platform : fake_, clock_);
-        dlg_->show();
-        dlg_->initDialog();
-    }
+    MainWindowTest() : MainWindowFixture(QStringLiteral("QV-5300-")) {}
 
     QByteArray settingsFile() const {
         QFile file(store_->fileName());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    int storedInt(const char* entry) const {
-        return makeStore()->GetProfileInt(nullptr, entry, -99);
-    }
     QString storedString(const char* entry) const {
         return makeStore()->GetProfileString(nullptr, entry, QStringLiteral("<none>"));
-    }
-    QString text(int id) const {
-        if (auto* edit = child<QLineEdit>(dlg_.get(), id))
-            return edit->text();
-        return child<QAbstractButton>(dlg_.get(), id)->text();
     }
 
     // Presses Setup..., lets `edit` work on the dialog, then ends it with OK or Cancel.
@@ -118,14 +84,6 @@ protected:
         });
         click(dlg_.get(), qv::ctl::kSetup);
     }
-
-    QTemporaryDir dir_;
-    QString appName_;
-    QString logPath_;
-    std::unique_ptr<qv::SettingsStore> store_;
-    qv::test::FakeSerialPlatform fake_;
-    qv::SystemClock clock_;
-    std::unique_ptr<CQV53Dlg> dlg_;
 };
 
 TEST_F(MainWindowTest, StartStopLogWritesLinesToTheLogFile) {

@@ -14,6 +14,7 @@
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/support/private_home.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/ui_driver.h"
@@ -50,7 +51,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char kRecord[] = "H 45.3 T 23.1\r";
+using qv::test::kRecord;
 constexpr int kIntervalId = 1007;
 const QRegularExpression
     kLogLine(QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t[ \d]\d\.\d\t[ \d-]\d\.\d$)"));
@@ -210,45 +211,11 @@ private:
     QByteArray at_;
 };
 
-class WindowFaults : public testing::Test {
+class WindowFaults : public qv::test::MainWindowFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        QCoreApplication::setApplicationName(QStringLiteral("QV-5300"));
-        // A store of its own per test: QSettings caches files by name.
-        appName_ =
-            QStringLiteral("QV-5300-faults-") +
-            QString::fromLatin1(testing::UnitTest::GetInstance()->current_test_info()->name())
-                .replace(QLatin1Char('/'), QLatin1Char('-'));
-        store_ = makeStore();
-        logPath_ = dir_.filePath(QStringLiteral("tavrin.log"));
-        store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath_);
-        store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 1);
-        fake_.addPort(1);
-        fake_.setSensorRecord(1, kRecord);
-    }
+    WindowFaults() : MainWindowFixture(QStringLiteral("QV-5300-faults-")) {}
     void TearDown() override { dlg_.reset(); }
 
-    std::unique_ptr<qv::SettingsStore> makeStore() const {
-        auto store = std::make_unique<qv::SettingsStore>(appName_);
-        store->SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
-        return store;
-    }
-    int storedInt(const char* entry) const {
-        return makeStore()->GetProfileInt(nullptr, entry, -99);
-    }
-
-    // The window initialised as its modal run would, without its loop.
-    void open(qv::SerialPlatform* platform = nullptr) {
-        dlg_ = std::make_unique<CQV53Dlg>(*store_, platform ? *platform : fake_, clock_);
-        dlg_->show();
-        dlg_->initDialog();
-    }
-    QString text(int id) const {
-        if (auto* edit = child<QLineEdit>(dlg_.get(), id))
-            return edit->text();
-        return child<QAbstractButton>(dlg_.get(), id)->text();
-    }
     int linesOn() const {
         const auto calls = fake_.calls();
         return static_cast<int>(std::count(calls.begin(), calls.end(), "dtr 1"));
@@ -257,14 +224,7 @@ protected:
         return QStringLiteral("Disk full while accessing %1.").arg(path);
     }
 
-    QTemporaryDir dir_;
-    QString appName_;
-    QString logPath_;
-    std::unique_ptr<qv::SettingsStore> store_;
-    qv::test::FakeSerialPlatform fake_;
-    qv::SystemClock clock_;
     BoxAnswerer boxes_;
-    std::unique_ptr<CQV53Dlg> dlg_;
 };
 
 // A pseudo-terminal standing in for the sensor's adapter, reached through a comN link;
