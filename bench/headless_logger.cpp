@@ -7,8 +7,9 @@
 // off, two texts shown, one line written and handed to the OS, the count shown.
 //
 // Usage: qv_bench_logger --ports-dir DIR --port N --log FILE [--latency-file FILE]
-//                        [--seconds S] [--trials LIST]
-// --trials switches on trial changes (trials_option.h); the default is the program as it is.
+//                        [--seconds S] [--trials none|no-text]
+// --trials no-text keeps every text from the widgets (trials_option.h); the default is the
+// program as it is.
 // With --latency-file, the CLOCK_MONOTONIC time in nanoseconds at which each line had
 // been written (right when the log shows the new count) is appended, one per line.
 // Ends on SIGTERM/SIGINT or after S seconds; prints one JSON object on stdout.

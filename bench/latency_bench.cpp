@@ -11,10 +11,10 @@
 // --bare replaces the program by the least a reader can do: a thread blocked in poll() on
 // the slave that takes the time when the CR has been read. Its figures are what the
 // machine itself costs (pty, wake-up, scheduling), for telling the program's added
-// latency from the neighbours' load. --trials switches on trial changes (trials_option.h).
+// latency from the neighbours' load. --trials: see trials_option.h.
 //
 // Usage: qv_bench_latency [--records N] [--pace-ms MS] [--warmup N] [--bare]
-//                         [--trials LIST] [--dump FILE]
+//                         [--trials none|no-text] [--dump FILE]
 // Prints one JSON object on stdout. Run with QT_QPA_PLATFORM=offscreen.
 
 #include "bench/program_rig.h"

@@ -26,12 +26,8 @@
 
 namespace qv::bench {
 
-// Trial changes measured beside the program as it is (see forwarding_window_services.h
-// and unchanged_state_platform.h). The default is none: the program's own behaviour.
+// Variants of the rig. The default is the program's own behaviour.
 struct RigTrials {
-    bool unchangedState = false; // no tcsetattr when the settings already hold
-    bool coalescePosts = false;  // one wake-up of the window per burst of bytes
-    bool cachedControls = false; // controls looked up once, not on every set text
     // Not a change to make: no text reaches a widget at all. Shows what the window's
     // text updates cost, for comparison with loggers that have no window.
     bool noText = false;
@@ -57,9 +53,6 @@ public:
     MeasurementLog log;
     AcquisitionController controller;
     ReadingParser parser;
-
-private:
-    std::map<int, QWidget*> controls_; // for RigTrials::cachedControls
 };
 
 } // namespace qv::bench

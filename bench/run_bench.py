@@ -28,8 +28,7 @@ PYTHON = "/usr/bin/python3"  # Debian's, which has python3-serial
 CLK_TCK = os.sysconf("SC_CLK_TCK")
 
 # (log sink, trials) of the peer comparison runs.
-PEER_RUNS = (("disk", "none"), ("null", "none"), ("null", "all"),
-             ("null", "unchanged-state,coalesce-posts,no-text"))
+PEER_RUNS = (("disk", "none"), ("null", "none"), ("null", "no-text"))
 
 TARGETS = {
     "parser_mb_s": 100.0,
@@ -248,7 +247,6 @@ def start_sim(build, box, port, *options):
 
 LATENCY_VARIANTS = (
     ("program", []),
-    ("program + trial changes", ["--trials", "all"]),
     ("bare reader (the machine's floor)", ["--bare"]),
 )
 
@@ -556,11 +554,10 @@ def write_report(path, r, quick):
                  "the parser and the acquisition controller, up to the humidity text set in the "
                  "main window's widget (template 102, offscreen). From right after the CR was "
                  "written into the pty master; each record's CR is written 1 ms after its body, "
-                 "a record every 5 ms, 1,000 records per run. The three variants run "
+                 "a record every 5 ms, 1,000 records per run. The two variants run "
                  "interleaved, round by round, so each sees the same load. The bare reader is a "
                  "thread blocked in poll() on the same pty that notes when it has read the CR: "
-                 "what the machine and its current load cost before any program does anything. "
-                 "\"Trial changes\" are described below.")
+                 "what the machine and its current load cost before any program does anything.")
         L.append("")
         L.append("| round | variant | load | median | p90 | p99 | max |")
         L.append("|---|---|---|---|---|---|---|")
@@ -608,7 +605,7 @@ def write_report(path, r, quick):
         L.append("Both loggers at once, each on its own qv-sensor-sim sending a record every "
                  "10 ms. \"disk\": a real log file, fdatasync per line on both sides; \"null\": "
                  "the log goes to /dev/null, which leaves the pipeline without the disk. "
-                 "Trials: see below (\"none\" is the program as it is).")
+                 "Trials: \"none\" is the program as it is, \"no-text\" see below.")
         L.append("")
         L.append("| log | trials | logger | records | CPU | CPU per record | switches per record "
                  "| peak RSS | logged / sent, whole run | ratio Python / program |")
@@ -625,8 +622,7 @@ def write_report(path, r, quick):
 
     silent = r.get("rig_silent") or []
     if silent:
-        L.append("## Silent port: reader-thread wake-ups, program's parts with and without the "
-                 "unchanged-state trial")
+        L.append("## Silent port: reader-thread wake-ups, program's parts")
         L.append("")
         L.append("qv_bench_logger on a silent simulator, poll timer at 1 s.")
         L.append("")
@@ -671,15 +667,9 @@ def write_report(path, r, quick):
              "record, RTS/DTR on and break off (failing on a pty, ignored), `read_until(b\"\\r\")`, "
              "lines off, a regular expression for the record, two floats, one log line in the "
              "same format, flush and fdatasync.")
-    L.append("- **Trial changes** (bench-only stand-ins, `--trials`, to measure what a change in "
-             "the program would save; the program itself is unchanged): *unchanged-state* — "
-             "setState skips tcsetattr when the terminal settings already hold what is asked "
-             "(`unchanged_state_platform.h`); *coalesce-posts* — the window services wake the "
-             "event loop once per burst of bytes and still hand over one message per byte, in "
-             "order (`forwarding_window_services.h`); *cached-controls* — controls are looked "
-             "up once instead of among all the window's children at every set text. \"all\" "
-             "is these three. *no-text* is not a change to make: it skips the widget updates "
-             "altogether, to show what the window's text costs (the Python peer has no window).")
+    L.append("- **no-text** (`--trials no-text`, bench only): no text reaches the window's "
+             "widgets, to show what the window's text updates cost (the Python peer has no "
+             "window). It is not a change to make.")
     L.append("- CPU is the sum of every thread's run time (/proc/PID/task/*/schedstat) between "
              "two snapshots after a 3-second warm-up; records are those the simulator sent "
              "meanwhile (`--records-log`), each at 10 ms.")
@@ -712,7 +702,7 @@ def main():
         r["idle"] = run_idle(args.build, box, idle_s, silent=False)
         r["idle_silent"] = run_idle(args.build, box, idle_s, silent=True)
         r["rig_silent"] = [x for x in (run_rig_silent(args.build, box, silent_s, t)
-                                       for t in ("none", "unchanged-state")) if x]
+                                       for t in ("none",)) if x]
         r["peers"] = [x for x in (run_peer_cpu(args.build, box, peer_s, sink, trials)
                                   for sink, trials in PEER_RUNS) if x]
         r["lat_disk"] = run_peer_latency(args.build, box, lat_records, "disk")
@@ -728,7 +718,7 @@ def main():
     t.append(("Parser ≥ 100 MB/s (mixed stream, whole buffer)", fmt(mb) + " MB/s",
               None if mb is None else mb >= TARGETS["parser_mb_s"]))
     la = latency_summary(r["latency"], "program")
-    bare = latency_summary(r["latency"], LATENCY_VARIANTS[2][0])
+    bare = latency_summary(r["latency"], LATENCY_VARIANTS[1][0])
     t.append(("Record-to-screen p99 ≤ 1 ms (median of the rounds' p99)",
               "%s µs (quietest round %s µs; bare reader %s µs)" % (
                   fmt(la and la["p99_us"], 0), fmt(la and la["best_p99_us"], 0),
