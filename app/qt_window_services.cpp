@@ -1,5 +1,7 @@
 #include "app/qt_window_services.h"
 
+#include "app/services/error_report.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
@@ -52,7 +54,9 @@ void QtWindowServices::setControlText(int controlId, const std::string& text) {
         label->setText(qtext);
 }
 
-void QtWindowServices::messageBox(const std::string& text, BoxIcon icon) {
+void QtWindowServices::messageBox(const std::string& text, BoxIcon icon,
+                                  const std::string& detail) {
+    reportToStandardError(caption_.toStdString(), text, detail);
     // Owned by the dialog open over the main window, if any, so that the box comes up
     // on top of it.
     QWidget* owner = QApplication::activeModalWidget();
@@ -60,6 +64,8 @@ void QtWindowServices::messageBox(const std::string& text, BoxIcon icon) {
         owner = window_;
     QMessageBox box(icon == BoxIcon::Stop ? QMessageBox::Critical : QMessageBox::Warning, caption_,
                     QString::fromStdString(text), QMessageBox::Ok, owner);
+    if (!detail.empty())
+        box.setInformativeText(QString::fromStdString(detail));
     box.exec();
 }
 

@@ -40,7 +40,8 @@ public:
     ~QtWindowServices() override;
 
     void setControlText(int controlId, const std::string& text) override;
-    void messageBox(const std::string& text, BoxIcon icon = BoxIcon::Exclamation) override;
+    void messageBox(const std::string& text, BoxIcon icon = BoxIcon::Exclamation,
+                    const std::string& detail = {}) override;
     TimerId startTimer(int timerId, std::chrono::milliseconds period) override;
     void stopTimer(TimerId id) override;
     void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;

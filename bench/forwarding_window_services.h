@@ -33,8 +33,8 @@ public:
         if (afterSetText)
             afterSetText(controlId, text);
     }
-    void messageBox(const std::string& text, BoxIcon icon) override {
-        inner_.messageBox(text, icon);
+    void messageBox(const std::string& text, BoxIcon icon, const std::string& detail) override {
+        inner_.messageBox(text, icon, detail);
     }
     TimerId startTimer(int timerId, std::chrono::milliseconds period) override {
         return inner_.startTimer(timerId, period);

@@ -74,8 +74,11 @@ public:
 
     // Modal to the main window or the dialog open over it; one OK button; caption is
     // the application name. Returns when the user closes it. Timers and posted
-    // messages keep being delivered meanwhile.
-    virtual void messageBox(const std::string& text, BoxIcon icon = BoxIcon::Exclamation) = 0;
+    // messages keep being delivered meanwhile. `detail` (UTF-8, may be empty) says in
+    // plain words which thing failed and why; it is shown below `text` and, with the
+    // text, written to the standard error stream.
+    virtual void messageBox(const std::string& text, BoxIcon icon = BoxIcon::Exclamation,
+                            const std::string& detail = {}) = 0;
 
     // Starts (or restarts) timer `timerId` with the given period; returns the id under
     // which it runs. Ticks arrive on the user-interface thread until stopped.

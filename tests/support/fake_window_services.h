@@ -24,6 +24,7 @@ public:
     struct Box {
         std::string text;
         BoxIcon icon;
+        std::string detail;
     };
     struct Posted {
         std::uint32_t message;
@@ -48,8 +49,8 @@ public:
         texts[controlId] = text;
         textLog.emplace_back(controlId, text);
     }
-    void messageBox(const std::string& text, BoxIcon icon) override {
-        boxes.push_back({text, icon});
+    void messageBox(const std::string& text, BoxIcon icon, const std::string& detail) override {
+        boxes.push_back({text, icon, detail});
         if (onMessageBox)
             onMessageBox(boxes.back());
     }
