@@ -66,7 +66,10 @@ public:
     // watchPort) the port has input or goes away. The stop signal wins a tie.
     virtual WaitResult waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) = 0;
     // Reads at most `capacity` bytes without blocking. Returns the count (0: nothing
-    // there), or -1 when the device has gone (hang-up, EIO, ENXIO, ENODEV).
+    // there, or a failure that leaves the device in place), or -1 when the device has
+    // gone (hang-up, EIO, ENXIO, ENODEV). After a failure the next waitForInput of the
+    // same thread on the port may first wait a short while for the stop signal alone,
+    // so that a descriptor that keeps failing does not make the reader spin.
     virtual long read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) = 0;
 };
 

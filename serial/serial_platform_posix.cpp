@@ -31,6 +31,14 @@ namespace {
 // A write that the device does not take within this time is given up.
 constexpr auto kWriteTimeout = std::chrono::milliseconds{2000};
 
+// After a read that failed without a hang-up, how long the reader waits for the stop
+// signal alone before it watches the port again.
+constexpr auto kFailedReadPause = std::chrono::milliseconds{50};
+
+// The port whose last read on this thread failed without a hang-up, or -1. Only the
+// reader thread of a port reads and waits on it, so the note needs no lock.
+thread_local int tFailedRead = -1;
+
 // Runs a system call again while a signal interrupts it.
 template <typename Call> auto retry(Call call) {
     decltype(call()) result;
@@ -279,8 +287,19 @@ void PosixSerialPlatform::closeStopSignal(NativeHandle stop) {
 WaitResult PosixSerialPlatform::waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) {
     pollfd watched[2] = {{fd(stop), POLLIN, 0}, {fd(port), POLLIN, 0}};
     const nfds_t count = watchPort ? 2 : 1;
+    // After a failed read of this port, the stop signal alone for a while: a descriptor
+    // that keeps failing would otherwise make the reader a busy loop.
+    int pause = -1;
+    if (tFailedRead == fd(port)) {
+        tFailedRead = -1;
+        pause = static_cast<int>(kFailedReadPause.count());
+    }
     for (;;) {
-        const int ready = ::poll(watched, count, -1);
+        const int ready = pause >= 0 ? ::poll(watched, 1, pause) : ::poll(watched, count, -1);
+        if (pause >= 0 && ready == 0) {
+            pause = -1;
+            continue;
+        }
         if (ready < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == ENOMEM)
                 continue;
@@ -307,11 +326,21 @@ long PosixSerialPlatform::read(NativeHandle port, std::uint8_t* buffer, std::siz
     const ssize_t n = retry([&] { return ::read(fd(port), buffer, capacity); });
     if (n > 0)
         return static_cast<long>(n);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+    // A zero-length read: the far end hung up.
+    if (n == 0)
+        return -1;
+    switch (readFailureFromErrno(errno)) {
+    case ReadFailure::NoData:
         return 0;
-    // End of file (the far end hung up), EIO, ENXIO, ENODEV or any other failure: the
-    // device cannot deliver any more.
-    return -1;
+    case ReadFailure::HungUp:
+        return -1;
+    case ReadFailure::Other:
+        break;
+    }
+    // The device is still there but this read failed: nothing for this wake-up. The
+    // descriptor probably still polls readable, so the next wait pauses first.
+    tFailedRead = fd(port);
+    return 0;
 }
 
 std::unique_ptr<SerialPlatform> makePlatformSerial(std::filesystem::path portsDir) {

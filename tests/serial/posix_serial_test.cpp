@@ -289,6 +289,8 @@ TEST_F(PosixSerialTest, NoMessageAfterCloseReturnsEvenUnderTraffic) {
     EXPECT_EQ(window.postedCount(), atClose);
 }
 
+// Guards the reader's failed-read branch: a pseudo-terminal whose far end closed polls
+// readable and its read fails with EIO.
 TEST_F(PosixSerialTest, HungUpDeviceDoesNotMakeTheReaderSpin) {
     ASSERT_EQ(open(1), kStatusOk);
     a.closeMaster();
@@ -299,6 +301,35 @@ TEST_F(PosixSerialTest, HungUpDeviceDoesNotMakeTheReaderSpin) {
     EXPECT_LT(used, 25ms) << "reader thread spins after hang-up";
     EXPECT_EQ(channel.Probe(-1), kProbeAbsent);
     EXPECT_EQ(channel.Close(), kStatusOk);
+}
+
+TEST_F(PosixSerialTest, OnlyAGoneDeviceEndsWatchingThePort) {
+    const OpenResult stop = platform.createStopSignal();
+    ASSERT_NE(stop.handle, kInvalidHandle);
+    std::uint8_t buffer[40];
+
+    // An error condition without input (the write end of a pipe whose reader has gone)
+    // reaches the reader as WaitResult::PortGone.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    EXPECT_EQ(platform.waitForInput(ends[1], stop.handle, true), WaitResult::PortGone);
+    ::close(ends[1]);
+
+    // A read that fails otherwise (a folder is no device: EISDIR) delivers nothing, and
+    // the port is watched again after the pause.
+    const int folder = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    EXPECT_EQ(platform.read(folder, buffer, sizeof buffer), 0);
+    EXPECT_EQ(platform.waitForInput(folder, stop.handle, true), WaitResult::Readable);
+    ::close(folder);
+
+    const OpenResult port = platform.openPort(2);
+    ASSERT_NE(port.handle, kInvalidHandle);
+    b.closeMaster();
+    EXPECT_EQ(platform.read(port.handle, buffer, sizeof buffer), -1);
+    platform.closePort(port.handle);
+    platform.closeStopSignal(stop.handle);
 }
 
 TEST_F(PosixSerialTest, PortListShowsFreePortsAndTheHeldOne) {
