@@ -1,5 +1,7 @@
 #include "serial/port_map.h"
 
+#include "serial/serial_types.h"
+
 #include <cstdlib>
 #include <pwd.h>
 #include <system_error>
@@ -9,7 +11,6 @@ namespace qv {
 
 namespace {
 
-constexpr int kHighestPort = 256;
 // Blocks of 32 numbers for the device families the default table knows.
 constexpr int kBlock = 32;
 constexpr const char* kDefaultFamilies[] = {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM"};
@@ -26,7 +27,7 @@ std::filesystem::path homeDir() {
 } // namespace
 
 std::optional<std::string> portDevicePath(int port, const std::filesystem::path& portsDir) {
-    if (port < 1 || port > kHighestPort)
+    if (port < 1 || port > kPortCount)
         return std::nullopt;
 
     std::error_code ec;
