@@ -127,11 +127,12 @@ void AcquisitionController::linesOff() {
 }
 
 bool AcquisitionController::openChannel() {
-    if (channel_.Open(port_, kBaud, kParityNone, kOneStopBit, kByteSize) == kStatusOk) {
+    const Status opened = channel_.Open(port_, kBaud, kParityNone, kOneStopBit, kByteSize);
+    if (opened == kStatusOk) {
         linesOn();
         return true;
     }
-    window_.messageBox(kOpenFailed);
+    window_.messageBox(kOpenFailed, BoxIcon::Exclamation, channel_.describeOpenFailure(opened));
     return false;
 }
 

@@ -53,8 +53,8 @@ public:
 private:
     void linesOn();
     void linesOff();
-    // Opens port_ at 9600 8N1 and switches the lines on; shows "Failed to open COM port"
-    // and returns false on failure.
+    // Opens port_ at 9600 8N1 and switches the lines on; shows "Failed to open COM port",
+    // with which port and why as its detail, and returns false on failure.
     bool openChannel();
     void startPollTimer();
     void stopTimers();

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace qv {
 
@@ -38,6 +39,10 @@ public:
     // Opens port n (of "COM%d") exclusively for the channel, for reads that never block.
     // Changes no line setting: that is setState's job.
     virtual OpenResult openPort(int port) = 0;
+    // In plain words for the user, which port failed to open and why, given the error
+    // that openPort (or a later step of the channel's open) returned: "COM3 is in use by
+    // another program", "COM3: /dev/ttyUSB0: Permission denied", ... UTF-8.
+    virtual std::string describeOpenFailure(int port, Status error) const = 0;
     // Opens port n without taking or changing anything and closes it again.
     virtual ProbeResult probePort(int port) = 0;
     // Releases an open port (drops its exclusive hold first).

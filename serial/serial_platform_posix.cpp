@@ -9,6 +9,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <poll.h>
@@ -54,6 +55,19 @@ int fd(NativeHandle handle) {
 
 Status lastError() {
     return errno != 0 ? static_cast<Status>(errno) : static_cast<Status>(EIO);
+}
+
+// `path` with the user's home folder written as "~", as the user knows it.
+std::string homeAbbreviated(const std::string& path) {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home)
+        return path;
+    std::string prefix = home;
+    if (prefix.size() > 1 && prefix.back() == '/')
+        prefix.pop_back();
+    if (path.starts_with(prefix + "/"))
+        return "~" + path.substr(prefix.size());
+    return path;
 }
 
 // A /dev/ttyS device exists for every UART slot the kernel reserves, with or without a
@@ -154,6 +168,29 @@ OpenResult PosixSerialPlatform::openPort(int port) {
         held_[fd(opened.handle)] = device;
     }
     return opened;
+}
+
+std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) const {
+    const std::string name = "COM" + std::to_string(port);
+    if (port < 1 || port > kPortCount)
+        return name + ": ports are numbered 1 to " + std::to_string(kPortCount);
+    const std::optional<std::string> path = portDevicePath(port, portsDir_);
+    std::error_code ec;
+    if (!path) {
+        if (std::filesystem::symlink_status(portsDir_, ec).type() ==
+            std::filesystem::file_type::not_found)
+            return name + ": no device for this port; a link com" + std::to_string(port) +
+                   " in " + homeAbbreviated(portsDir_.string()) + " would name one";
+        return name + ": no entry com" + std::to_string(port) + " in " +
+               homeAbbreviated(portsDir_.string());
+    }
+    if (error == EBUSY || error == EWOULDBLOCK)
+        return name + " is in use by another program";
+    // The device the entry leads to says more than the entry itself.
+    std::string device = *path;
+    if (const auto target = std::filesystem::read_symlink(*path, ec); !ec)
+        device = (std::filesystem::path(*path).parent_path() / target).lexically_normal().string();
+    return name + ": " + homeAbbreviated(device) + ": " + std::strerror(static_cast<int>(error));
 }
 
 ProbeResult PosixSerialPlatform::probePort(int port) {

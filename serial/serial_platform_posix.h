@@ -35,6 +35,7 @@ public:
     ~PosixSerialPlatform() override;
 
     OpenResult openPort(int port) override;
+    std::string describeOpenFailure(int port, Status error) const override;
     ProbeResult probePort(int port) override;
     void closePort(NativeHandle port) override;
     Status getState(NativeHandle port, Dcb& dcb) override;

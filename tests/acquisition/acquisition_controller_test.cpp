@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <climits>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -351,6 +353,7 @@ TEST_F(AcquisitionControllerTest, AnOpenFailureStartsNoTimerUntilTheIntervalChan
 
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].text, "Failed to open COM port");
+    EXPECT_EQ(window.boxes[0].detail, "COM3: " + std::string(std::strerror(EBUSY)));
     EXPECT_FALSE(window.timerRunning(kPollTimer) || window.timerRunning(kTimeoutTimer));
 
     // Still held by the other program: the probe says busy, nothing is reported.

@@ -332,6 +332,29 @@ TEST_F(PosixSerialTest, OnlyAGoneDeviceEndsWatchingThePort) {
     platform.closeStopSignal(stop.handle);
 }
 
+TEST_F(PosixSerialTest, OpenFailuresAreDescribedInPlainWords) {
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = savedHome ? savedHome : "";
+    ::setenv("HOME", folder.dir().parent_path().c_str(), 1);
+    const struct {
+        int port;
+        int error;
+        std::string detail;
+    } rows[] = {
+        {3, ENOENT, "COM3: no entry com3 in ~/ports"},
+        {2, EBUSY, "COM2 is in use by another program"},
+        {1, EACCES, "COM1: " + a.slave() + ": Permission denied"},
+        {4, ENOENT, "COM4: ~/ports/gone: No such file or directory"},
+        {257, ENOENT, "COM257: ports are numbered 1 to 256"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(platform.describeOpenFailure(row.port, static_cast<Status>(row.error)),
+                  row.detail);
+    EXPECT_EQ(PosixSerialPlatform(folder.dir() / "none").describeOpenFailure(97, ENOENT),
+              "COM97: no device for this port; a link com97 in ~/ports/none would name one");
+    savedHome ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
+}
+
 TEST_F(PosixSerialTest, PortListShowsFreePortsAndTheHeldOne) {
     Pty c, d;
     ASSERT_TRUE(c.ok() && d.ok());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace qv::test {
 
@@ -195,6 +196,10 @@ OpenResult FakeSerialPlatform::openPort(int port) {
     p.open = h;
     ++p.openCount;
     return {h, 0};
+}
+
+std::string FakeSerialPlatform::describeOpenFailure(int port, Status error) const {
+    return "COM" + std::to_string(port) + ": " + std::strerror(static_cast<int>(error));
 }
 
 ProbeResult FakeSerialPlatform::probePort(int port) {

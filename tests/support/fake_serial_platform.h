@@ -71,6 +71,8 @@ public:
 
     // --- SerialPlatform ---
     OpenResult openPort(int port) override;
+    // "COM<n>: " and the error's text.
+    std::string describeOpenFailure(int port, Status error) const override;
     ProbeResult probePort(int port) override;
     void closePort(NativeHandle port) override;
     Status getState(NativeHandle port, Dcb& dcb) override;
