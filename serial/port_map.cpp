@@ -2,10 +2,7 @@
 
 #include "serial/serial_types.h"
 
-#include <cstdlib>
-#include <pwd.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace qv {
 
@@ -14,15 +11,6 @@ namespace {
 // Blocks of 32 numbers for the device families the default table knows.
 constexpr int kBlock = 32;
 constexpr const char* kDefaultFamilies[] = {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM"};
-
-std::filesystem::path homeDir() {
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
-    // No HOME (a service environment): the password database still knows it.
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
-        return pw->pw_dir;
-    return {};
-}
 
 } // namespace
 
@@ -47,15 +35,6 @@ std::optional<std::string> portDevicePath(int port, const std::filesystem::path&
     if (index >= static_cast<int>(std::size(kDefaultFamilies)))
         return std::nullopt;
     return kDefaultFamilies[index] + std::to_string((port - 1) % kBlock);
-}
-
-std::filesystem::path defaultPortsDir() {
-    std::filesystem::path config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        config = xdg;
-    else
-        config = homeDir() / ".config";
-    return config / "Tavrin QV-5300" / "ports";
 }
 
 } // namespace qv

@@ -179,8 +179,8 @@ std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) con
     if (!path) {
         if (std::filesystem::symlink_status(portsDir_, ec).type() ==
             std::filesystem::file_type::not_found)
-            return name + ": no device for this port; a link com" + std::to_string(port) +
-                   " in " + homeAbbreviated(portsDir_.string()) + " would name one";
+            return name + ": no device for this port; a link com" + std::to_string(port) + " in " +
+                   homeAbbreviated(portsDir_.string()) + " would name one";
         return name + ": no entry com" + std::to_string(port) + " in " +
                homeAbbreviated(portsDir_.string());
     }

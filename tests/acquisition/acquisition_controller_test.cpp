@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>

@@ -83,22 +83,6 @@ TEST_F(PortFolderMap, SomethingElseInThePlaceOfTheFolderMeansNoPorts) {
     EXPECT_EQ(portDevicePath(1, root / "dangling"), std::nullopt);
 }
 
-TEST(DefaultPortsDir, SitsBesideTheSettingsFile) {
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string savedXdg = oldXdg ? oldXdg : "";
-    const char* oldHome = std::getenv("HOME");
-    const std::string savedHome = oldHome ? oldHome : "";
-
-    setenv("XDG_CONFIG_HOME", "/tmp/qv-xdg", 1);
-    EXPECT_EQ(defaultPortsDir(), fs::path("/tmp/qv-xdg/Tavrin QV-5300/ports"));
-    setenv("XDG_CONFIG_HOME", "", 1);
-    setenv("HOME", "/tmp/qv-home", 1);
-    EXPECT_EQ(defaultPortsDir(), fs::path("/tmp/qv-home/.config/Tavrin QV-5300/ports"));
-
-    oldXdg ? setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
-    oldHome ? setenv("HOME", savedHome.c_str(), 1) : unsetenv("HOME");
-}
-
 // --- probe errors ---
 
 TEST(ProbeErrors, HeldMeansBusyEverythingElseAbsent) {
@@ -128,18 +112,18 @@ TEST_P(ReadErrors, OnlyAGoneDeviceEndsWatching) {
     EXPECT_EQ(readFailureFromErrno(GetParam().error), GetParam().failure);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, ReadErrors,
-    ::testing::Values(ReadErrorRow{"Eagain", EAGAIN, ReadFailure::NoData},
-                      ReadErrorRow{"Ewouldblock", EWOULDBLOCK, ReadFailure::NoData},
-                      ReadErrorRow{"Eio", EIO, ReadFailure::HungUp},
-                      ReadErrorRow{"Enxio", ENXIO, ReadFailure::HungUp},
-                      ReadErrorRow{"Enodev", ENODEV, ReadFailure::HungUp},
-                      ReadErrorRow{"Ebadf", EBADF, ReadFailure::Other},
-                      ReadErrorRow{"Eisdir", EISDIR, ReadFailure::Other},
-                      ReadErrorRow{"Einval", EINVAL, ReadFailure::Other},
-                      ReadErrorRow{"Enomem", ENOMEM, ReadFailure::Other}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, ReadErrors,
+                         ::testing::Values(ReadErrorRow{"Eagain", EAGAIN, ReadFailure::NoData},
+                                           ReadErrorRow{"Ewouldblock", EWOULDBLOCK,
+                                                        ReadFailure::NoData},
+                                           ReadErrorRow{"Eio", EIO, ReadFailure::HungUp},
+                                           ReadErrorRow{"Enxio", ENXIO, ReadFailure::HungUp},
+                                           ReadErrorRow{"Enodev", ENODEV, ReadFailure::HungUp},
+                                           ReadErrorRow{"Ebadf", EBADF, ReadFailure::Other},
+                                           ReadErrorRow{"Eisdir", EISDIR, ReadFailure::Other},
+                                           ReadErrorRow{"Einval", EINVAL, ReadFailure::Other},
+                                           ReadErrorRow{"Enomem", ENOMEM, ReadFailure::Other}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // --- terminal settings ---
 
