@@ -41,14 +41,23 @@ void AcquisitionController::start() {
 
 void AcquisitionController::pollTick() {
     linesOn();
-    if (timeoutTimerId_ != kNoTimer)
-        window_.stopTimer(timeoutTimerId_);
-    timeoutTimerId_ = window_.startTimer(kTimeoutTimer, kReplyTimeout);
+    // A poll still unanswered whose timeout has not yet fired keeps that timeout: at an
+    // interval of 2 s or less a restart at every tick would put it off for ever, and a
+    // lost sensor would go unnoticed. Otherwise the timeout runs from this tick.
+    const bool unansweredPollWaiting =
+        timeoutTimerId_ != kNoTimer && !dataReceived_ && !timeoutFiredSincePoll_;
+    if (!unansweredPollWaiting) {
+        if (timeoutTimerId_ != kNoTimer)
+            window_.stopTimer(timeoutTimerId_);
+        timeoutTimerId_ = window_.startTimer(kTimeoutTimer, kReplyTimeout);
+        timeoutFiredSincePoll_ = false;
+    }
     dataReceived_ = false;
     pollPending_ = true;
 }
 
 void AcquisitionController::timeoutTick() {
+    timeoutFiredSincePoll_ = true;
     if (dataReceived_)
         return;
     window_.setControlText(ctl::kHumidity, "");
@@ -118,11 +127,12 @@ void AcquisitionController::linesOff() {
 }
 
 bool AcquisitionController::openChannel() {
-    if (channel_.Open(port_, kBaud, kParityNone, kOneStopBit, kByteSize) == kStatusOk) {
+    const Status opened = channel_.Open(port_, kBaud, kParityNone, kOneStopBit, kByteSize);
+    if (opened == kStatusOk) {
         linesOn();
         return true;
     }
-    window_.messageBox(kOpenFailed);
+    window_.messageBox(kOpenFailed, BoxIcon::Exclamation, channel_.describeOpenFailure(opened));
     return false;
 }
 

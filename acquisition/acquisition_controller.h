@@ -2,8 +2,9 @@
 
 // The measuring rhythm: at every poll tick (timer 1) the sensor's lines go on; when a
 // Reading arrives they go off, the values are shown and the log is asked to write
-// them. Timer 2 notices a poll without answer, blanks the display and probes whether
-// the port is still there. User-interface thread only.
+// them. Timer 2 notices a poll without answer at most kReplyTimeout after it, whatever
+// the interval, blanks the display and probes whether the port is still there.
+// User-interface thread only.
 
 #include "acquisition/measurement_log.h"
 #include "acquisition/reading_parser.h"
@@ -52,8 +53,8 @@ public:
 private:
     void linesOn();
     void linesOff();
-    // Opens port_ at 9600 8N1 and switches the lines on; shows "Failed to open COM port"
-    // and returns false on failure.
+    // Opens port_ at 9600 8N1 and switches the lines on; shows "Failed to open COM port",
+    // with which port and why as its detail, and returns false on failure.
     bool openChannel();
     void startPollTimer();
     void stopTimers();
@@ -69,6 +70,8 @@ private:
     float temperature_ = 0.0f;
     TimerId pollTimerId_ = kNoTimer;
     TimerId timeoutTimerId_ = kNoTimer;
+    // Whether the timeout timer has fired since it was last started by a poll tick.
+    bool timeoutFiredSincePoll_ = false;
 };
 
 } // namespace qv

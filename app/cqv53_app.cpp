@@ -4,20 +4,21 @@
 #include "app/cqv53_dlg.h"
 #include "app/signal_bridge.h"
 #include "serial/serial_platform.h"
+#include "settings/user_folder.h"
 
 #include <QCoreApplication>
 
-CQV53App::CQV53App() : settings_(QCoreApplication::applicationName()) {}
+CQV53App::CQV53App() : settings_(QCoreApplication::applicationName().toStdString()) {}
 
 int CQV53App::run() {
-    registryKey_ = QString::fromLatin1(qv::kCompanyKey);
+    registryKey_ = qv::kCompanyKey;
     settings_.SetRegistryKey(registryKey_);
 
     // A logout or Ctrl+C ends the program the way the close box does. The bridge outlives
     // the window, so a second signal while the window is taken down (log closing) cannot
     // kill the process half-way.
     SignalBridge bridge;
-    const auto platform = qv::makePlatformSerial(settings_.portsDir().toStdString());
+    const auto platform = qv::makePlatformSerial(qv::portsFolder());
     const qv::SystemClock clock;
     CQV53Dlg dialog(settings_, *platform, clock);
     QObject::connect(&bridge, &SignalBridge::terminationRequested, &dialog,

@@ -6,7 +6,7 @@
 
 #include "settings/settings_store.h"
 
-#include <QString>
+#include <string>
 
 class CQV53App {
 public:
@@ -17,6 +17,6 @@ public:
     int run();
 
 private:
-    QString registryKey_; // the company key of the settings store
+    std::string registryKey_; // the company key of the settings store
     qv::SettingsStore settings_;
 };

@@ -66,7 +66,7 @@ void CQV53Dlg::initDialog() {
     const qv::AppSettings loaded = qv::loadAppSettings(settings_);
     controller_.setPort(loaded.port);
     controller_.setInterval(loaded.interval);
-    log_.setFileName(loaded.fileName.toStdString());
+    log_.setFileName(loaded.fileName);
     append_ = loaded.append;
     log_.setAppend(append_ != 0);
     // The run-time state (flags, values, record count) is in its reset state from the

@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The program file's own name, whatever name it was started under: the caption of
     // every message box and the last element of the settings key.
-    QCoreApplication::setApplicationName(
-        qv::applicationNameFromProgramPath(QCoreApplication::applicationFilePath()));
+    QCoreApplication::setApplicationName(QString::fromStdString(
+        qv::applicationNameFromProgramPath(QCoreApplication::applicationFilePath().toStdString())));
     return CQV53App().run();
 }

@@ -10,7 +10,6 @@
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QString>
 
 namespace qv {
 namespace {
@@ -68,8 +67,7 @@ void runSetup(SetupTargets& targets, SetupValues& dialog, const std::function<in
     // Exact comparison: a change of letter case alone names another file for the user.
     if (dialog.fileName != log.fileName()) {
         log.setFileName(dialog.fileName);
-        targets.settings.WriteProfileString(nullptr, kLogFileNameEntry,
-                                            QString::fromStdString(dialog.fileName));
+        targets.settings.WriteProfileString(nullptr, kLogFileNameEntry, dialog.fileName);
         log.stopForNewFile();
     }
     if (dialog.append != targets.append) {

@@ -10,8 +10,6 @@
 
 namespace qv {
 
-inline constexpr int kPortCount = 256;
-
 // Probes COM1 to COM256 through `channel`, empties and fills portNames, and sets
 // selectedPort to the held port's name when the channel holds currentPort.
 void buildPortList(CSerialComm& channel, int currentPort, std::vector<std::string>& portNames,

@@ -1,32 +1,21 @@
 #include "serial/port_map.h"
 
-#include <cstdlib>
-#include <pwd.h>
+#include "serial/serial_types.h"
+
 #include <system_error>
-#include <unistd.h>
 
 namespace qv {
 
 namespace {
 
-constexpr int kHighestPort = 256;
 // Blocks of 32 numbers for the device families the default table knows.
 constexpr int kBlock = 32;
 constexpr const char* kDefaultFamilies[] = {"/dev/ttyS", "/dev/ttyUSB", "/dev/ttyACM"};
 
-std::filesystem::path homeDir() {
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
-    // No HOME (a service environment): the password database still knows it.
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir)
-        return pw->pw_dir;
-    return {};
-}
-
 } // namespace
 
 std::optional<std::string> portDevicePath(int port, const std::filesystem::path& portsDir) {
-    if (port < 1 || port > kHighestPort)
+    if (port < 1 || port > kPortCount)
         return std::nullopt;
 
     std::error_code ec;
@@ -46,15 +35,6 @@ std::optional<std::string> portDevicePath(int port, const std::filesystem::path&
     if (index >= static_cast<int>(std::size(kDefaultFamilies)))
         return std::nullopt;
     return kDefaultFamilies[index] + std::to_string((port - 1) % kBlock);
-}
-
-std::filesystem::path defaultPortsDir() {
-    std::filesystem::path config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        config = xdg;
-    else
-        config = homeDir() / ".config";
-    return config / "Tavrin QV-5300" / "ports";
 }
 
 } // namespace qv

@@ -2,8 +2,9 @@
 
 // How port n of "COM%d" maps to a device path on POSIX.
 //
-// When the port folder exists, it alone defines the ports: COMn is the entry "comN"
-// (lower case, no leading zeros) in it, usually a symbolic link to a device; a number
+// The program's port folder is portsFolder() of settings/user_folder.h; tests and tools
+// may name another. When the port folder exists, it alone defines the ports: COMn is the entry
+// "comN" (lower case, no leading zeros) in it, usually a symbolic link to a device; a number
 // without an entry is absent. Without the folder: COM1-32 are /dev/ttyS0-31, COM33-64
 // /dev/ttyUSB0-31, COM65-96 /dev/ttyACM0-31; other numbers are absent.
 
@@ -18,9 +19,5 @@ namespace qv {
 // nothing, even when the folder has an entry such as "com0" or "com257". The entry's
 // own path is returned (opening it follows the link), whether or not its target exists.
 std::optional<std::string> portDevicePath(int port, const std::filesystem::path& portsDir);
-
-// The user's port folder: "ports" beside the per-user settings file, i.e.
-// $XDG_CONFIG_HOME/Tavrin QV-5300/ports, or ~/.config/Tavrin QV-5300/ports.
-std::filesystem::path defaultPortsDir();
 
 } // namespace qv

@@ -21,4 +21,20 @@ ProbeResult probeResultFromErrno(int error) {
     }
 }
 
+ReadFailure readFailureFromErrno(int error) {
+    switch (error) {
+    case EWOULDBLOCK:
+#if EAGAIN != EWOULDBLOCK
+    case EAGAIN:
+#endif
+        return ReadFailure::NoData;
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+        return ReadFailure::HungUp;
+    default:
+        return ReadFailure::Other;
+    }
+}
+
 } // namespace qv

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <future>
+#include <string>
 #include <thread>
 
 namespace qv {
@@ -56,6 +57,10 @@ public:
     Status ProbeAll(ProbeResult* results, int count);
 
     int portNumber() const { return m_nPort; }
+    // For the user: which port failed to open and why, given the status Open returned.
+    std::string describeOpenFailure(Status error) const {
+        return platform_.describeOpenFailure(m_nPort, error);
+    }
     const Dcb& dcb() const { return m_dcb; }
 
 private:

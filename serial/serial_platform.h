@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace qv {
 
@@ -38,6 +39,10 @@ public:
     // Opens port n (of "COM%d") exclusively for the channel, for reads that never block.
     // Changes no line setting: that is setState's job.
     virtual OpenResult openPort(int port) = 0;
+    // In plain words for the user, which port failed to open and why, given the error
+    // that openPort (or a later step of the channel's open) returned: "COM3 is in use by
+    // another program", "COM3: /dev/ttyUSB0: Permission denied", ... UTF-8.
+    virtual std::string describeOpenFailure(int port, Status error) const = 0;
     // Opens port n without taking or changing anything and closes it again.
     virtual ProbeResult probePort(int port) = 0;
     // Releases an open port (drops its exclusive hold first).
@@ -66,7 +71,10 @@ public:
     // watchPort) the port has input or goes away. The stop signal wins a tie.
     virtual WaitResult waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) = 0;
     // Reads at most `capacity` bytes without blocking. Returns the count (0: nothing
-    // there), or -1 when the device has gone (hang-up, EIO, ENXIO, ENODEV).
+    // there, or a failure that leaves the device in place), or -1 when the device has
+    // gone (hang-up, EIO, ENXIO, ENODEV). After a failure the next waitForInput of the
+    // same thread on the port may first wait a short while for the stop signal alone,
+    // so that a descriptor that keeps failing does not make the reader spin.
     virtual long read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) = 0;
 };
 

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <poll.h>
@@ -31,6 +32,14 @@ namespace {
 // A write that the device does not take within this time is given up.
 constexpr auto kWriteTimeout = std::chrono::milliseconds{2000};
 
+// After a read that failed without a hang-up, how long the reader waits for the stop
+// signal alone before it watches the port again.
+constexpr auto kFailedReadPause = std::chrono::milliseconds{50};
+
+// The port whose last read on this thread failed without a hang-up, or -1. Only the
+// reader thread of a port reads and waits on it, so the note needs no lock.
+thread_local int tFailedRead = -1;
+
 // Runs a system call again while a signal interrupts it.
 template <typename Call> auto retry(Call call) {
     decltype(call()) result;
@@ -46,6 +55,19 @@ int fd(NativeHandle handle) {
 
 Status lastError() {
     return errno != 0 ? static_cast<Status>(errno) : static_cast<Status>(EIO);
+}
+
+// `path` with the user's home folder written as "~", as the user knows it.
+std::string homeAbbreviated(const std::string& path) {
+    const char* home = std::getenv("HOME");
+    if (!home || !*home)
+        return path;
+    std::string prefix = home;
+    if (prefix.size() > 1 && prefix.back() == '/')
+        prefix.pop_back();
+    if (path.starts_with(prefix + "/"))
+        return "~" + path.substr(prefix.size());
+    return path;
 }
 
 // A /dev/ttyS device exists for every UART slot the kernel reserves, with or without a
@@ -146,6 +168,29 @@ OpenResult PosixSerialPlatform::openPort(int port) {
         held_[fd(opened.handle)] = device;
     }
     return opened;
+}
+
+std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) const {
+    const std::string name = "COM" + std::to_string(port);
+    if (port < 1 || port > kPortCount)
+        return name + ": ports are numbered 1 to " + std::to_string(kPortCount);
+    const std::optional<std::string> path = portDevicePath(port, portsDir_);
+    std::error_code ec;
+    if (!path) {
+        if (std::filesystem::symlink_status(portsDir_, ec).type() ==
+            std::filesystem::file_type::not_found)
+            return name + ": no device for this port; a link com" + std::to_string(port) + " in " +
+                   homeAbbreviated(portsDir_.string()) + " would name one";
+        return name + ": no entry com" + std::to_string(port) + " in " +
+               homeAbbreviated(portsDir_.string());
+    }
+    if (error == EBUSY || error == EWOULDBLOCK)
+        return name + " is in use by another program";
+    // The device the entry leads to says more than the entry itself.
+    std::string device = *path;
+    if (const auto target = std::filesystem::read_symlink(*path, ec); !ec)
+        device = (std::filesystem::path(*path).parent_path() / target).lexically_normal().string();
+    return name + ": " + homeAbbreviated(device) + ": " + std::strerror(static_cast<int>(error));
 }
 
 ProbeResult PosixSerialPlatform::probePort(int port) {
@@ -279,8 +324,19 @@ void PosixSerialPlatform::closeStopSignal(NativeHandle stop) {
 WaitResult PosixSerialPlatform::waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) {
     pollfd watched[2] = {{fd(stop), POLLIN, 0}, {fd(port), POLLIN, 0}};
     const nfds_t count = watchPort ? 2 : 1;
+    // After a failed read of this port, the stop signal alone for a while: a descriptor
+    // that keeps failing would otherwise make the reader a busy loop.
+    int pause = -1;
+    if (tFailedRead == fd(port)) {
+        tFailedRead = -1;
+        pause = static_cast<int>(kFailedReadPause.count());
+    }
     for (;;) {
-        const int ready = ::poll(watched, count, -1);
+        const int ready = pause >= 0 ? ::poll(watched, 1, pause) : ::poll(watched, count, -1);
+        if (pause >= 0 && ready == 0) {
+            pause = -1;
+            continue;
+        }
         if (ready < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == ENOMEM)
                 continue;
@@ -307,11 +363,21 @@ long PosixSerialPlatform::read(NativeHandle port, std::uint8_t* buffer, std::siz
     const ssize_t n = retry([&] { return ::read(fd(port), buffer, capacity); });
     if (n > 0)
         return static_cast<long>(n);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+    // A zero-length read: the far end hung up.
+    if (n == 0)
+        return -1;
+    switch (readFailureFromErrno(errno)) {
+    case ReadFailure::NoData:
         return 0;
-    // End of file (the far end hung up), EIO, ENXIO, ENODEV or any other failure: the
-    // device cannot deliver any more.
-    return -1;
+    case ReadFailure::HungUp:
+        return -1;
+    case ReadFailure::Other:
+        break;
+    }
+    // The device is still there but this read failed: nothing for this wake-up. The
+    // descriptor probably still polls readable, so the next wait pauses first.
+    tFailedRead = fd(port);
+    return 0;
 }
 
 std::unique_ptr<SerialPlatform> makePlatformSerial(std::filesystem::path portsDir) {

@@ -17,7 +17,7 @@
 // Thread contract: as SerialPlatform. The only state of the object besides the port
 // folder is the table of stop pipes and that of held devices, used by the
 // user-interface thread alone and guarded by a mutex all the same; waitForInput and
-// read touch descriptors only.
+// read touch descriptors and one thread-local note of a failed read only.
 
 #include "serial/serial_platform.h"
 
@@ -35,6 +35,7 @@ public:
     ~PosixSerialPlatform() override;
 
     OpenResult openPort(int port) override;
+    std::string describeOpenFailure(int port, Status error) const override;
     ProbeResult probePort(int port) override;
     void closePort(NativeHandle port) override;
     Status getState(NativeHandle port, Dcb& dcb) override;

@@ -14,6 +14,9 @@ using Status = std::uint32_t;
 inline constexpr Status kStatusOk = 0;
 inline constexpr Status kStatusNotOpen = 6; // ERROR_INVALID_HANDLE
 
+// Ports are COM1 to COM256: the numbers a port folder, a probe and the port list know.
+inline constexpr int kPortCount = 256;
+
 // The outcome of probing a port.
 using ProbeResult = std::int32_t;
 inline constexpr ProbeResult kProbeFree = 0;
@@ -34,6 +37,9 @@ struct Dcb {
     std::uint8_t Parity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
     std::uint8_t StopBits = 0; // 0 one, 1 one and a half, 2 two
 
+    static constexpr std::uint32_t kBinary = 0x01;
+    static constexpr std::uint32_t kParityCheck = 0x02;
+    static constexpr std::uint32_t kOutxCtsFlow = 0x04;
     static constexpr std::uint32_t kOutxDsrFlow = 0x08;
     static constexpr std::uint32_t kDtrControlMask = 0x30;
     static constexpr int kDtrControlShift = 4;

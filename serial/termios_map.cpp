@@ -67,10 +67,6 @@ constexpr tcflag_t kRtsCts = CRTSCTS;
 constexpr tcflag_t kRtsCts = 0;
 #endif
 
-constexpr std::uint32_t kBinary = 0x01;
-constexpr std::uint32_t kParityCheck = 0x02;
-constexpr std::uint32_t kOutxCtsFlow = 0x04;
-
 constexpr tcflag_t kFramingBits = CSIZE | CSTOPB | PARENB | PARODD | kMarkSpace;
 constexpr tcflag_t kRawInputOff =
     IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY;
@@ -88,6 +84,80 @@ std::uint32_t baudOf(speed_t speed) {
         if (r.speed == speed)
             return r.baud;
     return 0;
+}
+
+std::optional<tcflag_t> byteSizeBits(std::uint8_t byteSize) {
+    switch (byteSize) {
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    case 8:
+        return CS8;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<tcflag_t> parityBits(std::uint8_t parity) {
+    switch (parity) {
+    case 0:
+        return tcflag_t{0};
+    case 1:
+        return tcflag_t{PARENB | PARODD};
+    case 2:
+        return tcflag_t{PARENB};
+    case 3:
+    case 4:
+        if (kMarkSpace == 0)
+            return std::nullopt;
+        return tcflag_t{PARENB | kMarkSpace | (parity == 3 ? PARODD : 0)};
+    default:
+        return std::nullopt;
+    }
+}
+
+// One and a half stop bits exist only with 5-bit bytes, where the UART makes them of
+// the two-stop-bit setting.
+std::optional<tcflag_t> stopBits(std::uint8_t stopBits, std::uint8_t byteSize) {
+    switch (stopBits) {
+    case 0:
+        return tcflag_t{0};
+    case 1:
+        if (byteSize != 5)
+            return std::nullopt;
+        return tcflag_t{CSTOPB};
+    case 2:
+        return tcflag_t{CSTOPB};
+    default:
+        return std::nullopt;
+    }
+}
+
+// RTS handshake is RTS/CTS flow control; every other mode drives RTS by hand.
+std::optional<tcflag_t> rtsHandshakeBits(int rtsControl) {
+    if (rtsControl != kRtsHandshake)
+        return tcflag_t{0};
+    if (kRtsCts == 0)
+        return std::nullopt;
+    return kRtsCts;
+}
+
+// Every byte reaches the reader unchanged and nothing is added on output; the receiver
+// is on and the modem-status lines are ignored. Parity errors are checked when asked.
+void setRawMode(termios& settings, bool parityCheck) {
+    settings.c_iflag &= ~kRawInputOff;
+    if (parityCheck)
+        settings.c_iflag |= INPCK;
+    else
+        settings.c_iflag &= ~INPCK;
+    settings.c_oflag &= ~OPOST;
+    settings.c_lflag &= ~kRawLocalOff;
+    settings.c_cflag |= CLOCAL | CREAD;
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
 }
 
 } // namespace
@@ -118,13 +188,13 @@ Dcb dcbFromTermios(const termios& settings, std::optional<int> modemBits) {
     if (settings.c_cflag & CSTOPB)
         dcb.StopBits = dcb.ByteSize == 5 ? 1 : 2;
 
-    dcb.flags = kBinary;
+    dcb.flags = Dcb::kBinary;
     if (settings.c_iflag & INPCK)
-        dcb.flags |= kParityCheck;
+        dcb.flags |= Dcb::kParityCheck;
     const int lines = modemBits.value_or(0);
     dcb.setDtrControl((lines & TIOCM_DTR) ? kDtrEnable : kDtrDisable);
     if (kRtsCts != 0 && (settings.c_cflag & kRtsCts)) {
-        dcb.flags |= kOutxCtsFlow;
+        dcb.flags |= Dcb::kOutxCtsFlow;
         dcb.setRtsControl(kRtsHandshake);
     } else {
         dcb.setRtsControl((lines & TIOCM_RTS) ? kRtsEnable : kRtsDisable);
@@ -133,79 +203,17 @@ Dcb dcbFromTermios(const termios& settings, std::optional<int> modemBits) {
 }
 
 Status applyDcbToTermios(const Dcb& dcb, termios& settings) {
+    // Every field is checked before any is written, so a refusal changes nothing.
     const std::optional<speed_t> speed = speedOf(dcb.BaudRate);
-    if (!speed)
+    const std::optional<tcflag_t> size = byteSizeBits(dcb.ByteSize);
+    const std::optional<tcflag_t> parity = parityBits(dcb.Parity);
+    const std::optional<tcflag_t> stop = stopBits(dcb.StopBits, dcb.ByteSize);
+    const std::optional<tcflag_t> handshake = rtsHandshakeBits(dcb.rtsControl());
+    if (!speed || !size || !parity || !stop || !handshake)
         return EINVAL;
-
-    tcflag_t size = 0;
-    switch (dcb.ByteSize) {
-    case 5:
-        size = CS5;
-        break;
-    case 6:
-        size = CS6;
-        break;
-    case 7:
-        size = CS7;
-        break;
-    case 8:
-        size = CS8;
-        break;
-    default:
-        return EINVAL;
-    }
-
-    tcflag_t parity = 0;
-    switch (dcb.Parity) {
-    case 0:
-        break;
-    case 1:
-        parity = PARENB | PARODD;
-        break;
-    case 2:
-        parity = PARENB;
-        break;
-    case 3:
-    case 4:
-        if (kMarkSpace == 0)
-            return EINVAL;
-        parity = PARENB | kMarkSpace | (dcb.Parity == 3 ? PARODD : 0);
-        break;
-    default:
-        return EINVAL;
-    }
-
-    tcflag_t stop = 0;
-    switch (dcb.StopBits) {
-    case 0:
-        break;
-    case 1:
-        if (dcb.ByteSize != 5)
-            return EINVAL;
-        stop = CSTOPB;
-        break;
-    case 2:
-        stop = CSTOPB;
-        break;
-    default:
-        return EINVAL;
-    }
-
-    const bool handshake = dcb.rtsControl() == kRtsHandshake;
-    if (handshake && kRtsCts == 0)
-        return EINVAL;
-
-    settings.c_iflag &= ~kRawInputOff;
-    if (dcb.flags & kParityCheck)
-        settings.c_iflag |= INPCK;
-    else
-        settings.c_iflag &= ~INPCK;
-    settings.c_oflag &= ~OPOST;
-    settings.c_lflag &= ~kRawLocalOff;
+    setRawMode(settings, (dcb.flags & Dcb::kParityCheck) != 0);
     settings.c_cflag &= ~(kFramingBits | kRtsCts);
-    settings.c_cflag |= size | parity | stop | CLOCAL | CREAD | (handshake ? kRtsCts : 0);
-    settings.c_cc[VMIN] = 1;
-    settings.c_cc[VTIME] = 0;
+    settings.c_cflag |= *size | *parity | *stop | *handshake;
     cfsetispeed(&settings, *speed);
     cfsetospeed(&settings, *speed);
     return 0;

@@ -1,7 +1,7 @@
 // qv-sensor-sim: plays a QV-5300 sensor on a pseudo-terminal reached through a "comN"
 // link in a port folder. See simUsage() for what it does and its options.
 
-#include "serial/port_map.h"
+#include "settings/user_folder.h"
 #include "tools/pty_port.h"
 #include "tools/sensor_model.h"
 #include "tools/sim_options.h"
@@ -74,7 +74,7 @@ public:
 
     int run() {
         const bool userFolder = o_.portsDir.empty();
-        portsDir_ = (userFolder ? qv::defaultPortsDir() : o_.portsDir).lexically_normal();
+        portsDir_ = (userFolder ? qv::portsFolder() : o_.portsDir).lexically_normal();
         if (!portsDir_.has_filename()) // "dir/ports/"
             portsDir_ = portsDir_.parent_path();
         link_ = portsDir_ / ("com" + std::to_string(o_.port));

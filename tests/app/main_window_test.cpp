@@ -69,11 +69,11 @@ protected:
     MainWindowTest() : MainWindowFixture(QStringLiteral("QV-5300-")) {}
 
     QByteArray settingsFile() const {
-        QFile file(store_->fileName());
+        QFile file(settingsFileName());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     QString storedString(const char* entry) const {
-        return makeStore()->GetProfileString(nullptr, entry, QStringLiteral("<none>"));
+        return QString::fromStdString(makeStore()->GetProfileString(nullptr, entry, "<none>"));
     }
 
     // Presses Setup..., lets `edit` work on the dialog, then ends it with OK or Cancel.
@@ -410,11 +410,11 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
 
 TEST(ApplicationTest, RunsTheMainWindowFromTheUsersSettingsAndPortFolderUntilTerminated) {
     QCoreApplication::setApplicationName(QStringLiteral("QV-5300"));
-    qv::SettingsStore store(QStringLiteral("QV-5300"));
-    store.SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
+    qv::SettingsStore store("QV-5300");
+    store.SetRegistryKey(qv::kCompanyKey);
     Pty sensor;
     ASSERT_FALSE(sensor.slave().empty());
-    QDir ports(store.portsDir());
+    QDir ports(QString::fromStdString(qv::portsFolder().string()));
     ASSERT_TRUE(ports.mkpath(QStringLiteral(".")));
     QFile::remove(ports.filePath("com4"));
     ASSERT_EQ(::symlink(sensor.slave().c_str(), ports.filePath("com4").toLocal8Bit()), 0);

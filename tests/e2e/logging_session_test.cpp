@@ -8,6 +8,7 @@
 #include "app/setup_dlg.h"
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
+#include "settings/user_folder.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/ui_driver.h"
 
@@ -84,12 +85,12 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         QCoreApplication::setApplicationName(QStringLiteral("QV-5300"));
-        store_.SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
-        ports_ = store_.portsDir().toStdString();
+        store_.SetRegistryKey(qv::kCompanyKey);
+        ports_ = qv::portsFolder();
         fs::create_directories(ports_);
         store_.WriteProfileInt(nullptr, qv::kComPortEntry, 1);
         store_.WriteProfileInt(nullptr, qv::kLogIntervalEntry, kIntervalSeconds);
-        store_.WriteProfileString(nullptr, qv::kLogFileNameEntry, QString::fromStdString(logPath_));
+        store_.WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath_);
     }
 
     void plugIn(const char* name, const std::vector<std::string>& simArgs = {}) {
@@ -128,7 +129,7 @@ protected:
     }
 
     QTemporaryDir dir_;
-    qv::SettingsStore store_{QStringLiteral("QV-5300")};
+    qv::SettingsStore store_{"QV-5300"};
     fs::path ports_;
     std::string logPath_ = (dir() / "tavrin.log").string();
     fs::path recordsPath_ = dir() / "records.log";

@@ -4,6 +4,7 @@
 
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
+#include "settings/user_folder.h"
 #include "tests/e2e/e2e_support.h"
 #include "tests/support/ui_driver.h"
 
@@ -71,8 +72,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         QCoreApplication::setApplicationName(QStringLiteral("QV-5300")); // the program's name
-        store_.SetRegistryKey(QString::fromLatin1(qv::kCompanyKey));
-        ASSERT_EQ(fs::path(store_.portsDir().toStdString()), ports_);
+        store_.SetRegistryKey(qv::kCompanyKey);
+        ASSERT_EQ(qv::portsFolder(), ports_);
         fs::create_directories(ports_);
     }
 
@@ -81,8 +82,7 @@ protected:
     void start(int intervalSeconds) {
         store_.WriteProfileInt(nullptr, qv::kComPortEntry, 1);
         store_.WriteProfileInt(nullptr, qv::kLogIntervalEntry, intervalSeconds);
-        store_.WriteProfileString(nullptr, qv::kLogFileNameEntry,
-                                  QString::fromStdString(logPath_.string()));
+        store_.WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath_.string());
         settingsBefore_ = readFile(settingsPath());
         ASSERT_NE(settingsBefore_.find("LogInterval=" + std::to_string(intervalSeconds)),
                   std::string::npos)
@@ -117,10 +117,12 @@ protected:
     }
 
     fs::path work() const { return dir_.path().toStdString(); }
-    std::string settingsPath() const { return store_.fileName().toStdString(); }
+    std::string settingsPath() const {
+        return qv::settingsFilePath(store_.company(), store_.applicationName()).string();
+    }
 
     QTemporaryDir dir_;
-    qv::SettingsStore store_{QStringLiteral("QV-5300")};
+    qv::SettingsStore store_{"QV-5300"};
     const fs::path ports_ = kPrivateHome->config / qv::kCompanyKey / "ports";
     const fs::path logPath_ = work() / "tavrin.log";
     std::string settingsBefore_;

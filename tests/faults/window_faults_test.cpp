@@ -310,7 +310,7 @@ TEST_F(WindowFaults, DiskFillingUpIsShownAndEveryCountedLineIsInTheFile) {
         out << std::string(60 * 1024, 'x');
     }
     const QString logPath = folder + QStringLiteral("/tavrin.log");
-    store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath);
+    store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath.toStdString());
     store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 0); // polls every 10 ms
     open();
     click(dlg_.get(), qv::ctl::kStartStopLog);
@@ -370,7 +370,7 @@ TEST_P(LogPathLost, WritingStopsCountingAndSaysSo) {
     const QString folder = dir_.filePath(QStringLiteral("logs"));
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString logPath = folder + QStringLiteral("/tavrin.log");
-    store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath);
+    store_->WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath.toStdString());
     store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 0);
     open();
     click(dlg_.get(), qv::ctl::kStartStopLog);
@@ -480,7 +480,7 @@ TEST_P(SettingsDamaged, WindowRunsOnTheLiveValues) {
     const std::unique_ptr<Mount> mount = GetParam().damage(*store_, skip);
     if (!skip.isEmpty())
         GTEST_SKIP() << skip.toStdString();
-    const QByteArray before = contentsOf(store_->fileName());
+    const QByteArray before = contentsOf(settingsFileName());
     open();
     EXPECT_EQ(dlg_->controller().interval(), GetParam().intervalAtStart);
     ASSERT_TRUE(waitUntil([&] { return text(qv::ctl::kHumidity) == " 45.3"; }));
@@ -490,7 +490,7 @@ TEST_P(SettingsDamaged, WindowRunsOnTheLiveValues) {
     });
     EXPECT_EQ(dlg_->controller().interval(), 7);
     if (GetParam().storedAfterOk == 0)
-        EXPECT_EQ(contentsOf(store_->fileName()), before);
+        EXPECT_EQ(contentsOf(settingsFileName()), before);
     else
         EXPECT_EQ(storedInt(qv::kLogIntervalEntry), GetParam().storedAfterOk);
     click(dlg_.get(), qv::ctl::kStartStopLog);
@@ -501,7 +501,7 @@ TEST_P(SettingsDamaged, WindowRunsOnTheLiveValues) {
 const SettingsFault kSettingsFaults[] = {
     {"FolderReadOnly",
      [](qv::SettingsStore& store, QString& skip) {
-         const QString folder = QFileInfo(store.fileName()).absolutePath();
+         const QString folder = QString::fromStdString(qv::userFolder(store.company()).string());
          auto mount = Mount::readOnly(folder, skip);
          // Checked without the store: a failed write stays pending in the process.
          if (mount && QFile(folder + QStringLiteral("/probe")).open(QIODevice::WriteOnly))
@@ -513,7 +513,8 @@ const SettingsFault kSettingsFaults[] = {
      [](qv::SettingsStore& store, QString&) {
          static constexpr char kGarbage[] = "\x7f"
                                             "ELF\x02\x01\0[\xff\xfe=\nLogInterval=9\n[\0\n\xc3(";
-         std::ofstream out(store.fileName().toStdString(), std::ios::binary | std::ios::trunc);
+         std::ofstream out(qv::settingsFilePath(store.company(), store.applicationName()),
+                           std::ios::binary | std::ios::trunc);
          out << std::string(kGarbage, sizeof kGarbage - 1);
          return std::unique_ptr<Mount>();
      },

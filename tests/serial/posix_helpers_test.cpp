@@ -83,22 +83,6 @@ TEST_F(PortFolderMap, SomethingElseInThePlaceOfTheFolderMeansNoPorts) {
     EXPECT_EQ(portDevicePath(1, root / "dangling"), std::nullopt);
 }
 
-TEST(DefaultPortsDir, SitsBesideTheSettingsFile) {
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string savedXdg = oldXdg ? oldXdg : "";
-    const char* oldHome = std::getenv("HOME");
-    const std::string savedHome = oldHome ? oldHome : "";
-
-    setenv("XDG_CONFIG_HOME", "/tmp/qv-xdg", 1);
-    EXPECT_EQ(defaultPortsDir(), fs::path("/tmp/qv-xdg/Tavrin QV-5300/ports"));
-    setenv("XDG_CONFIG_HOME", "", 1);
-    setenv("HOME", "/tmp/qv-home", 1);
-    EXPECT_EQ(defaultPortsDir(), fs::path("/tmp/qv-home/.config/Tavrin QV-5300/ports"));
-
-    oldXdg ? setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
-    oldHome ? setenv("HOME", savedHome.c_str(), 1) : unsetenv("HOME");
-}
-
 // --- probe errors ---
 
 TEST(ProbeErrors, HeldMeansBusyEverythingElseAbsent) {
@@ -114,6 +98,17 @@ TEST(ProbeErrors, HeldMeansBusyEverythingElseAbsent) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(probeResultFromErrno(row.error), row.result) << "errno " << row.error;
+}
+
+TEST(ReadErrors, OnlyAGoneDeviceEndsWatching) {
+    const std::pair<int, ReadFailure> rows[] = {
+        {EAGAIN, ReadFailure::NoData}, {EWOULDBLOCK, ReadFailure::NoData},
+        {EIO, ReadFailure::HungUp},    {ENXIO, ReadFailure::HungUp},
+        {ENODEV, ReadFailure::HungUp}, {EBADF, ReadFailure::Other},
+        {EISDIR, ReadFailure::Other},  {EINVAL, ReadFailure::Other},
+    };
+    for (const auto& [error, failure] : rows)
+        EXPECT_EQ(readFailureFromErrno(error), failure) << "errno " << error;
 }
 
 // --- terminal settings ---

@@ -25,6 +25,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace qv {
@@ -289,6 +290,8 @@ TEST_F(PosixSerialTest, NoMessageAfterCloseReturnsEvenUnderTraffic) {
     EXPECT_EQ(window.postedCount(), atClose);
 }
 
+// Guards the reader's failed-read branch: a pseudo-terminal whose far end closed polls
+// readable and its read fails with EIO.
 TEST_F(PosixSerialTest, HungUpDeviceDoesNotMakeTheReaderSpin) {
     ASSERT_EQ(open(1), kStatusOk);
     a.closeMaster();
@@ -299,6 +302,42 @@ TEST_F(PosixSerialTest, HungUpDeviceDoesNotMakeTheReaderSpin) {
     EXPECT_LT(used, 25ms) << "reader thread spins after hang-up";
     EXPECT_EQ(channel.Probe(-1), kProbeAbsent);
     EXPECT_EQ(channel.Close(), kStatusOk);
+}
+
+TEST_F(PosixSerialTest, OnlyAGoneDeviceEndsWatchingThePort) {
+    const NativeHandle stop = platform.createStopSignal().handle;
+    // An error condition without input (a pipe's write end without reader) is PortGone.
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ::close(ends[0]);
+    EXPECT_EQ(platform.waitForInput(ends[1], stop, true), WaitResult::PortGone);
+    ::close(ends[1]);
+    // Another read failure (a folder is no device) delivers nothing, and the port is
+    // watched again after the pause.
+    const int folder = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::uint8_t buffer[40];
+    EXPECT_EQ(platform.read(folder, buffer, sizeof buffer), 0);
+    EXPECT_EQ(platform.waitForInput(folder, stop, true), WaitResult::Readable);
+    ::close(folder);
+    platform.closeStopSignal(stop);
+}
+
+TEST_F(PosixSerialTest, OpenFailuresAreDescribedInPlainWords) {
+    const char* savedHome = std::getenv("HOME");
+    const std::string home = savedHome ? savedHome : "";
+    ::setenv("HOME", folder.dir().parent_path().c_str(), 1);
+    const std::tuple<int, int, std::string> rows[] = {
+        {3, ENOENT, "COM3: no entry com3 in ~/ports"},
+        {2, EBUSY, "COM2 is in use by another program"},
+        {1, EACCES, "COM1: " + a.slave() + ": Permission denied"},
+        {4, ENOENT, "COM4: ~/ports/gone: No such file or directory"},
+        {257, ENOENT, "COM257: ports are numbered 1 to 256"},
+    };
+    for (const auto& [port, error, detail] : rows)
+        EXPECT_EQ(platform.describeOpenFailure(port, static_cast<Status>(error)), detail);
+    EXPECT_EQ(PosixSerialPlatform(folder.dir() / "none").describeOpenFailure(97, ENOENT),
+              "COM97: no device for this port; a link com97 in ~/ports/none would name one");
+    savedHome ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
 }
 
 TEST_F(PosixSerialTest, PortListShowsFreePortsAndTheHeldOne) {

@@ -249,6 +249,8 @@ TEST_F(SerialCommTest, NothingIsPostedAfterCloseReturns) {
     EXPECT_EQ(channel.Close(), kStatusOk); // a second Close is harmless
 }
 
+// Guards the reader's WaitResult::PortGone branch (the fake reports an unplugged port
+// from its wait).
 TEST_F(SerialCommTest, UnpluggedPortStopsTheReaderWatchingButCloseStillEndsIt) {
     ASSERT_EQ(open(3), kStatusOk);
     const long before = platform.waitReturns();

@@ -1,6 +1,5 @@
 #include "settings/settings_store.h"
-
-#include <QString>
+#include "settings/user_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +7,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <linux/capability.h>
+#include <pwd.h>
 #include <string>
+#include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -16,9 +20,9 @@ namespace fs = std::filesystem;
 namespace qv {
 namespace {
 
-// QSettings fixes the user's settings folder at its first use in a process, so the
-// private HOME and XDG_CONFIG_HOME are set before main() runs and kept for the whole
-// program; each test starts from an empty company folder instead.
+// The private HOME and XDG_CONFIG_HOME are set before main() runs and kept for the whole
+// program (a test that changes them puts them back); each test starts from an empty
+// company folder instead.
 class PrivateHome {
 public:
     PrivateHome() {
@@ -48,8 +52,8 @@ const PrivateHome& privateHome() {
 }
 [[maybe_unused]] const PrivateHome& kSetBeforeMain = privateHome();
 
-fs::path path(const QString& s) {
-    return fs::path(s.toStdString());
+fs::path path(const std::string& s) {
+    return fs::path(s);
 }
 
 class SettingsStoreTest : public testing::Test {
@@ -70,8 +74,8 @@ protected:
         std::ofstream(confFile(app), std::ios::binary | std::ios::trunc) << contents;
     }
     static SettingsStore store(const char* app = "QV-5300") {
-        SettingsStore s{QString::fromLatin1(app)};
-        s.SetRegistryKey(QString::fromLatin1(kCompanyKey));
+        SettingsStore s{app};
+        s.SetRegistryKey(kCompanyKey);
         return s;
     }
 };
@@ -91,8 +95,8 @@ TEST_F(SettingsStoreTest, FileLivesInTheCompanyFolderOfXdgConfigHome) {
     SettingsStore s = store();
     ASSERT_TRUE(s.WriteProfileInt(nullptr, kComPortEntry, 7));
 
-    EXPECT_EQ(path(s.fileName()), confFile());
-    EXPECT_EQ(path(s.portsDir()), companyDir() / "ports");
+    EXPECT_EQ(settingsFilePath(s.company(), s.applicationName()), confFile());
+    EXPECT_EQ(portsFolder(), companyDir() / "ports");
     EXPECT_TRUE(fs::is_regular_file(confFile()));
 }
 
@@ -128,7 +132,7 @@ TEST_F(SettingsStoreTest, EachReadGoesToTheFileAgain) {
 class TextRoundTrip : public SettingsStoreTest, public testing::WithParamInterface<const char*> {};
 
 TEST_P(TextRoundTrip, TextComesBackUnchanged) {
-    const QString text = QString::fromUtf8(GetParam());
+    const std::string text = GetParam();
     ASSERT_TRUE(store().WriteProfileString(nullptr, kLogFileNameEntry, text));
     EXPECT_EQ(store().GetProfileString(nullptr, kLogFileNameEntry, "default"), text);
 }
@@ -156,7 +160,7 @@ TEST_P(RawValues, LoadedAsStoredOrDefaultWhenOfTheWrongType) {
     EXPECT_EQ(got.port, want.port);
     EXPECT_EQ(got.interval, want.interval);
     EXPECT_EQ(got.append, want.append);
-    EXPECT_EQ(got.fileName, want.fileName.isEmpty() ? defaultLogFileName() : want.fileName);
+    EXPECT_EQ(got.fileName, want.fileName.empty() ? defaultLogFileName() : want.fileName);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -207,12 +211,27 @@ TEST_F(SettingsStoreTest, AConfFileThatCannotBeReadGivesDefaults) {
     EXPECT_FALSE(store().WriteProfileInt(nullptr, kComPortEntry, 2));
 }
 
+// Runs `body` on a thread of its own without the capabilities that let root read any
+// file (capabilities belong to a thread), so file permissions bind it as any user.
+int withoutReadOverride(const std::function<int()>& body) {
+    int result = 0;
+    std::thread([&] {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct caps[2]{};
+        ASSERT_EQ(::syscall(SYS_capget, &header, caps), 0);
+        for (unsigned cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+            caps[cap / 32].effective &= ~(1u << (cap % 32));
+        ASSERT_EQ(::syscall(SYS_capset, &header, caps), 0);
+        result = body();
+    }).join();
+    return result;
+}
+
 TEST_F(SettingsStoreTest, AFileWithoutReadPermissionGivesDefaults) {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "running as root: file permissions do not stop reading";
     writeRaw("[General]\nComPort=4\n");
     fs::permissions(confFile(), fs::perms::none);
-    EXPECT_EQ(store().GetProfileInt(nullptr, kComPortEntry, 1), 1);
+    EXPECT_EQ(withoutReadOverride([] { return store().GetProfileInt(nullptr, kComPortEntry, 1); }),
+              1);
 }
 
 TEST_F(SettingsStoreTest, AFailedWriteIsReported) {
@@ -234,11 +253,46 @@ TEST_F(SettingsStoreTest, EachProgramFileNameKeepsValuesOfItsOwn) {
     EXPECT_EQ(store("other").GetProfileInt(nullptr, kComPortEntry, 1), 1);
 }
 
-TEST(ApplicationName, IsTheProgramFileNameWithoutFolderAndExtension) {
+TEST(ApplicationName, IsTheWholeProgramFileNameWithoutFolder) {
     EXPECT_EQ(applicationNameFromProgramPath("/opt/tavrin/QV-5300"), "QV-5300");
-    EXPECT_EQ(applicationNameFromProgramPath("QV-5300.exe"), "QV-5300");
-    EXPECT_EQ(applicationNameFromProgramPath("/usr/bin/qv.5300.exe"), "qv.5300");
+    EXPECT_EQ(applicationNameFromProgramPath("/opt/tavrin/QV-5300.v2"), "QV-5300.v2");
+    EXPECT_EQ(applicationNameFromProgramPath("QV-5300.exe"), "QV-5300.exe");
+    EXPECT_EQ(applicationNameFromProgramPath("/usr/bin/qv.5300.exe"), "qv.5300.exe");
 }
+
+// The settings file and the port folder of the program and of the simulator all come
+// from one folder, whatever the environment holds (null: unset).
+struct FolderRow {
+    const char* name;
+    const char* xdg;
+    const char* home;
+    fs::path folder; // empty: the password database's home + /.config/Tavrin QV-5300
+};
+
+class UserFolder : public testing::TestWithParam<FolderRow> {};
+
+TEST_P(UserFolder, HoldsTheSettingsFileAndThePortFolder) {
+    const std::string savedXdg = std::getenv("XDG_CONFIG_HOME"), savedHome = std::getenv("HOME");
+    const auto set = [](const char* name, const char* v) {
+        v ? ::setenv(name, v, 1) : ::unsetenv(name);
+    };
+    set("XDG_CONFIG_HOME", GetParam().xdg);
+    set("HOME", GetParam().home);
+    const fs::path folder = GetParam().folder.empty()
+                                ? fs::path(::getpwuid(::getuid())->pw_dir) / ".config" / kCompanyKey
+                                : GetParam().folder;
+    EXPECT_EQ(settingsFilePath(kCompanyKey, "QV-5300"), folder / "QV-5300.conf");
+    EXPECT_EQ(portsFolder(), folder / "ports");
+    set("XDG_CONFIG_HOME", savedXdg.c_str());
+    set("HOME", savedHome.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Environments, UserFolder,
+    testing::Values(FolderRow{"Xdg", "/x", "/h", "/x/Tavrin QV-5300"},
+                    FolderRow{"EmptyXdgGivesHome", "", "/h", "/h/.config/Tavrin QV-5300"},
+                    FolderRow{"NoHomeGivesThePasswordDatabase", nullptr, nullptr, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace qv

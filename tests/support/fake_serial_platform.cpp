@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 namespace qv::test {
 
@@ -11,7 +12,7 @@ Dcb FakeSerialPlatform::driverDefaults() {
     dcb.ByteSize = 7;
     dcb.Parity = 2;
     dcb.StopBits = 0;
-    dcb.flags = 0x01 | Dcb::kOutxDsrFlow | Dcb::kDsrSensitivity;
+    dcb.flags = Dcb::kBinary | Dcb::kOutxDsrFlow | Dcb::kDsrSensitivity;
     return dcb;
 }
 
@@ -143,25 +144,36 @@ const FakeSerialPlatform::Handle* FakeSerialPlatform::openHandleOf(int port) con
     return h == handles_.end() ? nullptr : &h->second;
 }
 
-Status FakeSerialPlatform::setLine(NativeHandle h, const char* name, bool on, bool Handle::*field) {
-    calls_.push_back(std::string(name) + (on ? " 1" : " 0"));
+template <typename Body>
+Status FakeSerialPlatform::onHandle(const char* op, NativeHandle h, Body body) {
+    std::lock_guard lock(mutex_);
     Status error = 0;
-    if (takeFailure(name, error))
+    if (takeFailure(op, error))
         return error;
     Handle* target = handle(h);
     if (!target)
         return EBADF;
     if (target->gone)
         return EIO;
-    const bool wasOn = target->rts && target->dtr && !target->brk;
-    target->*field = on;
-    const bool isOn = target->rts && target->dtr && !target->brk;
-    const std::string& record = ports_[target->port].record;
-    if (isOn && !wasOn && !record.empty()) {
-        target->input.insert(target->input.end(), record.begin(), record.end());
-        changed_.notify_all();
+    return body(*target);
+}
+
+Status FakeSerialPlatform::setLine(NativeHandle h, const char* name, bool on, bool Handle::*field) {
+    {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(std::string(name) + (on ? " 1" : " 0"));
     }
-    return 0;
+    return onHandle(name, h, [&](Handle& target) {
+        const bool wasOn = target.rts && target.dtr && !target.brk;
+        target.*field = on;
+        const bool isOn = target.rts && target.dtr && !target.brk;
+        const std::string& record = ports_[target.port].record;
+        if (isOn && !wasOn && !record.empty()) {
+            target.input.insert(target.input.end(), record.begin(), record.end());
+            changed_.notify_all();
+        }
+        return Status{0};
+    });
 }
 
 // --- SerialPlatform ---
@@ -184,6 +196,10 @@ OpenResult FakeSerialPlatform::openPort(int port) {
     p.open = h;
     ++p.openCount;
     return {h, 0};
+}
+
+std::string FakeSerialPlatform::describeOpenFailure(int port, Status error) const {
+    return "COM" + std::to_string(port) + ": " + std::strerror(static_cast<int>(error));
 }
 
 ProbeResult FakeSerialPlatform::probePort(int port) {
@@ -209,54 +225,31 @@ void FakeSerialPlatform::closePort(NativeHandle port) {
 }
 
 Status FakeSerialPlatform::getState(NativeHandle port, Dcb& dcb) {
-    std::lock_guard lock(mutex_);
-    Status error = 0;
-    if (takeFailure("getState", error))
-        return error;
-    Handle* h = handle(port);
-    if (!h)
-        return EBADF;
-    if (h->gone)
-        return EIO;
-    dcb = h->dcb;
-    return 0;
+    return onHandle("getState", port, [&](Handle& h) {
+        dcb = h.dcb;
+        return Status{0};
+    });
 }
 
 Status FakeSerialPlatform::setState(NativeHandle port, const Dcb& dcb) {
-    std::lock_guard lock(mutex_);
-    Status error = 0;
-    if (takeFailure("setState", error))
-        return error;
-    Handle* h = handle(port);
-    if (!h)
-        return EBADF;
-    if (h->gone)
-        return EIO;
-    h->dcb = dcb;
-    ports_[h->port].applied = dcb;
-    return 0;
+    return onHandle("setState", port, [&](Handle& h) {
+        h.dcb = dcb;
+        ports_[h.port].applied = dcb;
+        return Status{0};
+    });
 }
 
 Status FakeSerialPlatform::setModemLine(NativeHandle port, ModemLine line, bool on) {
-    std::lock_guard lock(mutex_);
     return line == ModemLine::Dtr ? setLine(port, "dtr", on, &Handle::dtr)
                                   : setLine(port, "rts", on, &Handle::rts);
 }
 
 Status FakeSerialPlatform::setBreak(NativeHandle port, bool on) {
-    std::lock_guard lock(mutex_);
     return setLine(port, "break", on, &Handle::brk);
 }
 
 Status FakeSerialPlatform::write(NativeHandle port, const void*, std::size_t) {
-    std::lock_guard lock(mutex_);
-    Status error = 0;
-    if (takeFailure("write", error))
-        return error;
-    Handle* h = handle(port);
-    if (!h)
-        return EBADF;
-    return h->gone ? EIO : 0;
+    return onHandle("write", port, [](Handle&) { return Status{0}; });
 }
 
 OpenResult FakeSerialPlatform::createStopSignal() {

@@ -71,6 +71,8 @@ public:
 
     // --- SerialPlatform ---
     OpenResult openPort(int port) override;
+    // "COM<n>: " and the error's text.
+    std::string describeOpenFailure(int port, Status error) const override;
     ProbeResult probePort(int port) override;
     void closePort(NativeHandle port) override;
     Status getState(NativeHandle port, Dcb& dcb) override;
@@ -101,10 +103,15 @@ private:
         std::deque<std::uint8_t> input;
     };
 
-    // Both require mutex_ held.
+    // These three require mutex_ held.
     bool takeFailure(const std::string& op, Status& error);
     Handle* handle(NativeHandle h);
     const Handle* openHandleOf(int port) const;
+    // What every call on a handle does first, under the lock: an injected failure of
+    // `op`, EBADF for a handle that is not open, EIO for an unplugged port; then `body`
+    // with the live handle.
+    template <typename Body> Status onHandle(const char* op, NativeHandle h, Body body);
+    // Records the line call, then sets the line; a sensor answers the switch-on.
     Status setLine(NativeHandle h, const char* name, bool on, bool Handle::*field);
 
     mutable std::mutex mutex_;

@@ -8,6 +8,7 @@
 #include "acquisition/clock.h"
 #include "app/cqv53_dlg.h"
 #include "settings/settings_store.h"
+#include "settings/user_folder.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/ui_driver.h"
 
@@ -37,7 +38,7 @@ protected:
                                       .replace(QLatin1Char('/'), QLatin1Char('-'));
         store_ = makeStore();
         logPath_ = dir_.filePath(QStringLiteral("tavrin.log"));
-        store_->WriteProfileString(nullptr, kLogFileNameEntry, logPath_);
+        store_->WriteProfileString(nullptr, kLogFileNameEntry, logPath_.toStdString());
         store_->WriteProfileInt(nullptr, kLogIntervalEntry, 1);
         fake_.addPort(1);
         fake_.setSensorRecord(1, kRecord);
@@ -45,9 +46,14 @@ protected:
 
     // A second store of the same application: reads what the window wrote.
     std::unique_ptr<SettingsStore> makeStore() const {
-        auto store = std::make_unique<SettingsStore>(appName_);
-        store->SetRegistryKey(QString::fromLatin1(kCompanyKey));
+        auto store = std::make_unique<SettingsStore>(appName_.toStdString());
+        store->SetRegistryKey(kCompanyKey);
         return store;
+    }
+    // The settings file the window's store reads and writes.
+    QString settingsFileName() const {
+        return QString::fromStdString(
+            settingsFilePath(store_->company(), store_->applicationName()).string());
     }
     int storedInt(const char* entry) const {
         return makeStore()->GetProfileInt(nullptr, entry, -99);
