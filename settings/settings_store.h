@@ -1,13 +1,14 @@
 #pragma once
 
-// The per-user settings store: the four values "ComPort", "LogInterval",
-// "LogFileName" and "Append", kept with QSettings in its native format under the
-// company key and the application name (~/.config/<company>/<application>.conf on
-// Linux). Every read goes to storage and every write reaches it at once, so two
-// programs of the same user share the values, the last writer winning.
+// The per-user settings store: the four values "ComPort", "LogInterval", "LogFileName"
+// and "Append", kept under the company key and the application name. One backend per
+// platform, chosen by CMake: the registry under HKEY_CURRENT_USER\Software on Windows
+// (settings_store_win32.cpp), a QSettings file elsewhere (settings_store_qt.cpp). Every
+// read goes to storage and every write reaches it at once, so two copies of the program
+// run by the same user share the values, the last writer winning. Text is UTF-8.
 // User-interface thread only.
 
-#include <QString>
+#include <string>
 
 namespace qv {
 
@@ -22,44 +23,46 @@ inline constexpr char kAppendEntry[] = "Append";
 
 class SettingsStore {
 public:
-    // `applicationName` is the program file's name without folder and extension.
-    explicit SettingsStore(QString applicationName);
+    // `applicationName`: see applicationNameFromProgramPath.
+    explicit SettingsStore(std::string applicationName);
 
     // Fixes the company key; called once before the first read.
-    void SetRegistryKey(const QString& company);
+    void SetRegistryKey(const std::string& company);
 
-    // A section is never given by this program: values sit at the top level. A missing
-    // value, a value of the wrong type or an unreadable store yields `defaultValue`.
+    // A section is never given by this program: values sit directly in the application's
+    // key. A missing value, a value of another type or a store that cannot be opened
+    // yields `defaultValue`.
     int GetProfileInt(const char* section, const char* entry, int defaultValue) const;
-    QString GetProfileString(const char* section, const char* entry,
-                             const QString& defaultValue) const;
+    std::string GetProfileString(const char* section, const char* entry,
+                                 const std::string& defaultValue) const;
     // True when the value reached storage.
     bool WriteProfileInt(const char* section, const char* entry, int value);
-    bool WriteProfileString(const char* section, const char* entry, const QString& value);
+    bool WriteProfileString(const char* section, const char* entry, const std::string& value);
 
-    // The settings file (Linux), and the port folder beside it.
-    QString fileName() const;
-    QString portsDir() const;
+    const std::string& applicationName() const { return application_; }
+    const std::string& company() const { return company_; }
 
 private:
-    QString application_;
-    QString company_;
+    std::string application_;
+    std::string company_;
 };
 
 // The four values as the main window loads them.
 struct AppSettings {
     int port = 1;
     int interval = 5;
-    QString fileName;
+    std::string fileName;
     int append = 1;
 };
 
-// The application name for a program file: its name without folder and (last)
-// extension, so that a copy under another name keeps values of its own.
-QString applicationNameFromProgramPath(const QString& programPath);
+// The application name for a program file: its name without folder; on Windows also
+// without its extension (QV-5300.exe gives QV-5300). A copy under another name keeps
+// values of its own.
+std::string applicationNameFromProgramPath(const std::string& programPath);
 
 // The default log file: "c:\tavrin.log" on Windows, ~/tavrin.log (absolute) elsewhere.
-QString defaultLogFileName();
+std::string defaultLogFileName();
+
 AppSettings loadAppSettings(const SettingsStore& store);
 
 } // namespace qv
