@@ -124,8 +124,8 @@ ProbeResult Win32SerialPlatform::probePort(int port) {
     if (heldHere(port))
         return kProbeBusy;
     const std::wstring path = comDevicePath(port);
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           0, nullptr);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return probeResultFromWin32Error(lastError());
     CloseHandle(h);

@@ -24,8 +24,8 @@ namespace {
 std::wstring wide(const std::string& utf8) {
     if (utf8.empty())
         return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring out(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
     return out;
@@ -47,9 +47,8 @@ std::string utf8(const std::wstring& text) {
 class ProfileKey {
 public:
     ProfileKey(const std::string& company, const std::string& application, const char* section) {
-        if (company.empty() ||
-            RegOpenKeyExW(HKEY_CURRENT_USER, L"software", 0, KEY_READ | KEY_WRITE, &keys_[0]) !=
-                ERROR_SUCCESS)
+        if (company.empty() || RegOpenKeyExW(HKEY_CURRENT_USER, L"software", 0,
+                                             KEY_READ | KEY_WRITE, &keys_[0]) != ERROR_SUCCESS)
             return;
         opened_ = 1;
         std::wstring path[3] = {wide(company), wide(application),

@@ -108,8 +108,8 @@ protected:
     }
     void send(const std::string& bytes) {
         DWORD written = 0;
-        ASSERT_TRUE(WriteFile(far_, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr));
+        ASSERT_TRUE(
+            WriteFile(far_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
         ASSERT_EQ(written, bytes.size());
     }
 

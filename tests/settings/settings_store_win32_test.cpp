@@ -33,20 +33,19 @@ protected:
     }
     // Writes a value as another program would.
     void writeRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) const {
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, appKeyPath(app_).c_str(), name, type, data,
-                                  size),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            RegSetKeyValueW(HKEY_CURRENT_USER, appKeyPath(app_).c_str(), name, type, data, size),
+            ERROR_SUCCESS);
     }
     // The raw type and bytes of a value.
     bool readRaw(const wchar_t* name, DWORD& type, std::wstring& bytes) const {
         DWORD size = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, appKeyPath(app_).c_str(), name, RRF_RT_ANY |
-                         RRF_NOEXPAND, &type, nullptr, &size) != ERROR_SUCCESS)
+        if (RegGetValueW(HKEY_CURRENT_USER, appKeyPath(app_).c_str(), name,
+                         RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size) != ERROR_SUCCESS)
             return false;
         bytes.assign((size + 1) / 2, L'\0');
         return RegGetValueW(HKEY_CURRENT_USER, appKeyPath(app_).c_str(), name,
-                            RRF_RT_ANY | RRF_NOEXPAND, &type, bytes.data(), &size) ==
-               ERROR_SUCCESS;
+                            RRF_RT_ANY | RRF_NOEXPAND, &type, bytes.data(), &size) == ERROR_SUCCESS;
     }
 
     const std::string app_ = testing::UnitTest::GetInstance()->current_test_info()->name();
