@@ -80,6 +80,7 @@ int CSerialComm::ReaderThreadProc(CSerialComm* self) {
     const NativeHandle stop = self->m_hStopEvent;
     self->m_hStartEvent->set_value();
     self->readerLoop(stop);
+    self->platform_.endReading(self->m_hPort);
     return 1;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
 // The operating-system side of the serial channel: one implementation per platform
-// (serial_platform_posix.cpp, later serial_platform_win32.cpp), chosen by CMake, and
+// (serial_platform_posix.cpp, serial_platform_win32.cpp), chosen by CMake, and
 // fakes in tests. CSerialComm holds all the logic and calls only this.
 //
-// Thread contract: waitForInput() and read() are called by the channel's reader
+// Thread contract: waitForInput(), read() and endReading() are called by the channel's reader
 // thread; signalStop() by the user-interface thread while the reader waits; every
 // other operation on the user-interface thread only. Implementations keep no state
 // shared between the two threads beyond what the OS handles themselves carry.
@@ -76,6 +76,11 @@ public:
     // same thread on the port may first wait a short while for the stop signal alone,
     // so that a descriptor that keeps failing does not make the reader spin.
     virtual long read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) = 0;
+    // The reader thread's last call before it ends: ends what the platform still has
+    // pending for this thread on the port (Windows: the overlapped event wait) and waits
+    // for its completion, so the OS writes into nothing the thread owned after it ends.
+    // POSIX waits leave nothing pending.
+    virtual void endReading(NativeHandle port) { (void)port; }
 };
 
 // The platform layer of this build. `portsDir` is the port folder that maps port

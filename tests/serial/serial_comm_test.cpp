@@ -249,6 +249,18 @@ TEST_F(SerialCommTest, NothingIsPostedAfterCloseReturns) {
     EXPECT_EQ(channel.Close(), kStatusOk); // a second Close is harmless
 }
 
+// Windows leaves an overlapped port wait pending across passes; the reader must end it
+// (and see it complete) before its records go, i.e. before Close returns.
+TEST_F(SerialCommTest, TheReaderEndsItsPendingWaitLastAndBeforeCloseReturns) {
+    ASSERT_EQ(open(3), kStatusOk);
+    platform.inject(3, "ab");
+    ASSERT_TRUE(window.waitForPosted(2, kWait));
+    EXPECT_EQ(platform.readersEnded(), 0);
+    EXPECT_EQ(channel.Close(), kStatusOk);
+    EXPECT_EQ(platform.readersEnded(), 1);
+    EXPECT_FALSE(platform.usedAfterEndReading());
+}
+
 // Guards the reader's WaitResult::PortGone branch (the fake reports an unplugged port
 // from its wait).
 TEST_F(SerialCommTest, UnpluggedPortStopsTheReaderWatchingButCloseStillEndsIt) {

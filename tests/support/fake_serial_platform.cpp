@@ -120,7 +120,27 @@ int FakeSerialPlatform::liveStopSignals() const {
     return static_cast<int>(stops_.size());
 }
 
+int FakeSerialPlatform::readersEnded() const {
+    std::lock_guard lock(mutex_);
+    return readersEnded_;
+}
+
+bool FakeSerialPlatform::usedAfterEndReading() const {
+    std::lock_guard lock(mutex_);
+    return usedAfterEnd_;
+}
+
 // --- helpers (mutex_ held) ---
+
+namespace {
+// Whether the calling thread has ended its reading (thread ids are reused; this is not).
+thread_local bool tReaderEnded = false;
+} // namespace
+
+void FakeSerialPlatform::noteReaderCall() {
+    if (tReaderEnded)
+        usedAfterEnd_ = true;
+}
 
 bool FakeSerialPlatform::takeFailure(const std::string& op, Status& error) {
     auto it = failures_.find(op);
@@ -278,6 +298,7 @@ void FakeSerialPlatform::closeStopSignal(NativeHandle stop) {
 
 WaitResult FakeSerialPlatform::waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) {
     std::unique_lock lock(mutex_);
+    noteReaderCall();
     WaitResult result = WaitResult::Stop;
     changed_.wait(lock, [&] {
         auto s = stops_.find(stop);
@@ -308,6 +329,7 @@ WaitResult FakeSerialPlatform::waitForInput(NativeHandle port, NativeHandle stop
 
 long FakeSerialPlatform::read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) {
     std::lock_guard lock(mutex_);
+    noteReaderCall();
     Handle* h = handle(port);
     if (!h || h->gone)
         return -1;
@@ -315,6 +337,12 @@ long FakeSerialPlatform::read(NativeHandle port, std::uint8_t* buffer, std::size
     std::copy_n(h->input.begin(), n, buffer);
     h->input.erase(h->input.begin(), h->input.begin() + static_cast<std::ptrdiff_t>(n));
     return static_cast<long>(n);
+}
+
+void FakeSerialPlatform::endReading(NativeHandle) {
+    std::lock_guard lock(mutex_);
+    ++readersEnded_;
+    tReaderEnded = true;
 }
 
 } // namespace qv::test

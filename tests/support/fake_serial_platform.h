@@ -68,6 +68,10 @@ public:
     long waitReturns() const;
     // Stop signals created and not yet closed.
     int liveStopSignals() const;
+    // endReading calls so far, and whether any waitForInput or read came after one on
+    // the same thread.
+    int readersEnded() const;
+    bool usedAfterEndReading() const;
 
     // --- SerialPlatform ---
     OpenResult openPort(int port) override;
@@ -85,6 +89,7 @@ public:
     void closeStopSignal(NativeHandle stop) override;
     WaitResult waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) override;
     long read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) override;
+    void endReading(NativeHandle port) override;
 
 private:
     struct Port {
@@ -124,6 +129,9 @@ private:
     Dcb driverState_ = driverDefaults();
     NativeHandle nextHandle_ = 100;
     long waitReturns_ = 0;
+    int readersEnded_ = 0;
+    bool usedAfterEnd_ = false;
+    void noteReaderCall(); // mutex_ held
 };
 
 } // namespace qv::test

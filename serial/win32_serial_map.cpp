@@ -1,0 +1,53 @@
+#include "serial/win32_serial_map.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace qv {
+
+namespace {
+
+// The flags word is a set of bit-fields in DCB; it is the 32 bits after BaudRate.
+constexpr std::size_t kFlagsOffset = offsetof(DCB, BaudRate) + sizeof(DWORD);
+static_assert(offsetof(DCB, wReserved) == kFlagsOffset + sizeof(DWORD));
+
+} // namespace
+
+std::wstring comDevicePath(int port) {
+    return L"\\\\.\\COM" + std::to_wstring(port);
+}
+
+ProbeResult probeResultFromWin32Error(std::uint32_t error) {
+    switch (error) {
+    case 0:
+        return kProbeFree;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return kProbeBusy;
+    default:
+        return kProbeAbsent;
+    }
+}
+
+Dcb dcbFromWin32(const DCB& driver) {
+    Dcb dcb;
+    dcb.BaudRate = driver.BaudRate;
+    std::memcpy(&dcb.flags, reinterpret_cast<const unsigned char*>(&driver) + kFlagsOffset,
+                sizeof dcb.flags);
+    dcb.ByteSize = driver.ByteSize;
+    dcb.Parity = driver.Parity;
+    dcb.StopBits = driver.StopBits;
+    return dcb;
+}
+
+void applyDcbToWin32(const Dcb& dcb, DCB& driver) {
+    driver.DCBlength = sizeof(DCB);
+    driver.BaudRate = dcb.BaudRate;
+    std::memcpy(reinterpret_cast<unsigned char*>(&driver) + kFlagsOffset, &dcb.flags,
+                sizeof dcb.flags);
+    driver.ByteSize = dcb.ByteSize;
+    driver.Parity = dcb.Parity;
+    driver.StopBits = dcb.StopBits;
+}
+
+} // namespace qv

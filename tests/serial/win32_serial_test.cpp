@@ -1,0 +1,198 @@
+// The Windows serial platform: its pure mappings, and the channel over real COM ports.
+// The port tests need two null-modem pairs, named in QV_NULL_MODEM ("1 3": COM1-COM2 and
+// COM3-COM4; scripts/wine-run makes them from pseudo-terminals); they are skipped
+// without. Pulling a pair's cable: a file "unplug-N" in the folder QV_WINE_CONTROL_WIN.
+
+#include "serial/serial_comm.h"
+#include "serial/serial_platform_win32.h"
+#include "serial/win32_serial_map.h"
+#include "tests/support/fake_window_services.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+
+namespace qv {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeWindowServices;
+
+struct ProbeCase {
+    const char* name;
+    std::uint32_t error;
+    ProbeResult result;
+};
+
+class ProbeErrors : public testing::TestWithParam<ProbeCase> {};
+
+TEST_P(ProbeErrors, MapToTheThreeResults) {
+    EXPECT_EQ(probeResultFromWin32Error(GetParam().error), GetParam().result);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, ProbeErrors,
+    testing::Values(ProbeCase{"Opened", 0, kProbeFree},
+                    ProbeCase{"AccessDeniedIsHeld", ERROR_ACCESS_DENIED, kProbeBusy},
+                    ProbeCase{"SharingViolationIsHeld", ERROR_SHARING_VIOLATION, kProbeBusy},
+                    ProbeCase{"NoSuchDevice", ERROR_FILE_NOT_FOUND, kProbeAbsent},
+                    ProbeCase{"DeviceFailed", ERROR_GEN_FAILURE, kProbeAbsent},
+                    ProbeCase{"NotReady", ERROR_NOT_READY, kProbeAbsent}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Win32SerialMap, DevicePathReachesPortsAboveNine) {
+    EXPECT_EQ(comDevicePath(1), L"\\\\.\\COM1");
+    EXPECT_EQ(comDevicePath(256), L"\\\\.\\COM256");
+}
+
+TEST(Win32SerialMap, FlagsWordLandsInTheDriversBitFieldsAndOtherFieldsStay) {
+    DCB driver{};
+    driver.XonChar = 0x11;
+    driver.fOutX = 1;
+    Dcb dcb = dcbFromWin32(driver);
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 8;
+    dcb.StopBits = 2;
+    dcb.setDtrControl(kDtrEnable);
+    dcb.setRtsControl(kRtsToggle);
+    dcb.flags |= Dcb::kOutxDsrFlow;
+    applyDcbToWin32(dcb, driver);
+    EXPECT_EQ(driver.BaudRate, 9600u);
+    EXPECT_EQ(driver.ByteSize, 8);
+    EXPECT_EQ(driver.StopBits, 2);
+    EXPECT_EQ(driver.fDtrControl, static_cast<DWORD>(kDtrEnable));
+    EXPECT_EQ(driver.fRtsControl, static_cast<DWORD>(kRtsToggle));
+    EXPECT_EQ(driver.fOutxDsrFlow, 1u);
+    EXPECT_EQ(driver.fDsrSensitivity, 0u);
+    EXPECT_EQ(driver.fOutX, 1u);
+    EXPECT_EQ(driver.XonChar, 0x11);
+    EXPECT_EQ(dcbFromWin32(driver).flags, dcb.flags);
+}
+
+// --- over null-modem pairs ---
+
+std::vector<int> nullModemPairs() {
+    std::vector<int> pairs;
+    std::istringstream in(std::getenv("QV_NULL_MODEM") ? std::getenv("QV_NULL_MODEM") : "");
+    for (int n; in >> n;)
+        pairs.push_back(n);
+    return pairs;
+}
+
+class Win32PortTest : public testing::Test {
+protected:
+    void SetUp() override {
+        pairs_ = nullModemPairs();
+        if (pairs_.size() < 2)
+            GTEST_SKIP() << "needs two null-modem pairs in QV_NULL_MODEM";
+        channel_.SetOwner(&window_, WM_SERIAL_BYTE);
+    }
+    void TearDown() override {
+        channel_.Close();
+        if (far_ != INVALID_HANDLE_VALUE)
+            CloseHandle(far_);
+    }
+    // The far end of pair `n` (COM n+1), opened as a plain program would.
+    void openFarEnd(int n) {
+        far_ = CreateFileW(comDevicePath(n + 1).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(far_, INVALID_HANDLE_VALUE) << GetLastError();
+    }
+    void send(const std::string& bytes) {
+        DWORD written = 0;
+        ASSERT_TRUE(
+            WriteFile(far_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+        ASSERT_EQ(written, bytes.size());
+    }
+
+    std::vector<int> pairs_;
+    Win32SerialPlatform platform_;
+    FakeWindowServices window_;
+    CSerialComm channel_{platform_};
+    HANDLE far_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(Win32PortTest, ProbesOpensAndReopens) {
+    const int port = pairs_[0];
+    EXPECT_EQ(channel_.Probe(port), kProbeFree);
+    EXPECT_EQ(channel_.Probe(99), kProbeAbsent);
+    ASSERT_EQ(channel_.Open(port, 9600, 0, 0, 8), kStatusOk);
+    EXPECT_EQ(channel_.dcb().BaudRate, 9600u);
+    EXPECT_EQ(channel_.dcb().dtrControl(), kDtrEnable);
+    EXPECT_EQ(channel_.Probe(-1), kProbeBusy);
+    EXPECT_EQ(channel_.SetRtsControl(kRtsEnable), kStatusOk);
+    EXPECT_EQ(channel_.SetBreak(1), kStatusOk);
+    EXPECT_EQ(channel_.SetBreak(0), kStatusOk);
+    ASSERT_EQ(channel_.Open(port, 9600, 0, 0, 8), kStatusOk);
+    channel_.Close();
+    EXPECT_EQ(channel_.Probe(-1), kProbeFree);
+    EXPECT_EQ(channel_.Open(99, 9600, 0, 0, 8), static_cast<Status>(ERROR_FILE_NOT_FOUND));
+    // The detail of "Failed to open COM port": the port, then the system's own words.
+    EXPECT_EQ(platform_.describeOpenFailure(port, ERROR_SHARING_VIOLATION),
+              "COM" + std::to_string(port) + " is in use by another program");
+    EXPECT_EQ(platform_.describeOpenFailure(99, ERROR_FILE_NOT_FOUND).rfind("COM99: ", 0), 0u);
+}
+
+// Every byte value, in order, in a burst far longer than one read of 40; none after Close.
+TEST_F(Win32PortTest, DeliversEveryByteInOrderAndNothingAfterClose) {
+    const int port = pairs_[0];
+    ASSERT_EQ(channel_.Open(port, 9600, 0, 0, 8), kStatusOk);
+    openFarEnd(port);
+    std::string sent;
+    for (int i = 0; i < 512; ++i)
+        sent.push_back(static_cast<char>(255 - i % 256));
+    send(sent);
+    ASSERT_TRUE(window_.waitForPosted(sent.size(), 5s)) << window_.postedCount();
+    std::string got;
+    for (const auto& p : window_.takePosted())
+        got.push_back(static_cast<char>(p.wParam & 0xFF));
+    EXPECT_EQ(got, sent);
+    channel_.Close();
+    send("late");
+    EXPECT_EQ(window_.postedCount(), 0u);
+}
+
+FILETIME cpuTime() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    ULARGE_INTEGER k{{kernel.dwLowDateTime, kernel.dwHighDateTime}};
+    ULARGE_INTEGER u{{user.dwLowDateTime, user.dwHighDateTime}};
+    ULARGE_INTEGER sum;
+    sum.QuadPart = k.QuadPart + u.QuadPart;
+    return {sum.LowPart, sum.HighPart};
+}
+
+std::chrono::milliseconds between(FILETIME a, FILETIME b) {
+    const ULARGE_INTEGER x{{a.dwLowDateTime, a.dwHighDateTime}};
+    const ULARGE_INTEGER y{{b.dwLowDateTime, b.dwHighDateTime}};
+    return std::chrono::milliseconds((y.QuadPart - x.QuadPart) / 10000);
+}
+
+TEST_F(Win32PortTest, UnpluggedPortIsFoundGoneAndTheReaderDoesNotSpin) {
+    const int port = pairs_[1];
+    const char* control = std::getenv("QV_WINE_CONTROL_WIN");
+    if (!control)
+        GTEST_SKIP() << "needs the runner's control folder to pull the cable";
+    ASSERT_EQ(channel_.Open(port, 9600, 0, 0, 8), kStatusOk);
+    std::ofstream(std::string(control) + "\\unplug-" + std::to_string(port));
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (channel_.Probe(-1) == kProbeBusy && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_EQ(channel_.Probe(-1), kProbeAbsent);
+    // A reader spinning on a failing port would use about all of this time.
+    const FILETIME before = cpuTime();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LT(between(before, cpuTime()), 150ms);
+    EXPECT_EQ(channel_.Close(), kStatusOk);
+}
+
+} // namespace
+} // namespace qv
