@@ -139,8 +139,9 @@ protected:
     }
     // Hands the writer's confirmations to the log until `count` lines are counted.
     bool logged(int count) {
-        return window.pumpUntil([&] { return log.recordCount() >= count; }, 5s) &&
-               log.recordCount() == count;
+        while (log.recordCount() < count && window.waitForPosted(1, 5s))
+            window.pump();
+        return log.recordCount() == count;
     }
     std::vector<std::string> logLines() const {
         std::ifstream in(logPath_, std::ios::binary);

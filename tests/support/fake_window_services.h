@@ -104,19 +104,6 @@ public:
                 target->onMessage(p.message, p.wParam, p.lParam);
         }
     }
-    // Delivers messages as they are posted until `done` holds or `timeout` passes;
-    // returns whether `done` holds.
-    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-        const auto until = std::chrono::steady_clock::now() + timeout;
-        while (!done()) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                until - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !waitForPosted(1, left))
-                return done();
-            pump();
-        }
-        return true;
-    }
     // Waits until at least `count` messages are queued or `timeout` passes.
     bool waitForPosted(std::size_t count, std::chrono::milliseconds timeout) {
         std::unique_lock lock(mutex_);
