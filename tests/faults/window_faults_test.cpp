@@ -320,7 +320,10 @@ TEST_F(WindowFaults, DiskFillingUpIsShownAndEveryCountedLineIsInTheFile) {
     EXPECT_EQ(boxes_.seen.front().icon, QMessageBox::Critical);
     const int countWhenFull = dlg_->log().recordCount();
     EXPECT_GT(countWhenFull, 0);
-    EXPECT_EQ(fileLines(logPath).size(), countWhenFull);
+    // A line the writer thread tries meanwhile may show part-way until it is cut back.
+    QFile written(logPath);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().count("\r\n"), countWhenFull);
     EXPECT_TRUE(dlg_->log().logging()); // still on: it goes on once there is room
 
     // The user is away and the box stays open for a second; Readings go on failing in
