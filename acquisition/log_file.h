@@ -5,7 +5,7 @@
 //
 // Thread contract: one thread at a time. The user-interface thread opens the file and
 // moves to its end; then the file belongs to the log's writer thread (log_writer.h),
-// which writes, syncs, cuts back and closes it. fullPath() is fixed by open() and may be
+// which writes, syncs, cuts back and closes it. fullPath() is set by open() and may be
 // read from either thread afterwards.
 
 #include <memory>
