@@ -2,6 +2,11 @@
 
 // The log's file, behind a small seam: the platform's implementation (log_file_posix.cpp)
 // and test doubles that fail on demand.
+//
+// Thread contract: one thread at a time. The user-interface thread opens the file and
+// moves to its end; then the file belongs to the log's writer thread (log_writer.h),
+// which writes, syncs, cuts back and closes it. fullPath() is set by open() and may be
+// read from either thread afterwards.
 
 #include <memory>
 #include <string>
@@ -15,17 +20,27 @@ public:
     // Opens `path` for writing, creating it when missing, exclusively (a file held by
     // someone else fails and is left unchanged). With `truncate`, an existing file is
     // emptied once the exclusive hold is taken. Devices and pipes are used as they are,
-    // neither held nor emptied. False on failure.
+    // neither held nor emptied, and never waited on without bound. False on failure.
     virtual bool open(const std::string& path, bool truncate) = 0;
     // Moves the write position to the end of the file.
     virtual bool seekToEnd() = 0;
-    // Writes all of `data` and hands it to the operating system. False on any failure.
-    virtual bool write(std::string_view data) = 0;
+    // Writes all of `line`, or cuts back what it wrote of it and fails: a regular file
+    // never keeps a torn line. A reader that takes nothing for a while fails it too.
+    virtual bool write(std::string_view line) = 0;
+    // Hands what was written to the disk. Files that cannot be synchronised (devices,
+    // pipes) succeed.
+    virtual bool sync() = 0;
+    // Removes the line of the last successful write (after its sync failed), so that
+    // writing it again leaves no doubled line.
+    virtual void cutBackLastWrite() = 0;
     // Releases the file. False if the close reported an error.
     virtual bool close() = 0;
     virtual bool isOpen() const = 0;
-    // The absolute path of the open (or last opened) file, for messages.
+    // The absolute path of the open (or last tried) file, for messages.
     virtual std::string fullPath() const = 0;
+    // The last failure of open, write, sync or close in plain words, as the operating
+    // system says it ("No such file or directory").
+    virtual std::string lastErrorText() const = 0;
 };
 
 std::unique_ptr<LogFile> makePlatformLogFile();

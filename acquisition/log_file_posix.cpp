@@ -1,19 +1,30 @@
 // The log file on POSIX systems: a plain descriptor held with an exclusive advisory
 // lock (flock) while open. Other programs can still read the file; a second instance of
 // this program, or anything else asking for an exclusive lock, cannot open it.
+//
+// The descriptor stays non-blocking: a pipe or terminal whose reader stops reading
+// fails the write after kStallLimit instead of holding the writer thread for ever.
 
 #include "acquisition/log_file.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace qv {
 namespace {
+
+using Steady = std::chrono::steady_clock;
+
+// How long a reader may take nothing before the line fails.
+constexpr auto kStallLimit = std::chrono::seconds{2};
 
 // The absolute form of `path`, for messages: the resolved path when the file exists,
 // otherwise the path joined to the working directory.
@@ -37,67 +48,76 @@ public:
 
     bool open(const std::string& path, bool truncate) override {
         close();
-        // O_NONBLOCK only for the open itself: a pipe without a reader then fails at once
-        // instead of freezing the window until someone reads it.
+        fullPath_ = absolutePath(path);
+        path_ = path;
+        // Non-blocking: a pipe without a reader fails at once instead of waiting for one.
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
         if (fd < 0)
-            return false;
+            return fail(errno);
         struct stat st {};
-        if (::fstat(fd, &st) != 0) {
-            ::close(fd);
-            return false;
-        }
+        if (::fstat(fd, &st) != 0)
+            return failClosing(fd, errno);
         regular_ = S_ISREG(st.st_mode);
         // Only a regular file is held and can be emptied; a device such as /dev/null is
         // shared by everyone and used as it is. The lock comes before any change, so a
         // file held by someone else is never emptied.
         if (regular_ && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
             ::close(fd);
+            error_ = error == EWOULDBLOCK ? "in use by another program" : std::strerror(error);
             return false;
         }
-        if (truncate && regular_ && ::ftruncate(fd, 0) != 0) {
-            ::close(fd);
-            return false;
-        }
-        const int flags = ::fcntl(fd, F_GETFL);
-        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-            ::close(fd);
-            return false;
-        }
+        if (truncate && regular_ && ::ftruncate(fd, 0) != 0)
+            return failClosing(fd, errno);
         fd_ = fd;
-        path_ = path;
-        fullPath_ = absolutePath(path);
         return true;
     }
 
-    bool seekToEnd() override { return fd_ >= 0 && ::lseek(fd_, 0, SEEK_END) >= 0; }
+    bool seekToEnd() override {
+        return fd_ >= 0 && (::lseek(fd_, 0, SEEK_END) >= 0 || fail(errno));
+    }
 
-    bool write(std::string_view data) override {
-        if (fd_ < 0 || (regular_ && !stillNamedByPath()))
+    bool write(std::string_view line) override {
+        if (fd_ < 0)
+            return fail(EBADF);
+        if (regular_ && !stillNamedByPath()) {
+            error_ = "deleted or replaced while open";
             return false;
-        const off_t lineStart = regular_ ? ::lseek(fd_, 0, SEEK_CUR) : off_t{-1};
+        }
+        lineStart_ = regular_ ? ::lseek(fd_, 0, SEEK_CUR) : off_t{-1};
+        const auto deadline = Steady::now() + kStallLimit;
         std::size_t done = 0;
-        bool ok = true;
-        while (done < data.size()) {
-            const ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
+        while (done < line.size()) {
+            const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0) {
-                ok = false;
-                break;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                if (waitWritable(deadline))
+                    continue;
+            } else {
+                error_ = std::strerror(n < 0 ? errno : ENOSPC);
             }
-            done += static_cast<std::size_t>(n);
+            if (done > 0)
+                cutBackLastWrite();
+            return false;
         }
+        return true;
+    }
+
+    bool sync() override {
         // EINVAL and EROFS only say that this kind of file cannot be synchronised.
-        if (ok && ::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
-            ok = false;
-        if (!ok && done > 0 && lineStart >= 0) {
-            // A line that did not make it whole is not counted, and the caller writes it
-            // again: cut the file back so that no torn or doubled line stays behind.
-            if (::ftruncate(fd_, lineStart) == 0)
-                ::lseek(fd_, lineStart, SEEK_SET);
-        }
-        return ok;
+        if (fd_ >= 0 && ::fdatasync(fd_) != 0 && errno != EINVAL && errno != EROFS)
+            return fail(errno);
+        return fd_ >= 0;
+    }
+
+    void cutBackLastWrite() override {
+        if (fd_ >= 0 && lineStart_ >= 0 && ::ftruncate(fd_, lineStart_) == 0)
+            ::lseek(fd_, lineStart_, SEEK_SET);
     }
 
     bool close() override {
@@ -107,27 +127,60 @@ public:
         fd_ = -1;
         // On Linux the descriptor is released even when close reports EINTR; retrying
         // could close a descriptor another thread just opened.
-        return ::close(fd) == 0 || errno == EINTR;
+        return ::close(fd) == 0 || errno == EINTR || fail(errno);
     }
 
     bool isOpen() const override { return fd_ >= 0; }
     std::string fullPath() const override { return fullPath_; }
+    std::string lastErrorText() const override { return error_; }
 
 private:
+    bool fail(int error) {
+        error_ = std::strerror(error);
+        return false;
+    }
+    bool failClosing(int fd, int error) {
+        ::close(fd);
+        return fail(error);
+    }
+
+    // Waits until the reader takes data again; false (with the reason kept) once
+    // `deadline` passes.
+    bool waitWritable(Steady::time_point deadline) {
+        for (;;) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now());
+            if (left.count() <= 0) {
+                error_ = "the reader took nothing for " + std::to_string(kStallLimit.count()) +
+                         " seconds";
+                return false;
+            }
+            pollfd p{fd_, POLLOUT, 0};
+            const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+            if (ready > 0)
+                return true; // the write says what an error or hang-up means
+            if (ready < 0 && errno != EINTR)
+                return fail(errno);
+        }
+    }
+
     // Whether the log's path still names the open file. A file deleted (or its folder
     // removed, or another file put in its place) while open still takes writes here,
     // but nobody will ever find those lines: such a write fails instead, so the user is
     // told and the line is not counted.
     bool stillNamedByPath() const {
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         return ::fstat(fd_, &held) == 0 && ::stat(path_.c_str(), &named) == 0 &&
                held.st_dev == named.st_dev && held.st_ino == named.st_ino;
     }
 
     int fd_ = -1;
     bool regular_ = false;
-    std::string path_; // as opened, for stillNamedByPath
+    off_t lineStart_ = -1; // where the last write began, regular files only
+    std::string path_;     // as opened, for stillNamedByPath
     std::string fullPath_;
+    std::string error_;
 };
 
 } // namespace

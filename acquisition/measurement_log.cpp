@@ -1,6 +1,6 @@
 #include "acquisition/measurement_log.h"
 
-#include <cstdio>
+#include <charconv>
 #include <ctime>
 #include <string>
 
@@ -13,6 +13,20 @@ constexpr char kOpenFailed[] = "Error opening file";
 constexpr char kDiskFull[] = "Disk full while accessing %1.";
 constexpr char kSeekFailed[] = "Seek failed on %1";
 
+// Appends `value` as "%4.1f" would in the "C" locale: one decimal, rounded as printf
+// rounds, a point whatever the user's locale, right-aligned in at least 4 characters.
+void appendValue(std::string& out, float value) {
+    // A float widened to double has at most 39 integer digits.
+    char digits[64];
+    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<double>(value),
+                                   std::chars_format::fixed, 1)
+                         .ptr;
+    const auto length = static_cast<std::size_t>(end - digits);
+    if (length < 4)
+        out.append(4 - length, ' ');
+    out.append(digits, length);
+}
+
 } // namespace
 
 MeasurementLog::MeasurementLog(WindowServices& window, const Clock& clock,
@@ -20,10 +34,8 @@ MeasurementLog::MeasurementLog(WindowServices& window, const Clock& clock,
     : window_(window), clock_(clock), file_(std::move(file)) {}
 
 MeasurementLog::~MeasurementLog() {
-    // Every line already reached the operating system when it was written, and the
-    // window may be half gone: close quietly.
-    if (file_->isOpen())
-        file_->close();
+    // The window may be half gone: the writer closes the file without a word.
+    writer_.reset();
 }
 
 std::string MeasurementLog::formatLine(std::time_t when, float humidity, float temperature) {
@@ -35,13 +47,10 @@ std::string MeasurementLog::formatLine(std::time_t when, float humidity, float t
         std::strftime(stamp, sizeof stamp, "%m/%d/%Y\t%H:%M:%S\t", &local) == 0)
         stamp[0] = '\0';
 
-    // A float widened to double has at most 39 integer digits, so the stamp and two
-    // values always fit.
-    char line[256];
-    const int length =
-        std::snprintf(line, sizeof line, "%s%4.1f\t%4.1f", stamp, static_cast<double>(humidity),
-                      static_cast<double>(temperature));
-    std::string result(line, length > 0 ? static_cast<std::size_t>(length) : 0);
+    std::string result(stamp);
+    appendValue(result, humidity);
+    result += '\t';
+    appendValue(result, temperature);
     // CR LF wherever the file is written, so that logs are alike on every platform.
     result += "\r\n";
     return result;
@@ -51,21 +60,28 @@ void MeasurementLog::toggle() {
     logging_ = !logging_;
     if (logging_ && !fileOpen_) {
         const bool keepContents = append_ || startedOnce_;
-        if (file_->open(fileName_, !keepContents)) {
+        const bool opened = file_->open(fileName_, !keepContents);
+        fullPath_ = file_->fullPath();
+        if (opened) {
             if (file_->seekToEnd()) {
+                writer_ = std::make_unique<LogWriter>(window_, file_);
                 fileOpen_ = true;
+                // A failure before this start is no reason to log outside a poll.
+                retryPending_ = false;
                 if (!startedOnce_) {
                     startedOnce_ = true;
                     window_.setControlText(ctl::kRecordCount, "0");
                 }
             } else {
                 // Writing from anywhere but the end would overwrite earlier lines.
+                const std::string why = file_->lastErrorText();
                 file_->close();
-                reportFileError(kSeekFailed);
+                reportFileError(kSeekFailed, why);
                 logging_ = false;
             }
         } else {
-            window_.messageBox(kOpenFailed, BoxIcon::Exclamation);
+            window_.messageBox(kOpenFailed, BoxIcon::Exclamation,
+                               fullPath_ + ": " + file_->lastErrorText());
             logging_ = false;
         }
     } else if (!logging_ && fileOpen_) {
@@ -75,17 +91,32 @@ void MeasurementLog::toggle() {
 }
 
 void MeasurementLog::writeRecord(bool& pollPending, float humidity, float temperature) {
-    if (pollPending && fileOpen_ && logging_) {
-        if (!file_->write(formatLine(clock_.now(), humidity, temperature))) {
-            // Not counted, and pollPending stays set so that a further Reading of this
-            // poll tries again.
-            reportFileError(kDiskFull);
-            return;
-        }
-        ++recordCount_;
-        window_.setControlText(ctl::kRecordCount, std::to_string(recordCount_));
+    if ((pollPending || retryPending_) && fileOpen_ && logging_) {
+        retryPending_ = false;
+        ++linesInFlight_;
+        writer_->submit(formatLine(clock_.now(), humidity, temperature));
     }
     pollPending = false;
+}
+
+void MeasurementLog::lineDone() {
+    if (writer_)
+        countOrReport(writer_->takeOutcomes());
+}
+
+void MeasurementLog::countOrReport(const std::vector<LogWriter::Outcome>& outcomes) {
+    for (const LogWriter::Outcome& outcome : outcomes) {
+        --linesInFlight_;
+        if (outcome.written) {
+            ++recordCount_;
+            window_.setControlText(ctl::kRecordCount, std::to_string(recordCount_));
+        } else {
+            // Not counted; a further Reading of the same poll may try again, unless a
+            // later poll's line is already on its way.
+            retryPending_ = linesInFlight_ == 0;
+            reportFileError(kDiskFull, outcome.detail);
+        }
+    }
 }
 
 void MeasurementLog::stopForNewFile() {
@@ -102,21 +133,30 @@ void MeasurementLog::closeOnExit() {
 }
 
 void MeasurementLog::closeFile() {
-    // fileOpen goes first: the error box below runs a nested loop in which Readings are
+    // fileOpen goes first: the error boxes below run a nested loop in which Readings are
     // handled, and none of them may reach the closed file.
     fileOpen_ = false;
-    if (!file_->close())
-        reportFileError(kDiskFull);
+    const LogWriter::Finish finish = writer_->finish(kLogCloseWait);
+    writer_.reset();
+    countOrReport(finish.outcomes);
+    if (finish.abandoned) {
+        // The file stays with its thread until the disk answers; the next start needs
+        // a file of its own.
+        file_ = makePlatformLogFile();
+        linesInFlight_ = 0;
+    }
+    if (!finish.closed)
+        reportFileError(kDiskFull, finish.detail);
 }
 
-void MeasurementLog::reportFileError(const char* format) {
+void MeasurementLog::reportFileError(const char* format, const std::string& why) {
     if (reportingFileError_)
         return;
     std::string text(format);
     if (const auto at = text.find("%1"); at != std::string::npos)
-        text.replace(at, 2, file_->fullPath());
+        text.replace(at, 2, fullPath_);
     reportingFileError_ = true;
-    window_.messageBox(text, BoxIcon::Stop);
+    window_.messageBox(text, BoxIcon::Stop, fullPath_ + ": " + why);
     reportingFileError_ = false;
 }
 

@@ -3,9 +3,11 @@
 // The measurement log: one tab-separated line per logged Reading, switched on and off
 // by the Start/Stop Log button. User-interface thread only.
 //
-// Each line is handed to the operating system as soon as it is written, so a crash or
-// power cut loses nothing that was counted. While open, the file is held with an
-// exclusive advisory lock: a second instance cannot open (or empty) it.
+// Each line goes to the file's writer thread (log_writer.h), which writes it and syncs it
+// to the disk at once; only a line confirmed on the disk (WM_LOG_LINE_DONE, handed to
+// lineDone()) is counted, so a crash or power cut loses nothing that was counted. While
+// open, the file is held with an exclusive advisory lock: a second instance cannot open
+// (or empty) it. Nothing here waits on the disk without bound.
 //
 // File errors are shown in a message box (stop icon) and the program goes on. Such a box
 // runs a nested loop in which further Readings are handled; a failure met while one of
@@ -13,11 +15,13 @@
 
 #include "acquisition/clock.h"
 #include "acquisition/log_file.h"
+#include "acquisition/log_writer.h"
 #include "app/services/window_services.h"
 
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -26,7 +30,7 @@ public:
     // `window` and `clock` must outlive the log. `file` defaults to the platform's.
     MeasurementLog(WindowServices& window, const Clock& clock,
                    std::unique_ptr<LogFile> file = makePlatformLogFile());
-    ~MeasurementLog(); // closes an open file
+    ~MeasurementLog(); // lets queued lines end (bounded) and closes the file, quietly
 
     MeasurementLog(const MeasurementLog&) = delete;
     MeasurementLog& operator=(const MeasurementLog&) = delete;
@@ -40,34 +44,45 @@ public:
     // the end of the opened file fails, the file is closed again and logging stays off,
     // so old lines are never overwritten.
     void toggle();
-    // After each Reading: writes a line only if pollPending, the file is open and
-    // logging is on; clears pollPending unless the write failed.
+    // After each Reading: queues a line only if pollPending (or the last line failed and
+    // none followed it), the file is open and logging is on; clears pollPending.
     void writeRecord(bool& pollPending, float humidity, float temperature);
+    // WM_LOG_LINE_DONE: counts the lines that reached the disk, reports the failed ones.
+    void lineDone();
     // The setup dialog changed the file name: close, stop, caption "Start Log".
     void stopForNewFile();
     // The main window closes: close the file if open. Logging and the caption stay;
     // fileOpen follows the file, so nothing is written to a closed file afterwards.
+    // Closing always lets the queued lines end first, for at most kLogCloseWait.
     void closeOnExit();
 
     bool logging() const { return logging_; }
     bool fileOpen() const { return fileOpen_; }
     bool startedOnce() const { return startedOnce_; }
     int recordCount() const { return recordCount_; }
+    int linesInFlight() const { return linesInFlight_; }
     const std::string& fileName() const { return fileName_; }
     bool append() const { return append_; }
 
-    // The line written for a Reading completed at `when` (local time), CR LF included.
+    // The line written for a Reading completed at `when` (local time), CR LF included;
+    // the same bytes whatever the locale.
     static std::string formatLine(std::time_t when, float humidity, float temperature);
 
 private:
     // Closes the file (fileOpen becomes false first); a failed close is reported.
     void closeFile();
-    // Shows `format` with %1 replaced by the file's full path, stop icon.
-    void reportFileError(const char* format);
+    void countOrReport(const std::vector<LogWriter::Outcome>& outcomes);
+    // Shows `format` with %1 replaced by the file's full path, stop icon, and the path
+    // and `why` as its detail.
+    void reportFileError(const char* format, const std::string& why);
 
     WindowServices& window_;
     const Clock& clock_;
-    std::unique_ptr<LogFile> file_;
+    std::shared_ptr<LogFile> file_;
+    std::unique_ptr<LogWriter> writer_; // while fileOpen
+    std::string fullPath_;              // of the file last opened
+    int linesInFlight_ = 0;             // queued, outcome not yet counted
+    bool retryPending_ = false;         // the last line failed and none followed it
     bool logging_ = false;
     bool fileOpen_ = false;
     bool startedOnce_ = false;

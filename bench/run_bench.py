@@ -194,6 +194,15 @@ def gbench(build, name, quick, extra=()):
     return results
 
 
+def run_log_stall(build, quick):
+    exe = os.path.join(build, "bench", "qv_bench_log_stall")
+    if not os.path.exists(exe):
+        return None
+    log("running qv_bench_log_stall")
+    args = [exe, "--lines", "20" if quick else "100"]
+    return json.loads(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
+
+
 def to_ms(b, key):
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b.get("time_unit", "ns")]
     return b[key] * scale
@@ -528,6 +537,19 @@ def write_report(path, r, quick):
                  "round trip); the CPU column counts the calling thread only.")
         L.append("")
 
+    st = r.get("log_stall")
+    if st:
+        L.append("## Log line on a slow disk: user-interface stall")
+        L.append("")
+        L.append("Each line's sync made %d ms slower through the log file seam; per line, the "
+                 "time spent in the log's user-interface-thread calls (`writeRecord` and the "
+                 "handling of the writer thread's `WM_LOG_LINE_DONE`)." % st["sync_ms"])
+        L.append("")
+        L.append("| lines | median stall | longest stall |")
+        L.append("|---|---|---|")
+        L.append("| %d | %.3f ms | %.3f ms |" % (st["lines"], st["median_ms"], st["max_ms"]))
+        L.append("")
+
     pr = r.get("probe")
     if pr:
         L.append("## One Setup press (256 probes and the list step)")
@@ -695,6 +717,7 @@ def main():
     r = {"machine": machine()}
     r["parser"] = gbench(args.build, "qv_bench_parser", quick)
     r["log"] = gbench(args.build, "qv_bench_log", quick)
+    r["log_stall"] = run_log_stall(args.build, quick)
     r["probe"] = gbench(args.build, "qv_bench_probe", quick)
     box = Sandbox()
     try:

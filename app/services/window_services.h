@@ -17,6 +17,9 @@ namespace qv {
 inline constexpr std::uint32_t kWmUser = 0x0400;
 // One received serial byte: wParam carries it in its low 8 bits, lParam is 0.
 inline constexpr std::uint32_t WM_SERIAL_BYTE = kWmUser + 5; // 1029
+// The log's writer thread ended a line (written and synced, or failed); wParam and lParam
+// are 0. The log takes the outcomes from its writer.
+inline constexpr std::uint32_t WM_LOG_LINE_DONE = kWmUser + 6; // 1030
 
 // Control ids of the main window.
 namespace ctl {

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <limits>
 #include <ostream>
@@ -21,6 +24,7 @@ namespace qv {
 namespace {
 
 using test::FakeWindowServices;
+using namespace std::chrono_literals;
 
 // 12/06/2010 17:50:50 UTC.
 constexpr std::time_t kDecember6 = 1291657850;
@@ -89,6 +93,25 @@ INSTANTIATE_TEST_SUITE_P(Rows, LineFormat,
                              return info.param.name;
                          });
 
+TEST(LineFormatLocale, DecimalCommaLocaleStillWritesPoints) {
+    useUtc();
+    const std::string saved = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
+        << "locale de_DE.UTF-8 is missing; create it: localedef -i de_DE -f UTF-8 de_DE.UTF-8";
+    const std::string line = MeasurementLog::formatLine(kDecember6, 5.0f, -12.5f);
+    std::setlocale(LC_ALL, saved.c_str());
+    EXPECT_EQ(line, "12/06/2010\t17:50:50\t 5.0\t-12.5\r\n");
+}
+
+// Hands `log` the outcome of every line it has queued, as the window routes them.
+void settle(FakeWindowServices& window, MeasurementLog& log) {
+    while (log.linesInFlight() > 0 && window.waitForPosted(1, 5s)) {
+        window.takePosted();
+        log.lineDone();
+    }
+    EXPECT_EQ(log.linesInFlight(), 0);
+}
+
 // ---------------------------------------------------------------------------------
 // The log over real files
 
@@ -119,11 +142,12 @@ protected:
         log = makeLog(window, file, append);
         log->toggle();
     }
-    // One Reading of a pending poll; returns what became of pollPending.
-    bool record(float humidity, float temperature) {
-        bool pending = true;
+    // One Reading of a pending poll, its outcome handed back; whether it was counted.
+    bool record(float humidity, float temperature, bool pending = true) {
+        const int before = log->recordCount();
         log->writeRecord(pending, humidity, temperature);
-        return pending;
+        settle(window, *log);
+        return log->recordCount() > before;
     }
     std::string line(float humidity, float temperature) const {
         return MeasurementLog::formatLine(clock.when, humidity, temperature);
@@ -155,7 +179,7 @@ TEST_F(MeasurementLogTest, FirstStartEmptiesAnExistingFileUnlessAppendIsOn) {
         EXPECT_TRUE(log->fileOpen());
         EXPECT_EQ(caption(), "Stop Log");
 
-        EXPECT_FALSE(record(45.3f, 23.1f));
+        EXPECT_TRUE(record(45.3f, 23.1f));
         // On disk at once, while the log is still open.
         EXPECT_EQ(readFile(path), (append ? "old line\r\n" : "") + line(45.3f, 23.1f));
     }
@@ -196,6 +220,7 @@ TEST_F(MeasurementLogTest, WritesOnlyForAPendingPollWhileLogging) {
             log->toggle();
         bool pending = c.pending;
         log->writeRecord(pending, 45.3f, 23.1f);
+        settle(window, *log);
         EXPECT_FALSE(pending);
         EXPECT_EQ(readFile(path), c.written ? line(45.3f, 23.1f) : "");
         EXPECT_EQ(log->recordCount(), c.written ? 1 : 0);
@@ -305,25 +330,38 @@ TEST_F(MeasurementLogTest, CloseOnExitReleasesTheFileAndKeepsLogging) {
 TEST_F(MeasurementLogTest, FailedWriteIsShownNotCountedAndRetried) {
     start("/dev/full", false);
     ASSERT_TRUE(log->fileOpen());
-    // A Reading handled while the box is open fails again but adds no second box.
-    bool nestedPending = true;
+    // A further Reading of the poll, handled while the box is open, tries again and
+    // fails again but adds no second box.
     window.onMessageBox = [&](const FakeWindowServices::Box&) {
-        log->writeRecord(nestedPending, 45.3f, 23.1f);
+        window.onMessageBox = nullptr;
+        EXPECT_FALSE(record(45.3f, 23.1f, false));
     };
 
-    EXPECT_TRUE(record(45.3f, 23.1f)); // pollPending stays set
+    EXPECT_FALSE(record(45.3f, 23.1f));
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].text, "Disk full while accessing /dev/full.");
     EXPECT_EQ(window.boxes[0].icon, BoxIcon::Stop);
-    EXPECT_TRUE(nestedPending);
     EXPECT_EQ(log->recordCount(), 0);
     EXPECT_EQ(countTexts(), (std::vector<std::string>{"0"}));
     EXPECT_TRUE(log->logging());
     EXPECT_TRUE(log->fileOpen());
 
     // Logging goes on: the next Reading tries again and is reported again.
-    EXPECT_TRUE(record(45.3f, 23.1f));
+    EXPECT_FALSE(record(45.3f, 23.1f, false));
     EXPECT_EQ(window.boxes.size(), 2u);
+}
+
+TEST_F(MeasurementLogTest, PipeWhoseReaderStopsReadingFailsTheWriteInsteadOfWaiting) {
+    const std::string fifo = dir_ + "/pipe";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // never reads
+    ASSERT_GE(reader, 0);
+    auto file = makePlatformLogFile();
+    ASSERT_TRUE(file->open(fifo, false));
+    EXPECT_FALSE(file->write(std::string(1 << 20, 'x'))); // more than a pipe holds
+    EXPECT_FALSE(file->lastErrorText().empty());
+    file->close();
+    ::close(reader);
 }
 
 // Lets a test make writes beyond `limit` bytes fail part-way (EFBIG), then undoes it.
@@ -355,33 +393,86 @@ TEST_F(MeasurementLogTest, WriteFailingPartWayLeavesNoTornLine) {
     {
         FileSizeLimit limit(first.size() + 10);
         ASSERT_TRUE(limit.ok());
-        EXPECT_TRUE(record(46.0f, 22.9f));
+        EXPECT_FALSE(record(46.0f, 22.9f));
         EXPECT_EQ(readFile(path), first);
     }
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].text, "Disk full while accessing " + path + ".");
 
-    EXPECT_FALSE(record(46.0f, 22.9f));
+    EXPECT_TRUE(record(46.0f, 22.9f, false)); // the failed poll's further Reading
     EXPECT_EQ(readFile(path), first + line(46.0f, 22.9f));
     EXPECT_EQ(log->recordCount(), 2);
 }
 
-// A file whose every operation can be made to fail.
+// A file whose every operation can be made to fail; it notes the writer's calls.
 class FailingFile final : public LogFile {
 public:
     bool failSeek = false;
+    bool failWrite = false;
+    bool failSync = false;
     bool failClose = false;
     bool open_ = false;
+    std::string calls; // the writer thread's, read after the writer ended
     bool open(const std::string&, bool) override { return open_ = true; }
     bool seekToEnd() override { return !failSeek; }
-    bool write(std::string_view) override { return true; }
+    bool write(std::string_view) override {
+        calls += "write ";
+        return !failWrite;
+    }
+    bool sync() override {
+        calls += "sync ";
+        return !failSync;
+    }
+    void cutBackLastWrite() override { calls += "cut "; }
     bool close() override {
         open_ = false;
         return !failClose;
     }
     bool isOpen() const override { return open_; }
     std::string fullPath() const override { return "/logs/qv.txt"; }
+    std::string lastErrorText() const override { return "Input/output error"; }
 };
+
+struct SyncRow {
+    const char* name;
+    bool failWrite, failSync;
+    std::string calls;
+    int counted;
+};
+
+class LineOnDisk : public testing::TestWithParam<SyncRow> {};
+
+// Each line is synced once; a line whose write or sync fails is cut back (a failed
+// write cuts back by itself), not counted, and shown with the file and the reason.
+TEST_P(LineOnDisk, IsSyncedOnceAndCountedOnlyWhenSynced) {
+    const SyncRow& row = GetParam();
+    FakeWindowServices window;
+    FixedClock clock;
+    auto file = std::make_unique<FailingFile>();
+    FailingFile& f = *file;
+    f.failWrite = row.failWrite;
+    f.failSync = row.failSync;
+    MeasurementLog log(window, clock, std::move(file));
+    log.toggle();
+    bool pending = true;
+    log.writeRecord(pending, 45.3f, 23.1f);
+    settle(window, log);
+    log.toggle();
+
+    EXPECT_EQ(f.calls, row.calls);
+    EXPECT_EQ(log.recordCount(), row.counted);
+    EXPECT_EQ(window.boxes.size(), row.counted ? 0u : 1u);
+    for (const FakeWindowServices::Box& box : window.boxes)
+        EXPECT_EQ(box.detail, "/logs/qv.txt: Input/output error");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LineOnDisk,
+                         testing::Values(SyncRow{"Synced", false, false, "write sync ", 1},
+                                         SyncRow{"SyncFails", false, true, "write sync cut ", 0},
+                                         SyncRow{"WriteFails", true, false, "write ", 0}),
+                         [](const testing::TestParamInfo<SyncRow>& info) {
+                             return info.param.name;
+                         });
 
 TEST(MeasurementLogFailures, FailedSeekClosesTheFileAndLeavesLoggingOff) {
     FakeWindowServices window;

@@ -1,0 +1,137 @@
+// The longest user-interface stall per logged line when the disk takes 50 ms to sync:
+// the time spent in the log's user-interface-thread calls for one line (writeRecord,
+// and the handling of the writer's WM_LOG_LINE_DONE), on a real file whose sync is made
+// slow through the log file seam. Prints one JSON object.
+//
+// Usage: qv_bench_log_stall [--lines N]
+
+#include "acquisition/clock.h"
+#include "acquisition/log_file.h"
+#include "acquisition/measurement_log.h"
+#include "bench/stats.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Steady = std::chrono::steady_clock;
+
+constexpr auto kSlowSync = std::chrono::milliseconds{50};
+
+// The platform's file with a sync that takes kSlowSync longer, as a slow stick does.
+class SlowSyncFile final : public qv::LogFile {
+public:
+    bool open(const std::string& path, bool truncate) override {
+        return file_->open(path, truncate);
+    }
+    bool seekToEnd() override { return file_->seekToEnd(); }
+    bool write(std::string_view line) override { return file_->write(line); }
+    bool sync() override {
+        std::this_thread::sleep_for(kSlowSync);
+        return file_->sync();
+    }
+    void cutBackLastWrite() override { file_->cutBackLastWrite(); }
+    bool close() override { return file_->close(); }
+    bool isOpen() const override { return file_->isOpen(); }
+    std::string fullPath() const override { return file_->fullPath(); }
+    std::string lastErrorText() const override { return file_->lastErrorText(); }
+
+private:
+    std::unique_ptr<qv::LogFile> file_ = qv::makePlatformLogFile();
+};
+
+// Window services that queue posted messages for the benchmark's own loop.
+class QueueWindowServices final : public qv::WindowServices {
+public:
+    void setControlText(int, const std::string&) override {}
+    void messageBox(const std::string& text, qv::BoxIcon, const std::string& detail) override {
+        std::fprintf(stderr, "qv_bench_log_stall: %s %s\n", text.c_str(), detail.c_str());
+        std::exit(1);
+    }
+    qv::TimerId startTimer(int id, std::chrono::milliseconds) override {
+        return static_cast<qv::TimerId>(id);
+    }
+    void stopTimer(qv::TimerId) override {}
+    void postMessage(std::uint32_t message, std::intptr_t, std::intptr_t) override {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(message);
+        posted_.notify_one();
+    }
+    int runModal(qv::ModalDialog&) override { return qv::kIdCancel; }
+
+    // The next posted message; 0 when none comes within a second past the slow sync.
+    std::uint32_t next() {
+        std::unique_lock lock(mutex_);
+        if (!posted_.wait_for(lock, kSlowSync + std::chrono::seconds{1},
+                              [&] { return !queue_.empty(); }))
+            return 0;
+        const std::uint32_t message = queue_.front();
+        queue_.pop_front();
+        return message;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable posted_;
+    std::deque<std::uint32_t> queue_;
+};
+
+double msSince(Steady::time_point start) {
+    return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int lines = 40;
+    for (int i = 1; i + 1 < argc; i += 2)
+        if (std::strcmp(argv[i], "--lines") == 0)
+            lines = std::atoi(argv[i + 1]);
+
+    std::string dir = (fs::temp_directory_path() / "qv-bench-stall-XXXXXX").string();
+    if (::mkdtemp(dir.data()) == nullptr)
+        return 1;
+    std::vector<double> stalls;
+    {
+        QueueWindowServices window;
+        qv::SystemClock clock;
+        qv::MeasurementLog log(window, clock, std::make_unique<SlowSyncFile>());
+        log.setFileName(dir + "/stall.log");
+        log.toggle();
+        if (!log.fileOpen())
+            return 1;
+        for (int i = 0; i < lines; ++i) {
+            bool pollPending = true;
+            auto start = Steady::now();
+            log.writeRecord(pollPending, 45.3f, 23.1f);
+            double stall = msSince(start);
+            // Waiting for the message is the event loop's idle time, not a stall.
+            if (window.next() != qv::WM_LOG_LINE_DONE)
+                return 1;
+            start = Steady::now();
+            log.lineDone();
+            stall += msSince(start);
+            stalls.push_back(stall);
+        }
+        if (log.recordCount() != lines)
+            return 1;
+        log.toggle();
+    }
+    fs::remove_all(dir);
+    std::printf("{\"lines\": %d, \"sync_ms\": %lld, \"median_ms\": %.4f, \"max_ms\": %.4f}\n",
+                lines, static_cast<long long>(kSlowSync.count()), qv::bench::percentile(stalls, 50),
+                qv::bench::percentile(stalls, 100));
+    return 0;
+}
