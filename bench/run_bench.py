@@ -261,7 +261,7 @@ LATENCY_VARIANTS = (
 
 
 def run_latency(build, box, rounds):
-    """Rounds of the three variants, interleaved, so that each sees the same load."""
+    """Rounds of the variants, interleaved, so that each sees the same load."""
     exe = os.path.join(build, "bench", "qv_bench_latency")
     if not os.path.exists(exe):
         return None

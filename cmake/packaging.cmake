@@ -1,5 +1,6 @@
-# Installation and the Debian package: the program, its desktop entry and icon 128 in
-# the sizes the desktop asks for. Included last, once every target exists.
+# Installation and the Debian package: the program, its desktop entry, icon 128 in the
+# sizes the desktop asks for, the copyright and the changelog. Included last, once every
+# target exists.
 include(GNUInstallDirs)
 
 if(TARGET QV-5300)
@@ -14,6 +15,21 @@ foreach(size 16 32 48 256)
 endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/app/res/icon/qv5300.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT program)
+
+# /usr/share/doc/qv5300: the copyright statement and the Debian changelog, compressed as
+# Debian wants it (gzip -9n: best compression, no name or time stamp, so the same bytes
+# on every build). The changelog's newest entry is the project's version.
+set(qv_deb_dir ${PROJECT_SOURCE_DIR}/cmake/deb)
+file(STRINGS ${qv_deb_dir}/changelog qv_changelog_top LIMIT_COUNT 1)
+if(NOT qv_changelog_top MATCHES "^qv5300 \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "cmake/deb/changelog: the newest entry is not version ${PROJECT_VERSION}: "
+    "${qv_changelog_top}")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${qv_deb_dir}/changelog)
+execute_process(COMMAND gzip -9n -c ${qv_deb_dir}/changelog
+  OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${qv_deb_dir}/copyright ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/qv5300 COMPONENT program)
 
 # One package holding only the program component; development tools stay out.
 set(CPACK_COMPONENTS_ALL program)

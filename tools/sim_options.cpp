@@ -178,7 +178,9 @@ Options:
   --replug-after S    S seconds after the unplug, come back under the same link
                       (a new pseudo-terminal); without it the simulator stays unplugged
                       until it is ended
-  --count N           end after N records sent
+  --count N           end after N records sent to a program that has the port open;
+                      records due while no program has it open are not sent and do not
+                      count, so with no program on the port the simulator runs on
   --seed N            seed of the values and the noise, for repeatable runs
   --records-log FILE  append the values of every record sent ("45.3<TAB>23.1"), one per line
   --quiet             print errors only

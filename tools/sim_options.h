@@ -30,7 +30,7 @@ struct SimOptions {
     bool silent = false;    // send no record at all (noise, if asked for, still goes out)
     std::optional<std::chrono::milliseconds> unplugAfter; // from start
     std::optional<std::chrono::milliseconds> replugAfter; // from the unplug
-    std::optional<std::uint64_t> count;                   // stop after this many records sent
+    std::optional<std::uint64_t> count;                   // stop after N records reached a reader
     std::optional<std::uint64_t> seed;                    // nullopt: a random seed
     bool quiet = false;
     bool verbose = false;             // one line per record sent
