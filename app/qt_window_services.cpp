@@ -17,9 +17,6 @@
 namespace qv {
 namespace {
 
-// A zero period would turn a timer into a busy loop; window timers have the same floor.
-constexpr auto kMinimumTimerPeriod = std::chrono::milliseconds{10};
-
 // The event that has the user-interface thread hand over the posted messages.
 QEvent::Type wakeEventType() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
