@@ -58,7 +58,8 @@ constexpr std::array kSetupControls{
                     kBorder | kEditRight | kEditAutoHScroll | kTabStop},
     ControlTemplate{-1, K::StaticText, "s", 159, 26, 8, 8, kGroup},
     ControlTemplate{-1, K::StaticText, "File name:", 84, 44, 36, 8, kGroup},
-    ControlTemplate{ctl::kFileName, K::Edit, "", 126, 42, 90, 12, kBorder | kEditAutoHScroll | kTabStop},
+    ControlTemplate{ctl::kFileName, K::Edit, "", 126, 42, 90, 12,
+                    kBorder | kEditAutoHScroll | kTabStop},
     ControlTemplate{ctl::kAppend, K::CheckBox, "Append", 84, 60, 48, 12, kTabStop},
     ControlTemplate{ctl::kBrowse, K::PushButton, "Browse...", 174, 60, 42, 12, kTabStop},
 };
