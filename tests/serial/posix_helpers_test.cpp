@@ -4,6 +4,7 @@
 #include "serial/port_map.h"
 #include "serial/probe_errors.h"
 #include "serial/termios_map.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -47,15 +48,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 class PortFolderMap : public ::testing::Test {
 protected:
-    PortFolderMap() {
-        char pattern[] = "/tmp/qv-portmap-XXXXXX";
-        root = mkdtemp(pattern);
-        dir = root / "ports";
-        fs::create_directory(dir);
-    }
-    ~PortFolderMap() override { fs::remove_all(root); }
+    PortFolderMap() { fs::create_directory(dir); }
 
-    fs::path root, dir;
+    test::TempFolder tempFolder{"qv-portmap"};
+    fs::path root = tempFolder.path(), dir = root / "ports";
 };
 
 TEST_F(PortFolderMap, FolderAloneDefinesThePorts) {

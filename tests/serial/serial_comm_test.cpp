@@ -4,6 +4,7 @@
 #include "serial/serial_comm.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -20,17 +21,6 @@ using test::FakeSerialPlatform;
 using test::FakeWindowServices;
 
 constexpr auto kWait = 3s;
-
-// Waits until pred holds or the time is up; returns whether it held.
-bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = kWait) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
 
 std::string bytesOf(const std::vector<FakeWindowServices::Posted>& posted) {
     std::string out;
@@ -253,7 +243,8 @@ TEST_F(SerialCommTest, UnpluggedPortStopsTheReaderWatchingButCloseStillEndsIt) {
     ASSERT_EQ(open(3), kStatusOk);
     const long before = platform.waitReturns();
     platform.removePort(3);
-    ASSERT_TRUE(waitUntil([&] { return platform.waitReturns() > before; }));
+    ASSERT_TRUE(test::waitUntil([&] { return platform.waitReturns() > before; }, kWait,
+                                test::sleepBriefly));
     // Give a spinning reader every chance to show itself.
     std::this_thread::sleep_for(50ms);
     EXPECT_LE(platform.waitReturns() - before, 2);

@@ -1,4 +1,5 @@
 #include "settings/settings_store.h"
+#include "tests/support/temp_folder.h"
 
 #include <QString>
 
@@ -22,8 +23,6 @@ namespace {
 class PrivateHome {
 public:
     PrivateHome() {
-        std::string pattern = (fs::temp_directory_path() / "qv-settings-XXXXXX").string();
-        root_ = ::mkdtemp(pattern.data());
         fs::create_directories(config());
         fs::create_directories(home());
         ::setenv("XDG_CONFIG_HOME", config().c_str(), 1);
@@ -32,14 +31,13 @@ public:
     ~PrivateHome() {
         std::error_code ec;
         fs::permissions(companyDir(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(root_, ec);
     }
     fs::path config() const { return root_ / "config"; }
     fs::path home() const { return root_ / "home"; }
     fs::path companyDir() const { return config() / kCompanyKey; }
 
 private:
-    fs::path root_;
+    test::TempFolder root_{"qv-settings"};
 };
 
 const PrivateHome& privateHome() {
