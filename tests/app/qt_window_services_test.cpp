@@ -192,10 +192,8 @@ TEST_F(QtWindowServicesTest, BoxOpenedWhileHandlingAMessageGetsTheQueuedAndTheNe
         if (recorder.messages.size() != 1)
             return;
         later = std::thread([&] {
-            const auto end = std::chrono::steady_clock::now() + kWaitLimit;
-            while (delivered < kQueued && std::chrono::steady_clock::now() < end)
-                std::this_thread::sleep_for(1ms);
-            if (delivered < kQueued)
+            if (!test::waitUntil([&] { return delivered >= kQueued; }, kWaitLimit,
+                                 test::sleepBriefly))
                 return; // the queued ones never came: the box closes at its limit
             for (int i = kQueued; i < kQueued + kLater; ++i)
                 services.postMessage(WM_SERIAL_BYTE, i, 0);
