@@ -3,6 +3,7 @@
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fake_window_services.h"
 #include "tests/support/fixed_clock.h"
+#include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -272,8 +273,7 @@ TEST_F(AcquisitionControllerTest, AFailedConversionLeavesTheLinesOnSoTheTimeoutB
 }
 
 // With a silent sensor on an unplugged port, only the timeout can notice the loss.
-struct SilenceCase {
-    const char* name;
+struct SilenceCase : test::NamedRow {
     int interval;
     int timeoutTicks;
     std::size_t boxes;
@@ -302,7 +302,7 @@ TEST_P(SilentSensor, TheTimeoutFiresOnlyWhenThePollIsSlowerThanIt) {
 INSTANTIATE_TEST_SUITE_P(Intervals, SilentSensor,
                          testing::Values(SilenceCase{"OneSecondNeverTimesOut", 1, 0, 0},
                                          SilenceCase{"ThreeSecondsTimesOutOnce", 3, 1, 1}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         test::RowName{});
 
 enum class Loss { Unplugged, UnpluggedAndBack };
 

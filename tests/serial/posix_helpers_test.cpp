@@ -4,6 +4,7 @@
 #include "serial/port_map.h"
 #include "serial/probe_errors.h"
 #include "serial/termios_map.h"
+#include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -152,8 +153,7 @@ TEST(TermiosMap, AppliedSettingsAreRawLikeAWindowsPort) {
     EXPECT_EQ(cfgetispeed(&t), B9600);
 }
 
-struct FramingRow {
-    const char* name;
+struct FramingRow : test::NamedRow {
     Dcb dcb;
     tcflag_t cflag; // CSIZE, parity and stop bits expected
 };
@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(
         FramingRow{"Mark", lineSettings(19200, 8, 3, 0), CS8 | PARENB | PARODD | CMSPAR},
         FramingRow{"Space", lineSettings(300, 8, 4, 0), CS8 | PARENB | CMSPAR},
         FramingRow{"FiveBitsOneAndAHalf", lineSettings(50, 5, 0, 1), CS5 | CSTOPB}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::RowName{});
 
 TEST(TermiosMap, RefusesWhatThePlatformCannotDo) {
     const struct {

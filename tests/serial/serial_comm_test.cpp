@@ -4,6 +4,7 @@
 #include "serial/serial_comm.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/named_row.h"
 #include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
@@ -133,8 +134,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, SerialCommLateFailure,
 // --- line operations ---
 
 using LineOp = std::function<Status(CSerialComm&)>;
-struct LineCase {
-    const char* name;
+struct LineCase : test::NamedRow {
     LineOp op;
     const char* call;   // recorded platform call
     const char* failOp; // failNext key that makes it fail
@@ -169,8 +169,7 @@ TEST_P(SerialCommLines, ReportsThePlatformsError) {
     EXPECT_EQ(GetParam().op(channel), 71u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ops, SerialCommLines, ::testing::ValuesIn(kLineCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ops, SerialCommLines, ::testing::ValuesIn(kLineCases), test::RowName{});
 
 TEST_F(SerialCommTest, LineControlIsAReadModifyWriteOfTheSettings) {
     ASSERT_EQ(open(3), kStatusOk);

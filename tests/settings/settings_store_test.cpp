@@ -1,4 +1,5 @@
 #include "settings/settings_store.h"
+#include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
 
 #include <QString>
@@ -138,8 +139,7 @@ INSTANTIATE_TEST_SUITE_P(FileNames, TextRoundTrip,
                                          "/home/j\xc3\xbcrgen/Messwerte \xe2\x82\xac.log",
                                          "@ByteArray(x).log", ""));
 
-struct RawValueCase {
-    const char* name;
+struct RawValueCase : test::NamedRow {
     const char* fileContents;
     AppSettings expected; // fileName empty: the default file name
 };
@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
         RawValueCase{"ValuesInASectionAreNotTheTopLevelOnes",
                      "[Settings]\nComPort=4\n[General]\nLogInterval=9\n",
                      {1, 9, "", 1}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::RowName{});
 
 TEST_F(SettingsStoreTest, ACorruptFileGivesDefaults) {
     // Binary garbage, NUL bytes included, with a well-formed line in the middle: nothing
