@@ -16,8 +16,6 @@
 namespace qv {
 
 inline constexpr auto kReplyTimeout = std::chrono::milliseconds{2000};
-// The smallest period the window timers honour; shorter periods are raised to it.
-inline constexpr auto kMinimumTimerPeriod = std::chrono::milliseconds{10};
 
 // The poll timer's period for an interval in seconds, as loaded (unvalidated): computed
 // without overflow, raised to kMinimumTimerPeriod, capped at the largest int.

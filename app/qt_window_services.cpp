@@ -17,16 +17,23 @@
 namespace qv {
 namespace {
 
-// A zero period would turn a timer into a busy loop; window timers have the same floor.
-constexpr auto kMinimumTimerPeriod = std::chrono::milliseconds{10};
-
 // The event that has the user-interface thread hand over the posted messages.
 QEvent::Type wakeEventType() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
 
+// The answer that stands in for the next message box; empty: the box is shown.
+std::function<void(const ShownBox&)>& nextAnswer() {
+    static std::function<void(const ShownBox&)> answer;
+    return answer;
+}
+
 } // namespace
+
+void QtWindowServices::setNextAnswer(std::function<void(const ShownBox&)> answer) {
+    nextAnswer() = std::move(answer);
+}
 
 QtWindowServices::QtWindowServices(QWidget* window, WindowMessageTarget& target, QString caption)
     : window_(window), target_(target), caption_(std::move(caption)) {
@@ -62,6 +69,10 @@ void QtWindowServices::messageBox(const std::string& text, BoxIcon icon,
     QWidget* owner = QApplication::activeModalWidget();
     if (owner == nullptr)
         owner = window_;
+    if (auto answer = std::exchange(nextAnswer(), {})) {
+        answer(ShownBox{text, icon, detail, owner});
+        return;
+    }
     QMessageBox box(icon == BoxIcon::Stop ? QMessageBox::Critical : QMessageBox::Warning, caption_,
                     QString::fromStdString(text), QMessageBox::Ok, owner);
     if (!detail.empty())

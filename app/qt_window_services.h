@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -30,6 +31,14 @@ namespace qv {
 
 // The int property by which a control widget carries its control id.
 inline constexpr char kControlIdProperty[] = "qvControlId";
+
+// What a message box of the services shows, and the widget that owns it.
+struct ShownBox {
+    std::string text;
+    BoxIcon icon;
+    std::string detail;
+    QWidget* owner;
+};
 
 class QtWindowServices : public QObject, public WindowServices {
     Q_OBJECT
@@ -51,6 +60,13 @@ public:
     // the window's children once and remembered; a control that has since been destroyed
     // (or moved to another parent) is looked up afresh, as is an id not found before.
     QWidget* control(int controlId) const;
+
+    // For tests, standing in for the user: the next messageBox() of any instance hands
+    // what it would show to `answer` instead of showing it, and returns when `answer`
+    // does. `answer` may run the event loop as the box's own loop would, and may set the
+    // next answer. One-shot: it is cleared before it is called; an empty function clears
+    // a pending one. User-interface thread only.
+    static void setNextAnswer(std::function<void(const ShownBox&)> answer);
 
 protected:
     void customEvent(QEvent* event) override;

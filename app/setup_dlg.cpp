@@ -12,12 +12,6 @@
 
 namespace {
 
-constexpr int kIntervalId = 1007;
-constexpr int kFileNameId = 1008;
-constexpr int kAppendId = 1009;
-constexpr int kBrowseId = 1010;
-constexpr int kPortId = 1012;
-
 constexpr char kNotAnInteger[] = "Enter an integer.";
 constexpr char kOutOfRange[] = "Enter an integer between %1 and %2.";
 
@@ -33,13 +27,20 @@ template <class T> T* control(const QWidget* dialog, int id) {
 QV53SetupDlg::QV53SetupDlg(qv::WindowServices& window, QWidget* parent)
     : QDialog(parent), window_(window) {
     qv::buildDialog(qv::res::dialogTemplate(qv::res::kSetupDialogId), *this);
-    portCombo_ = control<QComboBox>(this, kPortId);
+    portCombo_ = control<QComboBox>(this, qv::ctl::kPortList);
     if (auto* ok = control<QAbstractButton>(this, qv::kIdOk))
         connect(ok, &QAbstractButton::clicked, this, &QV53SetupDlg::accept);
     if (auto* cancel = control<QAbstractButton>(this, qv::kIdCancel))
         connect(cancel, &QAbstractButton::clicked, this, &QV53SetupDlg::reject);
-    if (auto* browse = control<QAbstractButton>(this, kBrowseId))
+    if (auto* browse = control<QAbstractButton>(this, qv::ctl::kBrowse))
         connect(browse, &QAbstractButton::clicked, this, &QV53SetupDlg::browseForLogFile);
+    // An ordinary check box: a stored 2 shows as undecided until the user's first click,
+    // and clicks then give checked or unchecked only, never the undecided state again.
+    if (auto* append = control<QCheckBox>(this, qv::ctl::kAppend))
+        connect(append, &QCheckBox::stateChanged, append, [append](int state) {
+            if (state != Qt::PartiallyChecked)
+                append->setTristate(false);
+        });
 }
 
 int QV53SetupDlg::execModal() {
@@ -48,12 +49,12 @@ int QV53SetupDlg::execModal() {
 }
 
 void QV53SetupDlg::initDialog() {
-    control<QLineEdit>(this, kIntervalId)->setText(QString::number(values_.interval));
-    control<QLineEdit>(this, kFileNameId)->setText(QString::fromStdString(values_.fileName));
+    control<QLineEdit>(this, qv::ctl::kInterval)->setText(QString::number(values_.interval));
+    control<QLineEdit>(this, qv::ctl::kFileName)->setText(QString::fromStdString(values_.fileName));
     // A stored value outside the check box's three states shows as unchecked.
     if (values_.append < 0 || values_.append > 2)
         values_.append = 0;
-    auto* append = control<QCheckBox>(this, kAppendId);
+    auto* append = control<QCheckBox>(this, qv::ctl::kAppend);
     append->setTristate(values_.append == 2);
     append->setCheckState(values_.append == 1   ? Qt::Checked
                           : values_.append == 2 ? Qt::PartiallyChecked
@@ -84,7 +85,7 @@ void QV53SetupDlg::reject() {
 }
 
 bool QV53SetupDlg::exchangeFromControls() {
-    const QString intervalText = control<QLineEdit>(this, kIntervalId)->text();
+    const QString intervalText = control<QLineEdit>(this, qv::ctl::kInterval)->text();
     const auto interval = qv::scanIntervalText(intervalText.toStdString());
     if (!interval) {
         refuseInterval(kNotAnInteger);
@@ -96,8 +97,8 @@ bool QV53SetupDlg::exchangeFromControls() {
         return false;
     }
     values_.interval = *interval;
-    values_.fileName = control<QLineEdit>(this, kFileNameId)->text().toStdString();
-    const Qt::CheckState append = control<QCheckBox>(this, kAppendId)->checkState();
+    values_.fileName = control<QLineEdit>(this, qv::ctl::kFileName)->text().toStdString();
+    const Qt::CheckState append = control<QCheckBox>(this, qv::ctl::kAppend)->checkState();
     values_.append = append == Qt::Checked ? 1 : append == Qt::PartiallyChecked ? 2 : 0;
     values_.selectedPort =
         portCombo_->currentIndex() < 0 ? std::string() : portCombo_->currentText().toStdString();
@@ -106,7 +107,7 @@ bool QV53SetupDlg::exchangeFromControls() {
 
 void QV53SetupDlg::refuseInterval(const std::string& message) {
     window_.messageBox(message, qv::BoxIcon::Exclamation);
-    auto* edit = control<QLineEdit>(this, kIntervalId);
+    auto* edit = control<QLineEdit>(this, qv::ctl::kInterval);
     edit->setFocus();
     edit->selectAll();
 }
@@ -123,5 +124,5 @@ void QV53SetupDlg::browseForLogFile() {
         return;
     const QString path = browser.selectedFiles().constFirst();
     values_.fileName = path.toStdString();
-    control<QLineEdit>(this, kFileNameId)->setText(path);
+    control<QLineEdit>(this, qv::ctl::kFileName)->setText(path);
 }

@@ -1,5 +1,7 @@
 #include "app/res/dialog_templates.h"
 
+#include "app/services/window_services.h"
+
 #include <array>
 #include <cstdlib>
 
@@ -20,7 +22,7 @@ constexpr std::array kAboutControls{
     ControlTemplate{-1, K::StaticText, "QV-5300 Version 1.1.0.0", 48, 12, 108, 8,
                     kGroup | kNoPrefix},
     ControlTemplate{-1, K::StaticText, "RH and temperature logger", 48, 24, 108, 8, kGroup},
-    ControlTemplate{1, K::DefPushButton, "OK", 178, 7, 50, 16, kGroup | kTabStop},
+    ControlTemplate{kIdOk, K::DefPushButton, "OK", 178, 7, 50, 16, kGroup | kTabStop},
     ControlTemplate{-1, K::StaticText, "Tavrin - Division of Orvex, Inc.", 48, 36, 108, 8, kGroup},
 };
 
@@ -31,34 +33,35 @@ constexpr char kDegreesCelsius[] = "\xC2\xB0"
 
 // The main window.
 constexpr std::array kMainControls{
-    ControlTemplate{1, K::DefPushButton, "Exit", 108, 72, 36, 12, kTabStop},
+    ControlTemplate{ctl::kExit, K::DefPushButton, "Exit", 108, 72, 36, 12, kTabStop},
     ControlTemplate{-1, K::StaticText, "Humidity", 12, 12, 42, 8, kGroup},
-    ControlTemplate{1000, K::Edit, "", 60, 12, 24, 12, kReadOnlyField},
+    ControlTemplate{ctl::kHumidity, K::Edit, "", 60, 12, 24, 12, kReadOnlyField},
     ControlTemplate{-1, K::StaticText, "% RH", 90, 12, 24, 8, kGroup},
     ControlTemplate{-1, K::StaticText, "Temperature", 12, 30, 42, 8, kGroup},
-    ControlTemplate{1001, K::Edit, "", 60, 30, 24, 12, kReadOnlyField},
+    ControlTemplate{ctl::kTemperature, K::Edit, "", 60, 30, 24, 12, kReadOnlyField},
     ControlTemplate{-1, K::StaticText, kDegreesCelsius, 90, 30, 24, 8, kGroup},
-    ControlTemplate{1002, K::PushButton, "Setup...", 12, 72, 36, 12, kTabStop},
-    ControlTemplate{1003, K::PushButton, "Start Log", 60, 72, 36, 12, kTabStop},
-    ControlTemplate{1004, K::Edit, "", 60, 48, 24, 12, kReadOnlyField},
+    ControlTemplate{ctl::kSetup, K::PushButton, "Setup...", 12, 72, 36, 12, kTabStop},
+    ControlTemplate{ctl::kStartStopLog, K::PushButton, "Start Log", 60, 72, 36, 12, kTabStop},
+    ControlTemplate{ctl::kRecordCount, K::Edit, "", 60, 48, 24, 12, kReadOnlyField},
     ControlTemplate{-1, K::StaticText, "Log Events", 12, 48, 42, 8, kGroup},
 };
 
 // The setup dialog. The drop-down list's height is that of its dropped-down list.
 constexpr std::array kSetupControls{
-    ControlTemplate{1, K::DefPushButton, "OK", 240, 18, 50, 14, kTabStop},
-    ControlTemplate{2, K::PushButton, "Cancel", 240, 36, 50, 14, kTabStop},
+    ControlTemplate{kIdOk, K::DefPushButton, "OK", 240, 18, 50, 14, kTabStop},
+    ControlTemplate{kIdCancel, K::PushButton, "Cancel", 240, 36, 50, 14, kTabStop},
     ControlTemplate{-1, K::GroupBox, "Serial Port", 6, 12, 60, 30, 0},
-    ControlTemplate{1012, K::DropDownList, "", 12, 24, 48, 48, kVScroll | kTabStop},
+    ControlTemplate{ctl::kPortList, K::DropDownList, "", 12, 24, 48, 48, kVScroll | kTabStop},
     ControlTemplate{-1, K::GroupBox, "Logging", 78, 12, 150, 66, 0},
     ControlTemplate{-1, K::StaticText, "Interval:", 83, 26, 37, 8, kGroup},
-    ControlTemplate{1007, K::Edit, "", 126, 24, 30, 12,
+    ControlTemplate{ctl::kInterval, K::Edit, "", 126, 24, 30, 12,
                     kBorder | kEditRight | kEditAutoHScroll | kTabStop},
     ControlTemplate{-1, K::StaticText, "s", 159, 26, 8, 8, kGroup},
     ControlTemplate{-1, K::StaticText, "File name:", 84, 44, 36, 8, kGroup},
-    ControlTemplate{1008, K::Edit, "", 126, 42, 90, 12, kBorder | kEditAutoHScroll | kTabStop},
-    ControlTemplate{1009, K::CheckBox, "Append", 84, 60, 48, 12, kTabStop},
-    ControlTemplate{1010, K::PushButton, "Browse...", 174, 60, 42, 12, kTabStop},
+    ControlTemplate{ctl::kFileName, K::Edit, "", 126, 42, 90, 12,
+                    kBorder | kEditAutoHScroll | kTabStop},
+    ControlTemplate{ctl::kAppend, K::CheckBox, "Append", 84, 60, 48, 12, kTabStop},
+    ControlTemplate{ctl::kBrowse, K::PushButton, "Browse...", 174, 60, 42, 12, kTabStop},
 };
 
 const DialogTemplate kAbout{

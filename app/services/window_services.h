@@ -21,20 +21,30 @@ inline constexpr std::uint32_t WM_SERIAL_BYTE = kWmUser + 5; // 1029
 // are 0. The log takes the outcomes from its writer.
 inline constexpr std::uint32_t WM_LOG_LINE_DONE = kWmUser + 6; // 1030
 
-// Control ids of the main window.
+// Control ids of the main window and of the setup dialog, as their templates carry them.
 namespace ctl {
-inline constexpr int kExit = 1; // IDOK
+inline constexpr int kExit = 1;   // IDOK
 inline constexpr int kCancel = 2; // IDCANCEL
+// Main window.
 inline constexpr int kHumidity = 1000;
 inline constexpr int kTemperature = 1001;
 inline constexpr int kSetup = 1002;
 inline constexpr int kStartStopLog = 1003;
 inline constexpr int kRecordCount = 1004;
+// Setup dialog.
+inline constexpr int kInterval = 1007;
+inline constexpr int kFileName = 1008;
+inline constexpr int kAppend = 1009;
+inline constexpr int kBrowse = 1010;
+inline constexpr int kPortList = 1012;
 } // namespace ctl
 
 // Timer ids of the main window.
 inline constexpr int kPollTimer = 1;
 inline constexpr int kTimeoutTimer = 2;
+// The smallest period a window timer honours; shorter periods are raised to it, so that
+// no timer becomes a busy loop.
+inline constexpr auto kMinimumTimerPeriod = std::chrono::milliseconds{10};
 
 // What a message box shows besides its text and OK button.
 enum class BoxIcon {

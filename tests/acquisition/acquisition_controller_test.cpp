@@ -2,6 +2,9 @@
 
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/fixed_clock.h"
+#include "tests/support/named_row.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -33,11 +36,6 @@ constexpr char kUnconvertible[] = "H    .T 23.1\r";
 
 const Calls kLinesOn{"rts 1", "dtr 1", "break 0"};
 const Calls kLinesOff{"rts 0", "dtr 0", "break 1"};
-
-class FixedClock final : public Clock {
-public:
-    std::time_t now() const override { return 1291657850; }
-};
 
 // The main window's routing: timers to the controller, bytes to the parser, whose
 // sink is the controller, the log's confirmations to the log. Counts the ticks it routes.
@@ -106,8 +104,6 @@ private:
 class AcquisitionControllerTest : public testing::Test {
 protected:
     AcquisitionControllerTest() {
-        char pattern[] = "/tmp/qv-cycle-test-XXXXXX";
-        dir_ = ::mkdtemp(pattern);
         logPath_ = (dir_ / "tavrin.log").string();
         platform.addPort(kPort);
         platform.setSensorRecord(kPort, kRecord);
@@ -121,8 +117,6 @@ protected:
     ~AcquisitionControllerTest() override {
         channel.Close();
         log.closeOnExit();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
     }
 
     void startLogging() {
@@ -156,11 +150,11 @@ protected:
         return window.texts[ctl::kHumidity] + "|" + window.texts[ctl::kTemperature];
     }
 
-    std::filesystem::path dir_;
+    test::TempFolder dir_{"qv-cycle-test"};
     std::string logPath_;
     FakeSerialPlatform platform;
     FakeWindowServices window;
-    FixedClock clock;
+    test::FixedClock clock;
     MeasurementLog log{window, clock};
     CSerialComm channel{platform};
     AcquisitionController controller{channel, window, log};

@@ -1,6 +1,8 @@
 #include "acquisition/measurement_log.h"
 
 #include "tests/support/fake_window_services.h"
+#include "tests/support/fixed_clock.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,14 +28,8 @@ namespace {
 using test::FakeWindowServices;
 using namespace std::chrono_literals;
 
-// 12/06/2010 17:50:50 UTC.
-constexpr std::time_t kDecember6 = 1291657850;
-
-class FixedClock final : public Clock {
-public:
-    std::time_t when = kDecember6;
-    std::time_t now() const override { return when; }
-};
+using test::FixedClock;
+using test::kDecember6;
 
 void useUtc() {
     setenv("TZ", "UTC", 1);
@@ -119,16 +115,13 @@ class MeasurementLogTest : public testing::Test {
 protected:
     void SetUp() override {
         useUtc();
-        char pattern[] = "/tmp/qv-log-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(folder_.path().empty());
+        dir_ = folder_.path().string();
         path = dir_ + "/log.txt";
     }
     void TearDown() override {
         log.reset();
         second.reset();
-        std::string command = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
     }
 
     std::unique_ptr<MeasurementLog> makeLog(FakeWindowServices& services, std::string file,
@@ -161,6 +154,7 @@ protected:
         return out;
     }
 
+    test::TempFolder folder_{"qv-log-test"};
     std::string dir_;
     std::string path;
     FixedClock clock;

@@ -7,6 +7,7 @@
 #include "app/qt_window_services.h"
 #include "app/res/dialog_templates.h"
 
+#include "tests/support/named_row.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -32,8 +34,7 @@ using qv::dluToPixels;
 // ---------------------------------------------------------------------------------------
 // Dialog units to pixels
 
-struct DluRow {
-    const char* name;
+struct DluRow : qv::test::NamedRow {
     DialogUnits base;
     int x, y, w, h;
     QRect expected;
@@ -57,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         DluRow{
             "HorizontalAndVerticalNotSwapped", {2.0, 3.0}, 10, 10, 10, 10, QRect(20, 30, 20, 30)},
         DluRow{"WholeSetupDialog", {1.5, 1.625}, 0, 0, 298, 90, QRect(0, 0, 447, 146)}),
-    [](const testing::TestParamInfo<DluRow>& info) { return std::string(info.param.name); });
+    qv::test::RowName{});
 
 TEST(DialogUnitsOf, FollowsTheFontsAverageWidthAndHeight) {
     QFont font;
@@ -97,8 +98,7 @@ struct Expected {
     int x, y, w, h;
 };
 
-struct ExpectedDialog {
-    const char* name;
+struct ExpectedDialog : qv::test::NamedRow {
     int templateId;
     const char* caption;
     int w, h;
@@ -279,9 +279,7 @@ TEST_P(BuiltTemplate, ControlOneIsTheOnlyDefaultButton) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, BuiltTemplate, testing::ValuesIn(expectedDialogs()),
-                         [](const testing::TestParamInfo<ExpectedDialog>& info) {
-                             return std::string(info.param.name);
-                         });
+                         qv::test::RowName{});
 
 TEST(BuiltFields, ReadingFieldsAreReadOnlyAndRightAlignedSetupFieldsEditable) {
     struct Row {

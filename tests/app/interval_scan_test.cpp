@@ -1,5 +1,7 @@
 #include "app/interval_scan.h"
 
+#include "tests/support/named_row.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -8,8 +10,7 @@
 
 namespace {
 
-struct Row {
-    const char* name;
+struct Row : qv::test::NamedRow {
     std::string text;
     std::optional<int> expected;
 };
@@ -49,7 +50,6 @@ const Row kRows[] = {
     {"NumberCutAtTheLimit", std::string(61, ' ') + "123", 12},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, IntervalScan, testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, IntervalScan, testing::ValuesIn(kRows), qv::test::RowName{});
 
 } // namespace

@@ -1,6 +1,7 @@
 // The program's windows driven for real: the main window over an in-memory serial line
 // (or a port folder of pseudo-terminals), a real settings file and a real log file in
-// temporary folders. Modal dialogs are answered by watchers that poll for them.
+// temporary folders. Message boxes are answered through the window services' hook;
+// dialogs, the file browser and menus by watchers that poll for them.
 
 #include "app/about_dlg.h"
 #include "app/cqv53_app.h"
@@ -12,6 +13,7 @@
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/main_window_fixture.h"
+#include "tests/support/named_row.h"
 #include "tests/support/private_home.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/ui_driver.h"
@@ -21,6 +23,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -29,7 +32,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -50,8 +52,7 @@ namespace {
 using namespace std::chrono_literals;
 
 using qv::test::kRecord;
-constexpr int kIntervalId = 1007, kFileNameId = 1008, kAppendId = 1009, kBrowseId = 1010,
-              kPortId = 1012;
+using namespace qv::ctl;
 
 [[maybe_unused]] testing::Environment* const kPrivateHome =
     testing::AddGlobalTestEnvironment(new qv::test::PrivateHome);
@@ -113,14 +114,12 @@ TEST_F(MainWindowTest, OpenFailureIsReportedOverTheMainWindow) {
     answerNextBox(box);
     open();
     EXPECT_EQ(box.text, "Failed to open COM port");
-    EXPECT_EQ(box.title, "QV-5300");
     EXPECT_EQ(box.owner, dlg_.get());
     EXPECT_TRUE(text(qv::ctl::kHumidity).isEmpty());
 }
 
 // How the window ends, and what becomes of a log that is being written.
-struct Ending {
-    const char* name;
+struct Ending : qv::test::NamedRow {
     int result;
     bool logClosedByTheWindow; // before destruction; otherwise by it
     std::function<void(CQV53Dlg*)> end;
@@ -170,8 +169,7 @@ const Ending kEndings[] = {
          click(d, qv::ctl::kSetup);
      }},
 };
-INSTANTIATE_TEST_SUITE_P(Ways, MainWindowEnding, testing::ValuesIn(kEndings),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, MainWindowEnding, testing::ValuesIn(kEndings), qv::test::RowName{});
 
 TEST_F(MainWindowTest, SetupCancelAppliesNothingNotEvenABrowsedName) {
     open();
@@ -186,10 +184,10 @@ TEST_F(MainWindowTest, SetupCancelAppliesNothingNotEvenABrowsedName) {
                 browser->selectFile(picked);
                 static_cast<QDialog*>(browser)->accept(); // its own accept: suffix, checks
             });
-            click(d, kBrowseId);
-            browsed = child<QLineEdit>(d, kFileNameId)->text();
-            child<QLineEdit>(d, kIntervalId)->setText(QStringLiteral("9"));
-            child<QCheckBox>(d, kAppendId)->setChecked(false);
+            click(d, kBrowse);
+            browsed = child<QLineEdit>(d, kFileName)->text();
+            child<QLineEdit>(d, kInterval)->setText(QStringLiteral("9"));
+            child<QCheckBox>(d, kAppend)->setChecked(false);
         },
         qv::kIdCancel);
 
@@ -203,17 +201,23 @@ TEST_F(MainWindowTest, SetupCancelAppliesNothingNotEvenABrowsedName) {
 
 TEST_F(MainWindowTest, SetupOkWithoutChangeWritesNothing) {
     open();
+    // Another writer's values since the window loaded its own must survive.
+    const auto other = makeStore();
+    other->WriteProfileInt(nullptr, qv::kComPortEntry, 2);
+    other->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 9);
+    other->WriteProfileString(nullptr, qv::kLogFileNameEntry, "other.log");
+    other->WriteProfileInt(nullptr, qv::kAppendEntry, 0);
     const QByteArray before = settingsFile();
     QStringList offered;
     QString selected;
     setup([&](QV53SetupDlg* d) {
-        auto* combo = child<QComboBox>(d, kPortId);
+        auto* combo = child<QComboBox>(d, kPortList);
         for (int i = 0; i < combo->count(); ++i)
             offered << combo->itemText(i);
         selected = combo->currentText();
-        EXPECT_EQ(child<QLineEdit>(d, kIntervalId)->text(), "1");
-        EXPECT_EQ(child<QLineEdit>(d, kFileNameId)->text(), logPath_);
-        EXPECT_TRUE(child<QCheckBox>(d, kAppendId)->isChecked());
+        EXPECT_EQ(child<QLineEdit>(d, kInterval)->text(), "1");
+        EXPECT_EQ(child<QLineEdit>(d, kFileName)->text(), logPath_);
+        EXPECT_TRUE(child<QCheckBox>(d, kAppend)->isChecked());
     });
     EXPECT_EQ(offered, QStringList{"COM1"}); // the held port, at its place
     EXPECT_EQ(selected, "COM1");
@@ -224,8 +228,8 @@ TEST_F(MainWindowTest, SetupOkWithoutChangeWritesNothing) {
 TEST_F(MainWindowTest, ChangedIntervalAndAppendAreAppliedAndWritten) {
     open();
     setup([](QV53SetupDlg* d) {
-        child<QLineEdit>(d, kIntervalId)->setText("7");
-        child<QCheckBox>(d, kAppendId)->setChecked(false);
+        child<QLineEdit>(d, kInterval)->setText("7");
+        child<QCheckBox>(d, kAppend)->setChecked(false);
     });
     EXPECT_EQ(dlg_->controller().interval(), 7);
     EXPECT_EQ(storedInt(qv::kLogIntervalEntry), 7);
@@ -240,7 +244,7 @@ TEST_F(MainWindowTest, FileNameChangedOnlyInLetterCaseStopsLoggingAndIsWritten) 
     click(dlg_.get(), qv::ctl::kStartStopLog);
     ASSERT_TRUE(dlg_->log().logging());
     const QString upper = dir_.filePath(QStringLiteral("TAVRIN.log"));
-    setup([&](QV53SetupDlg* d) { child<QLineEdit>(d, kFileNameId)->setText(upper); });
+    setup([&](QV53SetupDlg* d) { child<QLineEdit>(d, kFileName)->setText(upper); });
     EXPECT_EQ(storedString(qv::kLogFileNameEntry), upper);
     EXPECT_EQ(dlg_->log().fileName(), upper.toStdString());
     EXPECT_FALSE(dlg_->log().logging());
@@ -258,7 +262,7 @@ TEST_F(MainWindowTest, CurrentPortFreeAgainIsReopenedAndWritten) {
     ASSERT_EQ(failed.text, "Failed to open COM port");
     fake_.holdByOther(1, false);
     QString selected = "<unset>";
-    setup([&](QV53SetupDlg* d) { selected = child<QComboBox>(d, kPortId)->currentText(); });
+    setup([&](QV53SetupDlg* d) { selected = child<QComboBox>(d, kPortList)->currentText(); });
     EXPECT_EQ(selected, ""); // free, so listed but not preselected
     EXPECT_TRUE(fake_.isOpen(1));
     EXPECT_EQ(storedInt(qv::kComPortEntry), 1);
@@ -279,9 +283,9 @@ TEST_F(MainWindowTest, FailedReopenStillWritesThePortAndTheLaterSteps) {
     fake_.failNext("open", 16);
     Box failed;
     setup([&](QV53SetupDlg* d) {
-        auto* combo = child<QComboBox>(d, kPortId);
+        auto* combo = child<QComboBox>(d, kPortList);
         combo->setCurrentIndex(combo->findText("COM2"));
-        child<QLineEdit>(d, kIntervalId)->setText("7");
+        child<QLineEdit>(d, kInterval)->setText("7");
         answerNextBox(failed);
     });
     EXPECT_EQ(failed.text, "Failed to open COM port");
@@ -294,15 +298,64 @@ TEST_F(MainWindowTest, AppendStoredOutOfRangeShowsUncheckedAndOkWritesIt) {
     store_->WriteProfileInt(nullptr, qv::kAppendEntry, 7);
     open();
     bool checked = true;
-    setup([&](QV53SetupDlg* d) { checked = child<QCheckBox>(d, kAppendId)->isChecked(); });
+    setup([&](QV53SetupDlg* d) { checked = child<QCheckBox>(d, kAppend)->isChecked(); });
     EXPECT_FALSE(checked);
     EXPECT_EQ(storedInt(qv::kAppendEntry), 0);
 }
 
-struct IntervalRow {
-    const char* name;
+// A stored 2 shows as undecided and stays stored while untouched; clicks give checked or
+// unchecked only, as an ordinary check box, and OK writes what they gave.
+class AppendStoredAsTwo : public MainWindowTest, public testing::WithParamInterface<int> {};
+
+TEST_P(AppendStoredAsTwo, ClicksGiveCheckedOrUncheckedOnly) {
+    store_->WriteProfileInt(nullptr, qv::kAppendEntry, 2);
+    open();
+    Qt::CheckState shown = Qt::Unchecked;
+    std::vector<Qt::CheckState> afterClicks;
+    setup([&](QV53SetupDlg* d) {
+        auto* box = child<QCheckBox>(d, kAppend);
+        shown = box->checkState();
+        for (int i = 0; i < GetParam(); ++i) {
+            box->click();
+            afterClicks.push_back(box->checkState());
+        }
+    });
+    EXPECT_EQ(shown, Qt::PartiallyChecked);
+    for (const Qt::CheckState state : afterClicks)
+        EXPECT_NE(state, Qt::PartiallyChecked);
+    const int stored = afterClicks.empty() ? 2 : afterClicks.back() == Qt::Checked ? 1 : 0;
+    EXPECT_EQ(storedInt(qv::kAppendEntry), stored);
+    EXPECT_EQ(dlg_->append(), stored);
+}
+INSTANTIATE_TEST_SUITE_P(Clicks, AppendStoredAsTwo, testing::Values(0, 1, 2, 3));
+
+// The window does not answer while the ports are probed: the wait cursor says so, and
+// goes again before the dialog shows.
+TEST_F(MainWindowTest, WaitCursorIsUpWhileThePortsAreProbed) {
+    struct CursorWatch : qv::test::FakeSerialPlatform {
+        int probes = 0, underWaitCursor = 0;
+        qv::ProbeResult probePort(int port) override {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            ++probes;
+            underWaitCursor += cursor != nullptr && cursor->shape() == Qt::WaitCursor ? 1 : 0;
+            return FakeSerialPlatform::probePort(port);
+        }
+    } platform;
+    platform.addPort(1);
+    open(&platform);
+    bool cursorWhileShown = true;
+    setup([&](QV53SetupDlg*) { cursorWhileShown = QGuiApplication::overrideCursor() != nullptr; },
+          qv::kIdCancel);
+    EXPECT_EQ(platform.probes, 256);
+    EXPECT_EQ(platform.underWaitCursor, 256);
+    EXPECT_FALSE(cursorWhileShown);
+    dlg_.reset(); // the channel goes before its platform
+}
+
+struct IntervalRow : qv::test::NamedRow {
     const char* text;
-    const char* message; // empty: accepted as 7
+    const char* message; // empty: accepted
+    int accepted;
 };
 
 class SetupInterval : public MainWindowTest, public testing::WithParamInterface<IntervalRow> {};
@@ -315,10 +368,9 @@ TEST_P(SetupInterval, IsRefusedWithItsMessageOrAccepted) {
     bool stayedOpen = false;
     QString selectedAfterBox;
     whenModal<QV53SetupDlg>([&](QV53SetupDlg* d) {
-        auto* edit = child<QLineEdit>(d, kIntervalId);
+        auto* edit = child<QLineEdit>(d, kInterval);
         edit->setText(QString::fromLatin1(row.text));
-        if (*row.message != '\0')
-            answerNextBox(box);
+        answerNextBox(box);
         click(d, qv::kIdOk);
         stayedOpen = d->isVisible();
         if (stayedOpen) {
@@ -330,28 +382,27 @@ TEST_P(SetupInterval, IsRefusedWithItsMessageOrAccepted) {
 
     if (*row.message == '\0') {
         EXPECT_FALSE(stayedOpen);
-        EXPECT_EQ(storedInt(qv::kLogIntervalEntry), 7);
+        EXPECT_EQ(storedInt(qv::kLogIntervalEntry), row.accepted);
         EXPECT_TRUE(box.text.isEmpty());
         return;
     }
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(box.text, row.message);
-    EXPECT_EQ(box.title, "QV-5300");
     EXPECT_EQ(box.ownerClass, "QV53SetupDlg"); // over the dialog
     EXPECT_EQ(selectedAfterBox, row.text);
     EXPECT_EQ(settingsFile(), before);
 }
 
 const IntervalRow kIntervals[] = {
-    {"Zero", "0", "Enter an integer between 1 and 1000."},
-    {"AboveRange", "1001", "Enter an integer between 1 and 1000."},
-    {"Letters", "abc", "Enter an integer."},
-    {"Empty", "", "Enter an integer."},
-    {"LeadingSpace", " 7", ""},
-    {"TrailingUnit", "7 s", ""},
+    {"Zero", "0", "Enter an integer between 1 and 1000.", 0},
+    {"AboveRange", "1001", "Enter an integer between 1 and 1000.", 0},
+    {"UpperBound", "1000", "", 1000},
+    {"Letters", "abc", "Enter an integer.", 0},
+    {"Empty", "", "Enter an integer.", 0},
+    {"LeadingSpace", " 7", "", 7},
+    {"TrailingUnit", "7 s", "", 7},
 };
-INSTANTIATE_TEST_SUITE_P(Texts, SetupInterval, testing::ValuesIn(kIntervals),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, SetupInterval, testing::ValuesIn(kIntervals), qv::test::RowName{});
 
 using Pty = qv::test::PseudoTerminal;
 
@@ -371,7 +422,7 @@ TEST_F(MainWindowTest, PortListComesFromThePortFolder) {
     QStringList offered;
     QString selected;
     setup([&](QV53SetupDlg* d) {
-        auto* combo = child<QComboBox>(d, kPortId);
+        auto* combo = child<QComboBox>(d, kPortList);
         for (int i = 0; i < combo->count(); ++i)
             offered << combo->itemText(i);
         selected = combo->currentText();

@@ -1,4 +1,5 @@
 #include "app/qt_window_services.h"
+#include "tests/support/ui_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -28,21 +29,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kWaitLimit = 5s;
 
-// Runs the event loop until `done` holds or the limit passes; true if it held.
-bool waitUntil(const std::function<bool()>& done) {
-    if (done())
-        return true;
-    QDeadlineTimer deadline(kWaitLimit);
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (done() || deadline.hasExpired())
-            loop.quit();
-    });
-    poll.start(5ms);
-    loop.exec();
-    return done();
-}
+using test::waitUntil;
 
 struct Recorder : WindowMessageTarget {
     struct Message {
@@ -73,7 +60,7 @@ struct Recorder : WindowMessageTarget {
 // What a message box looked like while it was open.
 struct SeenBox {
     bool seen = false;
-    QString title, text;
+    QString title, text, detail;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QWidget* parent = nullptr;
     int buttons = 0;
@@ -93,6 +80,7 @@ void closeBoxWhen(QObject* owner, SeenBox& seen, std::function<bool()> ready) {
         seen.seen = true;
         seen.title = box->windowTitle();
         seen.text = box->text();
+        seen.detail = box->informativeText();
         seen.icon = box->icon();
         seen.parent = box->parentWidget();
         seen.buttons = static_cast<int>(box->buttons().size());
@@ -147,15 +135,23 @@ TEST_F(QtWindowServicesTest, BoxShownFromADialogBelongsToTheDialog) {
     SeenBox seen;
     QTimer::singleShot(0, &over.dialog, [&] {
         closeBoxWhen(&over.dialog, seen, [] { return true; });
-        services.messageBox("Error opening file");
+        testing::internal::CaptureStderr();
+        services.messageBox("Error opening file", BoxIcon::Exclamation,
+                            "/logs/x.log: No such file or directory");
         over.dialog.accept();
     });
     EXPECT_EQ(services.runModal(over), kIdOk);
+    const std::string reported = testing::internal::GetCapturedStderr();
 
     ASSERT_TRUE(seen.seen);
     EXPECT_EQ(seen.parent, &over.dialog);
     EXPECT_EQ(seen.icon, QMessageBox::Warning);
     EXPECT_EQ(seen.title, "QV-5300");
+    EXPECT_EQ(seen.detail, "/logs/x.log: No such file or directory");
+    // Qt may add its own lines while the box is open.
+    EXPECT_TRUE(reported.starts_with(
+        "QV-5300: Error opening file: /logs/x.log: No such file or directory\n"))
+        << reported;
 }
 
 TEST_F(QtWindowServicesTest, MessagesFromEachThreadArriveInOrder) {
@@ -196,10 +192,8 @@ TEST_F(QtWindowServicesTest, BoxOpenedWhileHandlingAMessageGetsTheQueuedAndTheNe
         if (recorder.messages.size() != 1)
             return;
         later = std::thread([&] {
-            const auto end = std::chrono::steady_clock::now() + kWaitLimit;
-            while (delivered < kQueued && std::chrono::steady_clock::now() < end)
-                std::this_thread::sleep_for(1ms);
-            if (delivered < kQueued)
+            if (!test::waitUntil([&] { return delivered >= kQueued; }, kWaitLimit,
+                                 test::sleepBriefly))
                 return; // the queued ones never came: the box closes at its limit
             for (int i = kQueued; i < kQueued + kLater; ++i)
                 services.postMessage(WM_SERIAL_BYTE, i, 0);

@@ -55,9 +55,7 @@ public:
     // behind for the next simulator on this port folder to refuse.
     ~Simulator() {
         process_.signal(SIGTERM);
-        const auto until = std::chrono::steady_clock::now() + 5s;
-        while (!process_.ended() && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(5ms);
+        qv::test::waitUntil([this] { return process_.ended(); }, 5s, qv::test::sleepBriefly);
     }
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;

@@ -11,6 +11,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_window_services.h"
 #include "tests/support/pseudo_terminal.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -41,16 +43,6 @@ using SteadyClock = std::chrono::steady_clock;
 
 constexpr auto kSimPeriod = 10ms;
 
-bool waitUntil(const std::function<bool()>& condition, SteadyClock::duration timeout) {
-    const auto until = SteadyClock::now() + timeout;
-    while (!condition()) {
-        if (SteadyClock::now() >= until)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
 int soakSeconds() {
     if (const char* text = std::getenv("QV_SOAK_SECONDS")) {
         const int seconds = std::atoi(text);
@@ -60,17 +52,7 @@ int soakSeconds() {
     return QV_SOAK_DEFAULT_SECONDS;
 }
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "qv-soak-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
+using test::TempFolder;
 
 // The simulator as a child process with a private HOME; output goes to files in it.
 std::vector<std::string> simulatorCommand(std::vector<std::string> args) {
@@ -139,16 +121,17 @@ Status openAsTheProgramDoes(CSerialComm& channel) {
 TEST(ChannelSoak, EveryGoodRecordArrivesOnceInOrder) {
     const int seconds = soakSeconds();
     const int count = seconds * static_cast<int>(1s / kSimPeriod);
-    TempDir home;
-    const fs::path ports = home.path / "ports";
-    const fs::path recordsLog = home.path / "records.log";
+    TempFolder home{"qv-soak"};
+    const fs::path ports = home.path() / "ports";
+    const fs::path recordsLog = home.path() / "records.log";
     test::ChildProcess sim(
         simulatorCommand({"--ports-dir", ports.string(), "--port", "1", "--period-ms",
                           std::to_string(kSimPeriod.count()), "--noise", "0.2", "--seed", "5300",
                           "--count", std::to_string(count), "--records-log", recordsLog.string()}),
-        privateHome(home.path), home.path / "sim");
+        privateHome(home.path()), home.path() / "sim");
     ASSERT_TRUE(sim.started());
-    ASSERT_TRUE(waitUntil([&] { return fs::is_symlink(fs::symlink_status(ports / "com1")); }, 5s));
+    ASSERT_TRUE(test::waitUntil([&] { return fs::is_symlink(fs::symlink_status(ports / "com1")); },
+                                5s, test::sleepBriefly));
 
     PosixSerialPlatform platform(ports);
     test::FakeWindowServices services;
@@ -178,7 +161,7 @@ TEST(ChannelSoak, EveryGoodRecordArrivesOnceInOrder) {
     std::printf("[ soak ] %d s at %lld ms: %zu records sent, %zu parsed in order; simulator: %s; "
                 "RSS %ld -> %ld KiB\n",
                 seconds, static_cast<long long>(kSimPeriod.count()), sent.size(),
-                window.lines.size(), summaryOf(home.path / "sim.out").c_str(), rssWarm, rssEnd);
+                window.lines.size(), summaryOf(home.path() / "sim.out").c_str(), rssWarm, rssEnd);
 #if !QV_SANITIZED
     EXPECT_LT(rssEnd - rssWarm, 1024) << "KiB grown after the first tenth";
 #endif
@@ -197,8 +180,8 @@ using Pty = test::PseudoTerminal;
 // Open/Close cycles with traffic on the line: each one starts and joins a reader thread
 // and opens and closes the device and the stop signal. None of it may stay behind.
 TEST(ChannelCycles, ThousandOpenCloseCyclesLeaveNoDescriptorThreadOrMemoryBehind) {
-    TempDir home;
-    const fs::path ports = home.path / "ports";
+    TempFolder home{"qv-soak"};
+    const fs::path ports = home.path() / "ports";
     fs::create_directories(ports);
     Pty pty(/*nonBlocking=*/true);
     ASSERT_FALSE(pty.slave().empty());

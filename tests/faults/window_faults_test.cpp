@@ -15,6 +15,7 @@
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/main_window_fixture.h"
+#include "tests/support/named_row.h"
 #include "tests/support/private_home.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/ui_driver.h"
@@ -26,7 +27,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -52,7 +52,6 @@ namespace {
 using namespace std::chrono_literals;
 
 using qv::test::kRecord;
-constexpr int kIntervalId = 1007;
 const QRegularExpression
     kLogLine(QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t[ \d]\d\.\d\t[ \d-]\d\.\d$)"));
 
@@ -61,6 +60,8 @@ const QRegularExpression
 
 using qv::test::child;
 using qv::test::click;
+using qv::test::NamedRow;
+using qv::test::RowName;
 using qv::test::waitUntil;
 
 // Lets the program run for a bounded time while the test watches.
@@ -95,25 +96,18 @@ private:
 // Far above what a program waiting on timers uses, far below a spinning thread.
 constexpr double kMaxCpuShare = 0.5;
 
-// Answers every message box that comes up, from whatever loop runs, keeping what each
-// showed. Boxes of the program come in nested loops, so they are answered by a timer.
+// Answers every message box of the window services, keeping what each showed.
 class BoxAnswerer {
 public:
     struct Seen {
         QString text;
-        QMessageBox::Icon icon;
+        qv::BoxIcon icon;
     };
-    BoxAnswerer() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (away)
-                return;
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                seen.push_back({box->text(), box->icon()});
-                box->accept();
-            }
-        });
-        timer_.start(10);
-    }
+    BoxAnswerer() { answerNext(); }
+    ~BoxAnswerer() { qv::test::clearBoxAnswer(); }
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
     int count(const QString& text) const {
         return static_cast<int>(
             std::count_if(seen.begin(), seen.end(), [&](const Seen& s) { return s.text == text; }));
@@ -125,32 +119,28 @@ public:
         return all;
     }
     std::vector<Seen> seen;
-    bool away = false; // the user is away: boxes stay open
+    // The user is away: the next box stays open while this runs, in the box's place, and
+    // may run the event loop as the box's own loop would. Boxes shown meanwhile are
+    // answered at once.
+    std::function<void()> awayDuringNextBox;
 
 private:
-    QTimer timer_;
+    void answerNext() {
+        qv::QtWindowServices::setNextAnswer([this](const qv::ShownBox& box) {
+            seen.push_back({QString::fromStdString(box.text), box.icon});
+            answerNext();
+            if (auto away = std::exchange(awayDuringNextBox, {}))
+                away();
+        });
+    }
 };
 
 // Drives the next setup dialog: `edit` works on it, then OK.
 void setupOk(CQV53Dlg* window, std::function<void(QV53SetupDlg*)> edit) {
-    auto* timer = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
-    QObject::connect(timer, &QTimer::timeout, [=] {
-        auto* dialog = qobject_cast<QV53SetupDlg*>(QApplication::activeModalWidget());
-        if (dialog == nullptr && !clock->hasExpired(10000))
-            return;
-        timer->stop();
-        timer->deleteLater();
-        delete clock;
-        if (dialog == nullptr) {
-            ADD_FAILURE() << "the setup dialog never appeared";
-            return;
-        }
+    qv::test::whenModal<QV53SetupDlg>([=](QV53SetupDlg* dialog) {
         edit(dialog);
         click(dialog, qv::kIdOk);
     });
-    timer->start(10);
     click(window, qv::ctl::kSetup);
 }
 
@@ -214,7 +204,10 @@ private:
 class WindowFaults : public qv::test::MainWindowFixture {
 protected:
     WindowFaults() : MainWindowFixture(QStringLiteral("QV-5300-faults-")) {}
-    void TearDown() override { dlg_.reset(); }
+    void TearDown() override {
+        dlg_.reset();
+        MainWindowFixture::TearDown();
+    }
 
     int linesOn() const {
         const auto calls = fake_.calls();
@@ -317,7 +310,7 @@ TEST_F(WindowFaults, DiskFillingUpIsShownAndEveryCountedLineIsInTheFile) {
 
     ASSERT_TRUE(waitUntil([&] { return !boxes_.seen.empty(); }, 30s));
     EXPECT_EQ(boxes_.seen.front().text, diskFull(logPath));
-    EXPECT_EQ(boxes_.seen.front().icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes_.seen.front().icon, qv::BoxIcon::Stop);
     const int countWhenFull = dlg_->log().recordCount();
     EXPECT_GT(countWhenFull, 0);
     // A line the writer thread tries meanwhile may show part-way until it is cut back.
@@ -326,23 +319,18 @@ TEST_F(WindowFaults, DiskFillingUpIsShownAndEveryCountedLineIsInTheFile) {
     EXPECT_EQ(written.readAll().count("\r\n"), countWhenFull);
     EXPECT_TRUE(dlg_->log().logging()); // still on: it goes on once there is room
 
-    // The user is away and the box stays open for a second; Readings go on failing in
-    // its loop meanwhile. Measured from a timer, since that loop runs above the test's.
-    boxes_.away = true;
-    std::unique_ptr<CpuMeter> meter;
+    // The user is away and the next box stays open for a second; Readings go on failing
+    // in its loop meanwhile.
     std::optional<double> share;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (!meter && qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            meter = std::make_unique<CpuMeter>();
-        } else if (meter && !share && meter->wallMs() >= 1000) {
-            share = meter->share();
-            boxes_.away = false;
-        }
-    });
-    watch.start(10);
+    qint64 wall = 0;
+    boxes_.awayDuringNextBox = [&] {
+        const CpuMeter meter;
+        runFor(1000ms);
+        share = meter.share();
+        wall = meter.wallMs();
+    };
     ASSERT_TRUE(waitUntil([&] { return share.has_value(); }));
-    EXPECT_LT(*share, kMaxCpuShare) << "over " << meter->wallMs() << " ms";
+    EXPECT_LT(*share, kMaxCpuShare) << "over " << wall << " ms";
     EXPECT_EQ(dlg_->log().recordCount(), countWhenFull);
 
     ASSERT_TRUE(QFile::remove(filler));
@@ -360,8 +348,7 @@ TEST_F(WindowFaults, DiskFillingUpIsShownAndEveryCountedLineIsInTheFile) {
 // The log's path stops naming the open file. Lines written on would go where nobody
 // finds them, so writing fails, is shown, and is not counted; Stop and Start again
 // opens what the path names now (or says it cannot).
-struct PathLoss {
-    const char* name;
+struct PathLoss : NamedRow {
     std::function<void(const QString& logPath)> lose;
     bool restartOpens;
     bool oldFileKept; // as <path>.1
@@ -385,7 +372,7 @@ TEST_P(LogPathLost, WritingStopsCountingAndSaysSo) {
     // arrive in order, so the count is final once the first failure is shown.
     const int countBefore = dlg_->log().recordCount();
     EXPECT_EQ(boxes_.seen.front().text, diskFull(logPath));
-    EXPECT_EQ(boxes_.seen.front().icon, QMessageBox::Critical);
+    EXPECT_EQ(boxes_.seen.front().icon, qv::BoxIcon::Stop);
     runFor(300ms);
     EXPECT_EQ(dlg_->log().recordCount(), countBefore);
     if (GetParam().oldFileKept) {
@@ -425,8 +412,7 @@ const PathLoss kPathLosses[] = {
      },
      true, true},
 };
-INSTANTIATE_TEST_SUITE_P(Ways, LogPathLost, testing::ValuesIn(kPathLosses),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, LogPathLost, testing::ValuesIn(kPathLosses), RowName{});
 
 // A second copy of the program (same user, same log file, append off) cannot open the
 // file the first is writing, and does not empty it; the first logs on undisturbed.
@@ -464,8 +450,7 @@ TEST_F(WindowFaults, LogFileHeldBySecondInstanceIsNeitherOpenedNorEmptied) {
 // The settings cannot be trusted or cannot be written: the window starts from what it
 // can read, OK in the setup dialog applies the new interval to the run all the same,
 // and nothing is shown (a failed write is not reported to the user).
-struct SettingsFault {
-    const char* name;
+struct SettingsFault : NamedRow {
     // Damages the store; may return a mount to keep for the test, or say why it cannot.
     std::function<std::unique_ptr<Mount>(qv::SettingsStore&, QString& skip)> damage;
     int intervalAtStart;
@@ -491,7 +476,7 @@ TEST_P(SettingsDamaged, WindowRunsOnTheLiveValues) {
     ASSERT_TRUE(waitUntil([&] { return text(qv::ctl::kHumidity) == " 45.3"; }));
 
     setupOk(dlg_.get(), [](QV53SetupDlg* d) {
-        child<QLineEdit>(d, kIntervalId)->setText(QStringLiteral("7"));
+        child<QLineEdit>(d, qv::ctl::kInterval)->setText(QStringLiteral("7"));
     });
     EXPECT_EQ(dlg_->controller().interval(), 7);
     if (GetParam().storedAfterOk == 0)
@@ -525,14 +510,12 @@ const SettingsFault kSettingsFaults[] = {
      },
      5, 7},
 };
-INSTANTIATE_TEST_SUITE_P(Ways, SettingsDamaged, testing::ValuesIn(kSettingsFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, SettingsDamaged, testing::ValuesIn(kSettingsFaults), RowName{});
 
 // Values stored out of the ranges the setup dialog allows are used as loaded: the
 // program starts, polls no faster than its smallest timer period allows, and does not
 // spin whatever the value.
-struct StoredValue {
-    const char* name;
+struct StoredValue : NamedRow {
     const char* entry;
     int value;
     std::chrono::milliseconds pollPeriod; // what the window must honour
@@ -579,7 +562,6 @@ const StoredValue kStoredValues[] = {
     {"PortNegative", qv::kComPortEntry, -1, 1000ms, true},
     {"Append7", qv::kAppendEntry, 7, 1000ms, true},
 };
-INSTANTIATE_TEST_SUITE_P(Stored, OutOfRange, testing::ValuesIn(kStoredValues),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Stored, OutOfRange, testing::ValuesIn(kStoredValues), RowName{});
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "serial/port_list.h"
 #include "tests/support/fake_serial_platform.h"
+#include "tests/support/named_row.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,7 @@ namespace {
 using test::FakeSerialPlatform;
 using Names = std::vector<std::string>;
 
-struct ListCase {
-    const char* name;
+struct ListCase : test::NamedRow {
     std::vector<int> free;
     std::vector<int> heldByOther;
     int current;
@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                                ListCase::Closed,
                                Names{"COM256"},
                                ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::RowName{});
 
 } // namespace
 } // namespace qv

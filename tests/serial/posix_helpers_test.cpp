@@ -4,6 +4,8 @@
 #include "serial/port_map.h"
 #include "serial/probe_errors.h"
 #include "serial/termios_map.h"
+#include "tests/support/named_row.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -47,15 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 class PortFolderMap : public ::testing::Test {
 protected:
-    PortFolderMap() {
-        char pattern[] = "/tmp/qv-portmap-XXXXXX";
-        root = mkdtemp(pattern);
-        dir = root / "ports";
-        fs::create_directory(dir);
-    }
-    ~PortFolderMap() override { fs::remove_all(root); }
+    PortFolderMap() { fs::create_directory(dir); }
 
-    fs::path root, dir;
+    test::TempFolder tempFolder{"qv-portmap"};
+    fs::path root = tempFolder.path(), dir = root / "ports";
 };
 
 TEST_F(PortFolderMap, FolderAloneDefinesThePorts) {
@@ -151,8 +148,7 @@ TEST(TermiosMap, AppliedSettingsAreRawLikeAWindowsPort) {
     EXPECT_EQ(cfgetispeed(&t), B9600);
 }
 
-struct FramingRow {
-    const char* name;
+struct FramingRow : test::NamedRow {
     Dcb dcb;
     tcflag_t cflag; // CSIZE, parity and stop bits expected
 };
@@ -179,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
         FramingRow{"Mark", lineSettings(19200, 8, 3, 0), CS8 | PARENB | PARODD | CMSPAR},
         FramingRow{"Space", lineSettings(300, 8, 4, 0), CS8 | PARENB | CMSPAR},
         FramingRow{"FiveBitsOneAndAHalf", lineSettings(50, 5, 0, 1), CS5 | CSTOPB}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::RowName{});
 
 TEST(TermiosMap, RefusesWhatThePlatformCannotDo) {
     const struct {

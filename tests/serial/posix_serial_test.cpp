@@ -7,6 +7,7 @@
 #include "tests/support/fake_window_services.h"
 
 #include "tests/support/pseudo_terminal.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -42,13 +43,7 @@ using Pty = test::PseudoTerminal;
 // A port folder in a fresh temporary directory.
 class PortFolder {
 public:
-    PortFolder() {
-        char pattern[] = "/tmp/qv-ports-XXXXXX";
-        if (const char* made = mkdtemp(pattern))
-            dir_ = fs::path(made) / "ports";
-        fs::create_directory(dir_);
-    }
-    ~PortFolder() { fs::remove_all(dir_.parent_path()); }
+    PortFolder() { fs::create_directory(dir_); }
 
     const fs::path& dir() const { return dir_; }
     void link(int port, const fs::path& target) {
@@ -56,7 +51,8 @@ public:
     }
 
 private:
-    fs::path dir_;
+    test::TempFolder root_{"qv-ports"};
+    fs::path dir_ = root_ / "ports";
 };
 
 std::string bytesOf(const std::vector<FakeWindowServices::Posted>& posted) {

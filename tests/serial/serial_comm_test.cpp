@@ -4,6 +4,8 @@
 #include "serial/serial_comm.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/named_row.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -20,17 +22,6 @@ using test::FakeSerialPlatform;
 using test::FakeWindowServices;
 
 constexpr auto kWait = 3s;
-
-// Waits until pred holds or the time is up; returns whether it held.
-bool waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = kWait) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
 
 std::string bytesOf(const std::vector<FakeWindowServices::Posted>& posted) {
     std::string out;
@@ -143,8 +134,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, SerialCommLateFailure,
 // --- line operations ---
 
 using LineOp = std::function<Status(CSerialComm&)>;
-struct LineCase {
-    const char* name;
+struct LineCase : test::NamedRow {
     LineOp op;
     const char* call;   // recorded platform call
     const char* failOp; // failNext key that makes it fail
@@ -179,8 +169,7 @@ TEST_P(SerialCommLines, ReportsThePlatformsError) {
     EXPECT_EQ(GetParam().op(channel), 71u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ops, SerialCommLines, ::testing::ValuesIn(kLineCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ops, SerialCommLines, ::testing::ValuesIn(kLineCases), test::RowName{});
 
 TEST_F(SerialCommTest, LineControlIsAReadModifyWriteOfTheSettings) {
     ASSERT_EQ(open(3), kStatusOk);
@@ -267,7 +256,8 @@ TEST_F(SerialCommTest, UnpluggedPortStopsTheReaderWatchingButCloseStillEndsIt) {
     ASSERT_EQ(open(3), kStatusOk);
     const long before = platform.waitReturns();
     platform.removePort(3);
-    ASSERT_TRUE(waitUntil([&] { return platform.waitReturns() > before; }));
+    ASSERT_TRUE(test::waitUntil([&] { return platform.waitReturns() > before; }, kWait,
+                                test::sleepBriefly));
     // Give a spinning reader every chance to show itself.
     std::this_thread::sleep_for(50ms);
     EXPECT_LE(platform.waitReturns() - before, 2);

@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
+#include "tests/support/named_row.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +28,6 @@ namespace {
 class PrivateHome {
 public:
     PrivateHome() {
-        std::string pattern = (fs::temp_directory_path() / "qv-settings-XXXXXX").string();
-        root_ = ::mkdtemp(pattern.data());
         fs::create_directories(config());
         fs::create_directories(home());
         ::setenv("XDG_CONFIG_HOME", config().c_str(), 1);
@@ -36,14 +36,13 @@ public:
     ~PrivateHome() {
         std::error_code ec;
         fs::permissions(companyDir(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(root_, ec);
     }
     fs::path config() const { return root_ / "config"; }
     fs::path home() const { return root_ / "home"; }
     fs::path companyDir() const { return config() / kCompanyKey; }
 
 private:
-    fs::path root_;
+    test::TempFolder root_{"qv-settings"};
 };
 
 const PrivateHome& privateHome() {
@@ -144,8 +143,7 @@ INSTANTIATE_TEST_SUITE_P(FileNames, TextRoundTrip,
                                          "/home/j\xc3\xbcrgen/Messwerte \xe2\x82\xac.log",
                                          "@ByteArray(x).log", ""));
 
-struct RawValueCase {
-    const char* name;
+struct RawValueCase : test::NamedRow {
     const char* fileContents;
     AppSettings expected; // fileName empty: the default file name
 };
@@ -179,7 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
         RawValueCase{"ValuesInASectionAreNotTheTopLevelOnes",
                      "[Settings]\nComPort=4\n[General]\nLogInterval=9\n",
                      {1, 9, "", 1}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::RowName{});
 
 TEST_F(SettingsStoreTest, ACorruptFileGivesDefaults) {
     // Binary garbage, NUL bytes included, with a well-formed line in the middle: nothing

@@ -5,6 +5,8 @@
 // told to end when the test process dies, and killed and reaped when it goes out of
 // scope, so that nothing a test started outlives it holding a port. No Qt.
 
+#include "tests/support/wait_until.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -16,7 +18,6 @@
 #include <string>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -105,9 +106,7 @@ public:
     // The exit code, or nullopt when it did not exit normally within `timeout` (killed by
     // a signal, or still running).
     std::optional<int> waitForExit(std::chrono::milliseconds timeout = std::chrono::seconds{5}) {
-        const auto until = std::chrono::steady_clock::now() + timeout;
-        while (!ended() && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds{2});
+        waitUntil([this] { return ended(); }, timeout, sleepBriefly);
         if (!status_ || !WIFEXITED(*status_))
             return std::nullopt;
         return WEXITSTATUS(*status_);

@@ -44,6 +44,9 @@ protected:
         fake_.setSensorRecord(1, kRecord);
     }
 
+    // A box answer that the test set and that no box took must not answer the next test's.
+    void TearDown() override { clearBoxAnswer(); }
+
     // A second store of the same application: reads what the window wrote.
     std::unique_ptr<SettingsStore> makeStore() const {
         auto store = std::make_unique<SettingsStore>(appName_.toStdString());

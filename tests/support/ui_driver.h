@@ -1,18 +1,20 @@
 #pragma once
 
 // Driving the program's real Qt windows from a test: bounded waits that keep the event
-// loop running, and modal windows (dialogs, message boxes, menus) answered by a timer
-// that polls for them from whatever loop runs, so no test ever blocks on one.
-// User-interface thread only.
+// loop running; the message boxes of the window services answered through their
+// one-shot hook; the windows the services do not show (dialogs, the file browser, menus)
+// answered by a timer that polls for them from whatever loop runs. No test ever blocks
+// on a modal window. User-interface thread only.
 
 #include "app/dialog_builder.h"
+#include "app/qt_window_services.h"
+#include "tests/support/wait_until.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QMessageBox>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -22,19 +24,17 @@
 
 namespace qv::test {
 
+// The pump of Qt tests: one short turn of a nested event loop, as a modal loop would run.
+inline void runEventsBriefly() {
+    QEventLoop loop;
+    QTimer::singleShot(5, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 // Runs the event loop until `done` holds; false when `timeout` passed first.
 inline bool waitUntil(const std::function<bool()>& done,
                       std::chrono::milliseconds timeout = std::chrono::seconds{10}) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.hasExpired(timeout.count()))
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(5, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
+    return waitUntil(done, timeout, runEventsBriefly);
 }
 
 // Runs `action` once on the first widget for which `find` gives non-null, polling from
@@ -83,26 +83,31 @@ inline void click(const QWidget* dialog, int id) {
     button->click();
 }
 
-// What a message box showed.
+// What a message box of the window services showed.
 struct Box {
     bool seen = false;
     QString text;
-    QString title;
+    qv::BoxIcon icon = qv::BoxIcon::Exclamation;
+    QString detail;
     QWidget* owner = nullptr;
     QString ownerClass; // the owner may be gone when the test looks
 };
 
-// Closes the next message box with OK, keeping what it showed in `seen` (which must
-// outlive the box).
-inline void answerNextBox(Box& seen, std::chrono::milliseconds timeout = std::chrono::seconds{10}) {
-    whenModal<QMessageBox>(
-        [&seen](QMessageBox* box) {
-            QWidget* owner = box->parentWidget();
-            seen = {true, box->text(), box->windowTitle(), owner,
-                    owner ? QString::fromLatin1(owner->metaObject()->className()) : QString()};
-            box->accept();
-        },
-        timeout);
+inline Box boxFrom(const qv::ShownBox& shown) {
+    QWidget* owner = shown.owner;
+    return {true,       QString::fromStdString(shown.text),
+            shown.icon, QString::fromStdString(shown.detail),
+            owner,      owner ? QString::fromLatin1(owner->metaObject()->className()) : QString()};
+}
+
+// The next message box of the window services is answered with OK at once, what it
+// showed kept in `seen` (which must outlive the box, or the answer be cleared with
+// clearBoxAnswer()). Set it before the action that shows the box.
+inline void answerNextBox(Box& seen) {
+    qv::QtWindowServices::setNextAnswer([&seen](const qv::ShownBox& box) { seen = boxFrom(box); });
+}
+inline void clearBoxAnswer() {
+    qv::QtWindowServices::setNextAnswer({});
 }
 
 } // namespace qv::test

@@ -4,6 +4,9 @@
 #include "acquisition/reading_parser.h"
 
 #include "tests/support/child_process.h"
+#include "tests/support/named_row.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -34,31 +37,16 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 constexpr auto kWait = 5s; // bound of every wait; the simulator runs at 20 ms periods
 
-bool waitUntil(const std::function<bool()>& condition, Clock::duration timeout = kWait) {
-    const auto until = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() >= until)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
+// Waits at most kWait; `pump` lets the time pass (a sleep, or a read of the line).
+bool waitUntil(const std::function<bool()>& condition,
+               const std::function<void()>& pump = test::sleepBriefly) {
+    return test::waitUntil(condition, kWait, pump);
 }
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "qv-sim-test-XXXXXX").string();
-        path = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-};
+using test::TempFolder;
 
 using test::ChildProcess;
 using test::readFile;
@@ -112,11 +100,14 @@ public:
         return true;
     }
     bool readUntil(const std::function<bool()>& condition) {
-        return waitUntil([&] { return !pump() || condition(); }) && condition();
+        bool hungUp = false;
+        waitUntil([&] { return hungUp || condition(); }, [&] { hungUp = !pump(); });
+        return condition();
     }
     // Reads until the line hangs up (the simulator unplugged).
     bool readUntilHangUp() {
-        return waitUntil([&] { return !pump(); });
+        bool hungUp = false;
+        return waitUntil([&] { return hungUp; }, [&] { hungUp = !pump(); });
     }
 
     std::vector<Reading> readings;
@@ -135,8 +126,8 @@ std::string logLine(const Reading& r) {
 
 class SimulatorRun : public testing::Test {
 protected:
-    TempDir home;
-    fs::path portsDir = home.path / "ports";
+    TempFolder home{"qv-sim-test"};
+    fs::path portsDir = home.path() / "ports";
     fs::path com2 = portsDir / "com2";
 };
 
@@ -146,11 +137,11 @@ class RecordsOnTheLine : public SimulatorRun, public testing::WithParamInterface
 
 TEST_P(RecordsOnTheLine, ArriveIntactAndMatchTheRecordsLog) {
     constexpr std::size_t kCount = 12;
-    const fs::path recordsLog = home.path / "records.log";
+    const fs::path recordsLog = home.path() / "records.log";
     ChildProcess sim =
-        startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
-                             "--noise", GetParam(), "--count", std::to_string(kCount),
-                             "--records-log", recordsLog.string(), "--seed", "11"});
+        startSim(home.path(), {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
+                               "--noise", GetParam(), "--count", std::to_string(kCount),
+                               "--records-log", recordsLog.string(), "--seed", "11"});
     ASSERT_TRUE(sim.started());
     ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << sim.err();
     PortReader reader(com2);
@@ -180,8 +171,8 @@ INSTANTIATE_TEST_SUITE_P(Noise, RecordsOnTheLine, testing::Values("0", "1"), [](
 
 TEST_F(SimulatorRun, UnplugHangsUpAndRemovesTheLinkReplugBringsItBack) {
     ChildProcess sim =
-        startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
-                             "--unplug-after", "0.3", "--replug-after", "0.3"});
+        startSim(home.path(), {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
+                               "--unplug-after", "0.3", "--replug-after", "0.3"});
     ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << sim.err();
     PortReader before(com2);
     ASSERT_TRUE(before.readUntilHangUp()) << "the open port hangs up on unplug";
@@ -198,8 +189,8 @@ TEST_F(SimulatorRun, UnplugHangsUpAndRemovesTheLinkReplugBringsItBack) {
 
 TEST_F(SimulatorRun, SilentSendsNothingUntilUnplugged) {
     ChildProcess sim =
-        startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
-                             "--silent", "--unplug-after", "0.3"});
+        startSim(home.path(), {"--ports-dir", portsDir.string(), "--port", "2", "--period-ms", "20",
+                               "--silent", "--unplug-after", "0.3"});
     ASSERT_TRUE(waitUntil([&] { return linkExists(com2); })) << sim.err();
     PortReader reader(com2);
     ASSERT_TRUE(reader.readUntilHangUp());
@@ -210,26 +201,21 @@ TEST_F(SimulatorRun, SilentSendsNothingUntilUnplugged) {
 
 // Ending by a signal removes the link, and the port folder only when this run created
 // it in the user's settings folder and nothing else is in it.
-struct StopRow {
-    const char* name;
+struct StopRow : qv::test::NamedRow {
     int signal;
     bool folderExisted;
 };
 
-void PrintTo(const StopRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
 class StopSignal : public SimulatorRun, public testing::WithParamInterface<StopRow> {};
 
 TEST_P(StopSignal, CleansUpAndExitsZero) {
-    const fs::path settingsDir = home.path / "xdg" / "Tavrin QV-5300";
+    const fs::path settingsDir = home.path() / "xdg" / "Tavrin QV-5300";
     const fs::path userPorts = settingsDir / "ports";
     if (GetParam().folderExisted) {
         fs::create_directories(userPorts);
         std::ofstream(userPorts / "note.txt") << "not the simulator's";
     }
-    ChildProcess sim = startSim(home.path, {"--period-ms", "20"}); // the user's port folder, COM1
+    ChildProcess sim = startSim(home.path(), {"--period-ms", "20"}); // the user's port folder, COM1
     ASSERT_TRUE(waitUntil([&] { return linkExists(userPorts / "com1"); })) << sim.err();
     const bool toldAboutFolder = sim.out().find("created your port folder") != std::string::npos;
     EXPECT_EQ(toldAboutFolder, !GetParam().folderExisted) << sim.out();
@@ -240,28 +226,28 @@ TEST_P(StopSignal, CleansUpAndExitsZero) {
     if (GetParam().folderExisted)
         EXPECT_TRUE(fs::exists(userPorts / "note.txt"));
     else
-        EXPECT_FALSE(fs::exists(home.path / "xdg")) << "every folder it created is gone";
+        EXPECT_FALSE(fs::exists(home.path() / "xdg")) << "every folder it created is gone";
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, StopSignal,
                          testing::Values(StopRow{"TermInCreatedFolder", SIGTERM, false},
                                          StopRow{"CtrlCInCreatedFolder", SIGINT, false},
                                          StopRow{"TermInExistingFolder", SIGTERM, true}),
-                         [](const auto& info) { return info.param.name; });
+                         qv::test::RowName{});
 
 // A link that still leads somewhere belongs to someone else and is left alone; one whose
 // device is gone was left by a killed simulator and is taken over.
 TEST_F(SimulatorRun, TakesOverOnlyADanglingLink) {
     fs::create_directories(portsDir);
     fs::create_symlink("/dev/null", com2);
-    ChildProcess refused = startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2"});
+    ChildProcess refused = startSim(home.path(), {"--ports-dir", portsDir.string(), "--port", "2"});
     EXPECT_EQ(refused.waitForExit(), 1);
     EXPECT_NE(refused.err().find("already exists"), std::string::npos) << refused.err();
     EXPECT_EQ(fs::read_symlink(com2), "/dev/null");
 
     fs::remove(com2);
-    fs::create_symlink(home.path / "gone", com2);
-    ChildProcess sim = startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "2"});
+    fs::create_symlink(home.path() / "gone", com2);
+    ChildProcess sim = startSim(home.path(), {"--ports-dir", portsDir.string(), "--port", "2"});
     ASSERT_TRUE(waitUntil([&] {
         std::error_code ec;
         return fs::read_symlink(com2, ec).string().starts_with("/dev/pts/");
@@ -272,7 +258,7 @@ TEST_F(SimulatorRun, TakesOverOnlyADanglingLink) {
 }
 
 TEST_F(SimulatorRun, BadArgumentExitsTwoWithAHintAndCreatesNothing) {
-    ChildProcess sim = startSim(home.path, {"--ports-dir", portsDir.string(), "--port", "300"});
+    ChildProcess sim = startSim(home.path(), {"--ports-dir", portsDir.string(), "--port", "300"});
     EXPECT_EQ(sim.waitForExit(), 2);
     EXPECT_NE(sim.err().find("--port"), std::string::npos) << sim.err();
     EXPECT_NE(sim.err().find("--help"), std::string::npos) << sim.err();

@@ -1,5 +1,7 @@
 #include "tools/sim_options.h"
 
+#include "tests/support/named_row.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -15,15 +17,10 @@ ParseOutcome parse(const std::vector<std::string_view>& args) {
     return parseSimOptions(args);
 }
 
-struct BadRow {
-    const char* name;
+struct BadRow : qv::test::NamedRow {
     std::vector<std::string_view> args;
     std::string mentions; // the error must name what is wrong
 };
-
-void PrintTo(const BadRow& row, std::ostream* os) {
-    *os << row.name;
-}
 
 class RefusedArguments : public testing::TestWithParam<BadRow> {};
 
