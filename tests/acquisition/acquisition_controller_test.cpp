@@ -309,6 +309,10 @@ INSTANTIATE_TEST_SUITE_P(Intervals, SilentSensor, testing::Values(1, 2, 3),
 
 enum class Loss { Unplugged, UnpluggedAndBack };
 
+void PrintTo(Loss loss, std::ostream* out) {
+    *out << (loss == Loss::Unplugged ? "Unplugged" : "UnpluggedAndBack");
+}
+
 class LostPort : public AcquisitionControllerTest, public testing::WithParamInterface<Loss> {};
 
 TEST_P(LostPort, ClosesTheChannelStopsBothTimersAndSaysSoOnce) {
@@ -405,6 +409,9 @@ TEST_F(AcquisitionControllerTest, ReopenMovesToTheNewPortAndRestartsThePoll) {
 struct PeriodCase {
     int interval;
     long long expectedMs;
+    friend std::ostream& operator<<(std::ostream& out, const PeriodCase& row) {
+        return out << "interval " << row.interval;
+    }
 };
 
 class PollPeriod : public testing::TestWithParam<PeriodCase> {};

@@ -4,6 +4,8 @@
 #include "tests/support/fixed_clock.h"
 #include "tests/support/temp_folder.h"
 
+#include "tests/support/named_row.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -427,8 +429,7 @@ public:
     std::string lastErrorText() const override { return "Input/output error"; }
 };
 
-struct SyncRow {
-    const char* name;
+struct SyncRow : test::NamedRow {
     bool failWrite, failSync;
     std::string calls;
     int counted;

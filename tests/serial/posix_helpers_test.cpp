@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +28,9 @@ namespace fs = std::filesystem;
 struct DefaultRow {
     int port;
     std::optional<std::string> device;
+    friend std::ostream& operator<<(std::ostream& out, const DefaultRow& row) {
+        return out << "COM" << row.port;
+    }
 };
 
 class DefaultTable : public ::testing::TestWithParam<DefaultRow> {};

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <chrono>
 #include <functional>
 #include <string>
@@ -104,6 +106,9 @@ TEST_F(SerialCommTest, FailedDeviceOpenLeavesTheChannelClosedWithTheNewNumber) {
 struct LateFailure {
     const char* op;
     Status error;
+    friend std::ostream& operator<<(std::ostream& out, const LateFailure& row) {
+        return out << row.op << " fails with " << row.error;
+    }
 };
 
 class SerialCommLateFailure : public SerialCommTest,

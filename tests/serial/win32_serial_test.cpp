@@ -8,6 +8,8 @@
 #include "serial/win32_serial_map.h"
 #include "tests/support/fake_window_services.h"
 
+#include "tests/support/named_row.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -26,8 +28,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::FakeWindowServices;
 
-struct ProbeCase {
-    const char* name;
+struct ProbeCase : test::NamedRow {
     std::uint32_t error;
     ProbeResult result;
 };

@@ -260,8 +260,7 @@ TEST(ApplicationName, IsTheWholeProgramFileNameWithoutFolder) {
 
 // The settings file and the port folder of the program and of the simulator all come
 // from one folder, whatever the environment holds (null: unset).
-struct FolderRow {
-    const char* name;
+struct FolderRow : test::NamedRow {
     const char* xdg;
     const char* home;
     fs::path folder; // empty: the password database's home + /.config/Tavrin QV-5300

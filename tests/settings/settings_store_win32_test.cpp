@@ -3,6 +3,8 @@
 
 #include "settings/settings_store.h"
 
+#include "tests/support/named_row.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -90,8 +92,7 @@ TEST_F(RegistryStoreTest, NumbersAreDwordsAndTextIsZeroEndedUtf16) {
     RegDeleteTreeW(HKEY_CURRENT_USER, appKeyPath("QV-5300-copy").c_str());
 }
 
-struct OtherTypeCase {
-    const char* name;
+struct OtherTypeCase : test::NamedRow {
     DWORD type;
     const void* data;
     DWORD size;
