@@ -1,8 +1,8 @@
 #pragma once
 
-// A private HOME and XDG_CONFIG_HOME for a whole Qt test program, set before the first
-// settings access (QSettings fixes its folders once per process), so no test ever reads
-// or writes the user's own settings, ports or files. Register it once per program:
+// A private HOME and XDG_CONFIG_HOME for a whole Qt test program, set before anything
+// reads them (Qt keeps some folders it derives from them for the life of the process), so
+// no test ever reads or writes the user's own settings, ports or files. Register it once per program:
 //   testing::AddGlobalTestEnvironment(new qv::test::PrivateHome);
 
 #include <QTemporaryDir>
