@@ -226,12 +226,7 @@ Status PosixSerialPlatform::getState(NativeHandle port, Dcb& dcb) {
     std::optional<int> modemBits;
     if (ioctl(fd(port), TIOCMGET, &lines) == 0)
         modemBits = lines;
-    const Dcb read = dcbFromTermios(settings, modemBits);
-    dcb.BaudRate = read.BaudRate;
-    dcb.flags = read.flags;
-    dcb.ByteSize = read.ByteSize;
-    dcb.Parity = read.Parity;
-    dcb.StopBits = read.StopBits;
+    dcb = dcbFromTermios(settings, modemBits);
     return 0;
 }
 

@@ -156,12 +156,7 @@ Status Win32SerialPlatform::getState(NativeHandle port, Dcb& dcb) {
     driver.DCBlength = sizeof driver;
     if (!GetCommState(win(port), &driver))
         return lastError();
-    const Dcb read = dcbFromWin32(driver);
-    dcb.BaudRate = read.BaudRate;
-    dcb.flags = read.flags;
-    dcb.ByteSize = read.ByteSize;
-    dcb.Parity = read.Parity;
-    dcb.StopBits = read.StopBits;
+    dcb = dcbFromWin32(driver);
     return 0;
 }
 
