@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -103,32 +102,6 @@ const AppendRow kAppends[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Values, AppendCheck, testing::ValuesIn(kAppends), qv::test::RowName{});
 
-struct PortListRow : qv::test::NamedRow {
-    std::vector<std::string> names;
-    const char* held;
-    int selection; // shown, and what OK gives back as selectedPort
-};
-
-class PortList : public SetupDialogLogic, public testing::WithParamInterface<PortListRow> {};
-
-TEST_P(PortList, ListsTheNamesInOrderAndPreselectsOnlyAnExactMatch) {
-    dialog_.values().portNames = GetParam().names;
-    dialog_.values().selectedPort = GetParam().held;
-    dialog_.OnInitDialog(controls_);
-    EXPECT_EQ(controls_.lists[kPortList].items, GetParam().names);
-    EXPECT_EQ(controls_.listSelection(kPortList), GetParam().selection);
-    ASSERT_TRUE(dialog_.OnOK(controls_));
-    EXPECT_EQ(dialog_.values().selectedPort, controls_.selectedItem(kPortList));
-}
-
-const PortListRow kPortLists[] = {
-    {"HeldPortAtItsPlace", {"COM1", "COM2", "COM10"}, "COM2", 1},
-    {"NothingHeld", {"COM1", "COM2"}, "", -1},
-    {"CaseMatters", {"COM1"}, "com1", -1},
-    {"NoPorts", {}, "COM1", -1},
-};
-INSTANTIATE_TEST_SUITE_P(Lists, PortList, testing::ValuesIn(kPortLists), qv::test::RowName{});
-
 TEST_F(SetupDialogLogic, BrowsePicksTavrinLogAndTakesOnlyAChosenPath) {
     dialog_.values().fileName = "old.log";
     dialog_.OnInitDialog(controls_);
@@ -159,7 +132,6 @@ public:
         store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 1);
         serial_.addPort(1);
     }
-    void TearDown() override { logic_.reset(); } // the channel goes before its platform
 
     std::unique_ptr<qv::SettingsStore> makeStore() const {
         auto store = std::make_unique<qv::SettingsStore>(appName_);
@@ -180,27 +152,31 @@ public:
     qv::test::FakeWindowServices window_;
     qv::test::FakeFrontEnd frontEnd_;
     qv::test::FixedClock clock_;
-    std::unique_ptr<qv::CQV53Dlg> logic_;
+    std::unique_ptr<qv::CQV53Dlg> logic_; // goes first: the channel before its platform
 };
 
 // One press of Setup...: what the dialog shows, what is applied and what is written.
-struct SetupRow : qv::test::NamedRow {
-    std::function<void(MainLogic&)> before;  // before the window starts
-    std::function<void(MainLogic&)> atPress; // after the start, before the press
-    // The user's edits; nullptr / -1 leave the control alone.
+// The user's edits; nullptr / -1 leave a control alone.
+struct Edit {
     const char* interval;
     int append;
     const char* pick;     // the port entry to select
     const char* fileName; // in the test's folder
+};
+// Stored afterwards: kUnwritten (nullptr for the name) where the other writer's value stays.
+struct Stored {
+    int port, interval, append;
+    const char* fileName;
+};
+struct SetupRow : qv::test::NamedRow {
+    std::function<void(MainLogic&)> before;  // before the window starts
+    std::function<void(MainLogic&)> atPress; // after the start, before the press
+    Edit edit;
     int endWith;
-    // Expected.
-    const char* shownPort; // preselected
-    const char* box;       // shown during the command; empty: none
-    int port, interval_, append_;
-    int storedPort, storedInterval, storedAppend; // kUnwritten: the other writer's stays
-    const char* storedFileName;                   // nullptr: the other writer's stays
-    bool loggingAfter;
-    int opens; // of COM1 and COM2, since the start
+    const char* shownPort;      // preselected
+    const char* box;            // shown during the command; empty: none
+    int port, interval, append; // live afterwards
+    Stored stored;
 };
 
 class SetupCommand : public MainLogic, public testing::WithParamInterface<SetupRow> {};
@@ -214,24 +190,23 @@ TEST_P(SetupCommand, AppliesAndWritesWhatChangedAfterOkOnly) {
         row.atPress(*this);
     // Another writer since the start: whatever the command does not write stays.
     const auto other = makeStore();
-    other->WriteProfileInt(nullptr, qv::kComPortEntry, kUnwritten);
-    other->WriteProfileInt(nullptr, qv::kLogIntervalEntry, kUnwritten);
-    other->WriteProfileInt(nullptr, qv::kAppendEntry, kUnwritten);
+    for (const char* entry : {qv::kComPortEntry, qv::kLogIntervalEntry, qv::kAppendEntry})
+        other->WriteProfileInt(nullptr, entry, kUnwritten);
     other->WriteProfileString(nullptr, qv::kLogFileNameEntry, "other.log");
     window_.boxes.clear();
     frontEnd_.setupEndsWith = row.endWith;
     frontEnd_.editSetup = [&](qv::QV53SetupDlg&, FakeDialogControls& c) {
-        if (row.interval)
-            c.texts[kInterval] = row.interval;
-        if (row.append >= 0)
-            c.checks[kAppend] = row.append;
-        if (row.pick) {
+        if (row.edit.interval)
+            c.texts[kInterval] = row.edit.interval;
+        if (row.edit.append >= 0)
+            c.checks[kAppend] = row.edit.append;
+        if (row.edit.pick) {
             const auto& items = c.lists[kPortList].items;
-            const auto at = std::find(items.begin(), items.end(), row.pick);
+            const auto at = std::find(items.begin(), items.end(), row.edit.pick);
             c.lists[kPortList].selection = at == items.end() ? -1 : int(at - items.begin());
         }
-        if (row.fileName)
-            c.texts[kFileName] = logPath(row.fileName);
+        if (row.edit.fileName)
+            c.texts[kFileName] = logPath(row.edit.fileName);
     };
 
     logic_->OnCommand(kSetup);
@@ -241,166 +216,52 @@ TEST_P(SetupCommand, AppliesAndWritesWhatChangedAfterOkOnly) {
     EXPECT_EQ(frontEnd_.shown.text(kFileName), logPath("tavrin.log"));
     EXPECT_EQ(window_.boxes.empty() ? "" : window_.boxes[0].text, row.box);
     EXPECT_EQ(logic_->controller().port(), row.port);
-    EXPECT_EQ(logic_->controller().interval(), row.interval_);
-    EXPECT_EQ(logic_->append(), row.append_);
-    EXPECT_EQ(logic_->log().append(), row.append_ != 0);
-    EXPECT_EQ(logic_->log().logging(), row.loggingAfter);
-    EXPECT_EQ(serial_.openCount(1) + serial_.openCount(2), row.opens);
+    EXPECT_EQ(logic_->controller().interval(), row.interval);
+    EXPECT_EQ(logic_->append(), row.append);
+    EXPECT_EQ(logic_->log().append(), row.append != 0);
+    EXPECT_FALSE(logic_->log().logging());
+    // One successful open in every row: at the start or, when that failed, by the command.
+    EXPECT_EQ(serial_.openCount(1) + serial_.openCount(2), 1);
     const auto stored = makeStore();
-    EXPECT_EQ(stored->GetProfileInt(nullptr, qv::kComPortEntry, 0), row.storedPort);
-    EXPECT_EQ(stored->GetProfileInt(nullptr, qv::kLogIntervalEntry, 0), row.storedInterval);
-    EXPECT_EQ(stored->GetProfileInt(nullptr, qv::kAppendEntry, 0), row.storedAppend);
+    EXPECT_EQ(stored->GetProfileInt(nullptr, qv::kComPortEntry, 0), row.stored.port);
+    EXPECT_EQ(stored->GetProfileInt(nullptr, qv::kLogIntervalEntry, 0), row.stored.interval);
+    EXPECT_EQ(stored->GetProfileInt(nullptr, qv::kAppendEntry, 0), row.stored.append);
     EXPECT_EQ(stored->GetProfileString(nullptr, qv::kLogFileNameEntry, ""),
-              row.storedFileName ? logPath(row.storedFileName) : "other.log");
+              row.stored.fileName ? logPath(row.stored.fileName) : "other.log");
 }
 
 constexpr int kU = MainLogic::kUnwritten;
+constexpr Edit kNoEdit{nullptr, -1, nullptr, nullptr};
+constexpr Stored kNothingStored{kU, kU, kU, nullptr};
 
-void holdCom1(MainLogic& t) {
-    t.serial_.holdByOther(1, true);
-}
-
+// clang-format off
 const SetupRow kSetups[] = {
-    {"CancelAppliesNothing",
-     {},
-     {},
-     "9",
-     0,
-     "",
-     "other.log",
-     qv::kIdCancel,
-     "COM1",
-     "",
-     1,
-     1,
-     1,
-     kU,
-     kU,
-     kU,
-     nullptr,
-     false,
-     1},
-    {"OkWithoutChangeWhileThePortIsHeldWritesNothing",
-     {},
-     {},
-     nullptr,
-     -1,
-     nullptr,
-     nullptr,
-     qv::kIdOk,
-     "COM1",
-     "",
-     1,
-     1,
-     1,
-     kU,
-     kU,
-     kU,
-     nullptr,
-     false,
-     1},
-    {"IntervalAndAppendChanged",
-     {},
-     {},
-     "7",
-     0,
-     nullptr,
-     nullptr,
-     qv::kIdOk,
-     "COM1",
-     "",
-     1,
-     7,
-     0,
-     kU,
-     7,
-     0,
-     nullptr,
-     false,
-     1},
-    {"FileNameChangedOnlyInLetterCaseStopsLogging",
-     {},
+    {"CancelAppliesNothing", {}, {}, {"9", 0, "", "other.log"}, qv::kIdCancel,
+     "COM1", "", 1, 1, 1, kNothingStored},
+    {"OkWithoutChangeWhileThePortIsHeldWritesNothing", {}, {}, kNoEdit, qv::kIdOk,
+     "COM1", "", 1, 1, 1, kNothingStored},
+    {"IntervalAndAppendChanged", {}, {}, {"7", 0, nullptr, nullptr}, qv::kIdOk,
+     "COM1", "", 1, 7, 0, {kU, 7, 0, nullptr}},
+    {"FileNameChangedOnlyInLetterCaseStopsLogging", {},
      [](MainLogic& t) { t.logic_->OnCommand(kStartStopLog); },
-     nullptr,
-     -1,
-     nullptr,
-     "TAVRIN.log",
-     qv::kIdOk,
-     "COM1",
-     "",
-     1,
-     1,
-     1,
-     kU,
-     kU,
-     kU,
-     "TAVRIN.log",
-     false,
-     1},
-    {"CurrentPortFreeAgainIsReopenedWithoutBeingPreselected", holdCom1,
-     [](MainLogic& t) { t.serial_.holdByOther(1, false); }, nullptr, -1, nullptr, nullptr,
-     qv::kIdOk, "", "", 1, 1, 1, 1, kU, kU, nullptr, false, 1},
-    {"CurrentPortGoneAndNoChoiceChangesNothing",
-     {},
-     [](MainLogic& t) { t.serial_.removePort(1); },
-     nullptr,
-     -1,
-     nullptr,
-     nullptr,
-     qv::kIdOk,
-     "",
-     "",
-     1,
-     1,
-     1,
-     kU,
-     kU,
-     kU,
-     nullptr,
-     false,
-     1},
-    {"FailedReopenStillWritesThePortAndTheLaterSteps",
-     {},
-     [](MainLogic& t) {
-         t.serial_.addPort(2);
-         t.serial_.failNext("open", 16);
-     },
-     "7",
-     -1,
-     "COM2",
-     nullptr,
-     qv::kIdOk,
-     "COM1",
-     "Failed to open COM port",
-     2,
-     7,
-     1,
-     2,
-     7,
-     kU,
-     nullptr,
-     false,
-     1},
+     {nullptr, -1, nullptr, "TAVRIN.log"}, qv::kIdOk,
+     "COM1", "", 1, 1, 1, {kU, kU, kU, "TAVRIN.log"}},
+    {"CurrentPortFreeAgainIsReopenedWithoutBeingPreselected",
+     [](MainLogic& t) { t.serial_.holdByOther(1, true); },
+     [](MainLogic& t) { t.serial_.holdByOther(1, false); }, kNoEdit, qv::kIdOk,
+     "", "", 1, 1, 1, {1, kU, kU, nullptr}},
+    {"CurrentPortGoneAndNoChoiceChangesNothing", {},
+     [](MainLogic& t) { t.serial_.removePort(1); }, kNoEdit, qv::kIdOk,
+     "", "", 1, 1, 1, kNothingStored},
+    {"FailedReopenStillWritesThePortAndTheLaterSteps", {},
+     [](MainLogic& t) { t.serial_.addPort(2); t.serial_.failNext("open", 16); },
+     {"7", -1, "COM2", nullptr}, qv::kIdOk,
+     "COM1", "Failed to open COM port", 2, 7, 1, {2, 7, kU, nullptr}},
     {"AppendStoredOutOfRangeIsWrittenAsShown",
-     [](MainLogic& t) { t.store_->WriteProfileInt(nullptr, qv::kAppendEntry, 7); },
-     {},
-     nullptr,
-     -1,
-     nullptr,
-     nullptr,
-     qv::kIdOk,
-     "COM1",
-     "",
-     1,
-     1,
-     0,
-     kU,
-     kU,
-     0,
-     nullptr,
-     false,
-     1},
+     [](MainLogic& t) { t.store_->WriteProfileInt(nullptr, qv::kAppendEntry, 7); }, {}, kNoEdit,
+     qv::kIdOk, "COM1", "", 1, 1, 0, {kU, kU, 0, nullptr}},
 };
+// clang-format on
 INSTANTIATE_TEST_SUITE_P(Presses, SetupCommand, testing::ValuesIn(kSetups), qv::test::RowName{});
 
 // The ports are probed under the wait cursor, which is gone before the dialog shows.
