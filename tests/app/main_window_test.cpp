@@ -3,12 +3,12 @@
 // temporary folders. Message boxes are answered through the window services' hook;
 // dialogs, the file browser and menus by watchers that poll for them.
 
-#include "app/about_dlg.h"
-#include "app/cqv53_app.h"
-#include "app/cqv53_dlg.h"
-#include "app/dialog_builder.h"
-#include "app/setup_dlg.h"
-#include "app/signal_bridge.h"
+#include "app/qt/cqv53_app.h"
+#include "app/qt/dialog_builder.h"
+#include "app/qt/qt_about_dialog.h"
+#include "app/qt/qt_main_dialog.h"
+#include "app/qt/qt_setup_dialog.h"
+#include "app/qt/signal_bridge.h"
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
@@ -78,8 +78,8 @@ protected:
     }
 
     // Presses Setup..., lets `edit` work on the dialog, then ends it with OK or Cancel.
-    void setup(std::function<void(QV53SetupDlg*)> edit, int endWith = qv::kIdOk) {
-        whenModal<QV53SetupDlg>([=](QV53SetupDlg* d) {
+    void setup(std::function<void(QtSetupDialog*)> edit, int endWith = qv::kIdOk) {
+        whenModal<QtSetupDialog>([=](QtSetupDialog* d) {
             edit(d);
             click(d, endWith);
         });
@@ -122,18 +122,18 @@ TEST_F(MainWindowTest, OpenFailureIsReportedOverTheMainWindow) {
 struct Ending : qv::test::NamedRow {
     int result;
     bool logClosedByTheWindow; // before destruction; otherwise by it
-    std::function<void(CQV53Dlg*)> end;
+    std::function<void(QtMainDialog*)> end;
 };
 
 class MainWindowEnding : public MainWindowTest, public testing::WithParamInterface<Ending> {};
 
 TEST_P(MainWindowEnding, EndsWithItsResultAndReleasesTheLog) {
-    dlg_ = std::make_unique<CQV53Dlg>(*store_, fake_, clock_);
+    dlg_ = std::make_unique<QtMainDialog>(*store_, fake_, clock_);
     SignalBridge bridge;
     ASSERT_TRUE(bridge.isActive());
     QObject::connect(&bridge, &SignalBridge::terminationRequested, dlg_.get(),
-                     &CQV53Dlg::closeOnRequest);
-    whenModal<CQV53Dlg>([](CQV53Dlg* d) {
+                     &QtMainDialog::closeOnRequest);
+    whenModal<QtMainDialog>([](QtMainDialog* d) {
         d->initDialog();
         click(d, qv::ctl::kStartStopLog);
         GetParam().end(d);
@@ -150,34 +150,35 @@ TEST_P(MainWindowEnding, EndsWithItsResultAndReleasesTheLog) {
 }
 
 const Ending kEndings[] = {
-    {"ExitButton", qv::kIdOk, false, [](CQV53Dlg* d) { click(d, qv::ctl::kExit); }},
+    {"ExitButton", qv::kIdOk, false, [](QtMainDialog* d) { click(d, qv::ctl::kExit); }},
     {"Enter", qv::kIdOk, false,
-     [](CQV53Dlg* d) {
+     [](QtMainDialog* d) {
          QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
          QApplication::sendEvent(d, &enter);
      }},
     {"Escape", qv::kIdCancel, false,
-     [](CQV53Dlg* d) {
+     [](QtMainDialog* d) {
          QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
          QApplication::sendEvent(d, &escape);
      }},
-    {"CloseBox", qv::kIdCancel, true, [](CQV53Dlg* d) { d->close(); }},
-    {"Sigterm", qv::kIdCancel, true, [](CQV53Dlg*) { std::raise(SIGTERM); }},
+    {"CloseBox", qv::kIdCancel, true, [](QtMainDialog* d) { d->close(); }},
+    {"Sigterm", qv::kIdCancel, true, [](QtMainDialog*) { std::raise(SIGTERM); }},
     {"SigintWhileSetupIsOpen", qv::kIdCancel, true,
-     [](CQV53Dlg* d) {
-         whenModal<QV53SetupDlg>([](QV53SetupDlg*) { std::raise(SIGINT); });
+     [](QtMainDialog* d) {
+         whenModal<QtSetupDialog>([](QtSetupDialog*) { std::raise(SIGINT); });
          click(d, qv::ctl::kSetup);
      }},
 };
 INSTANTIATE_TEST_SUITE_P(Ways, MainWindowEnding, testing::ValuesIn(kEndings), qv::test::RowName{});
 
-TEST_F(MainWindowTest, SetupCancelAppliesNothingNotEvenABrowsedName) {
+// The file browser's wiring: "log" and "tavrin.log" handed to Qt's save dialog, the chosen
+// path in the field, no file made.
+TEST_F(MainWindowTest, BrowseFillsTheFieldWithAPickedNameAndCreatesNothing) {
     open();
-    const QByteArray before = settingsFile();
     const QString picked = dir_.filePath(QStringLiteral("picked"));
     QString browsed;
     setup(
-        [&](QV53SetupDlg* d) {
+        [&](QtSetupDialog* d) {
             whenModal<QFileDialog>([&](QFileDialog* browser) {
                 EXPECT_EQ(browser->defaultSuffix(), "log");
                 EXPECT_TRUE(browser->selectedFiles().value(0).endsWith("/tavrin.log"));
@@ -186,121 +187,10 @@ TEST_F(MainWindowTest, SetupCancelAppliesNothingNotEvenABrowsedName) {
             });
             click(d, kBrowse);
             browsed = child<QLineEdit>(d, kFileName)->text();
-            child<QLineEdit>(d, kInterval)->setText(QStringLiteral("9"));
-            child<QCheckBox>(d, kAppend)->setChecked(false);
         },
         qv::kIdCancel);
-
     EXPECT_EQ(browsed, picked + ".log");  // the default suffix was added
     EXPECT_FALSE(QFile::exists(browsed)); // picking a name creates nothing
-    EXPECT_EQ(settingsFile(), before);
-    EXPECT_EQ(dlg_->controller().interval(), 1);
-    EXPECT_EQ(dlg_->log().fileName(), logPath_.toStdString());
-    EXPECT_EQ(dlg_->append(), 1);
-}
-
-TEST_F(MainWindowTest, SetupOkWithoutChangeWritesNothing) {
-    open();
-    // Another writer's values since the window loaded its own must survive.
-    const auto other = makeStore();
-    other->WriteProfileInt(nullptr, qv::kComPortEntry, 2);
-    other->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 9);
-    other->WriteProfileString(nullptr, qv::kLogFileNameEntry, "other.log");
-    other->WriteProfileInt(nullptr, qv::kAppendEntry, 0);
-    const QByteArray before = settingsFile();
-    QStringList offered;
-    QString selected;
-    setup([&](QV53SetupDlg* d) {
-        auto* combo = child<QComboBox>(d, kPortList);
-        for (int i = 0; i < combo->count(); ++i)
-            offered << combo->itemText(i);
-        selected = combo->currentText();
-        EXPECT_EQ(child<QLineEdit>(d, kInterval)->text(), "1");
-        EXPECT_EQ(child<QLineEdit>(d, kFileName)->text(), logPath_);
-        EXPECT_TRUE(child<QCheckBox>(d, kAppend)->isChecked());
-    });
-    EXPECT_EQ(offered, QStringList{"COM1"}); // the held port, at its place
-    EXPECT_EQ(selected, "COM1");
-    EXPECT_EQ(settingsFile(), before);
-    EXPECT_EQ(fake_.openCount(1), 1); // not reopened
-}
-
-TEST_F(MainWindowTest, ChangedIntervalAndAppendAreAppliedAndWritten) {
-    open();
-    setup([](QV53SetupDlg* d) {
-        child<QLineEdit>(d, kInterval)->setText("7");
-        child<QCheckBox>(d, kAppend)->setChecked(false);
-    });
-    EXPECT_EQ(dlg_->controller().interval(), 7);
-    EXPECT_EQ(storedInt(qv::kLogIntervalEntry), 7);
-    EXPECT_EQ(dlg_->append(), 0);
-    EXPECT_FALSE(dlg_->log().append());
-    EXPECT_EQ(storedInt(qv::kAppendEntry), 0);
-    EXPECT_EQ(storedInt(qv::kComPortEntry), -99); // untouched values stay unwritten
-}
-
-TEST_F(MainWindowTest, FileNameChangedOnlyInLetterCaseStopsLoggingAndIsWritten) {
-    open();
-    click(dlg_.get(), qv::ctl::kStartStopLog);
-    ASSERT_TRUE(dlg_->log().logging());
-    const QString upper = dir_.filePath(QStringLiteral("TAVRIN.log"));
-    setup([&](QV53SetupDlg* d) { child<QLineEdit>(d, kFileName)->setText(upper); });
-    EXPECT_EQ(storedString(qv::kLogFileNameEntry), upper);
-    EXPECT_EQ(dlg_->log().fileName(), upper.toStdString());
-    EXPECT_FALSE(dlg_->log().logging());
-    EXPECT_FALSE(dlg_->log().fileOpen());
-    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Start Log");
-}
-
-// The port step after OK: reopen and write "ComPort" when the number changed or the
-// current port probes free; leave everything alone when it is held or gone.
-TEST_F(MainWindowTest, CurrentPortFreeAgainIsReopenedAndWritten) {
-    fake_.holdByOther(1, true);
-    Box failed;
-    answerNextBox(failed);
-    open();
-    ASSERT_EQ(failed.text, "Failed to open COM port");
-    fake_.holdByOther(1, false);
-    QString selected = "<unset>";
-    setup([&](QV53SetupDlg* d) { selected = child<QComboBox>(d, kPortList)->currentText(); });
-    EXPECT_EQ(selected, ""); // free, so listed but not preselected
-    EXPECT_TRUE(fake_.isOpen(1));
-    EXPECT_EQ(storedInt(qv::kComPortEntry), 1);
-}
-
-TEST_F(MainWindowTest, CurrentPortGoneAndNoChoiceChangesNothing) {
-    open();
-    fake_.removePort(1);
-    const QByteArray before = settingsFile();
-    setup([](QV53SetupDlg*) {});
-    EXPECT_EQ(fake_.openCount(1), 1);
-    EXPECT_EQ(settingsFile(), before);
-}
-
-TEST_F(MainWindowTest, FailedReopenStillWritesThePortAndTheLaterSteps) {
-    open();
-    fake_.addPort(2);
-    fake_.failNext("open", 16);
-    Box failed;
-    setup([&](QV53SetupDlg* d) {
-        auto* combo = child<QComboBox>(d, kPortList);
-        combo->setCurrentIndex(combo->findText("COM2"));
-        child<QLineEdit>(d, kInterval)->setText("7");
-        answerNextBox(failed);
-    });
-    EXPECT_EQ(failed.text, "Failed to open COM port");
-    EXPECT_EQ(storedInt(qv::kComPortEntry), 2);
-    EXPECT_EQ(storedInt(qv::kLogIntervalEntry), 7);
-    EXPECT_EQ(dlg_->controller().port(), 2);
-}
-
-TEST_F(MainWindowTest, AppendStoredOutOfRangeShowsUncheckedAndOkWritesIt) {
-    store_->WriteProfileInt(nullptr, qv::kAppendEntry, 7);
-    open();
-    bool checked = true;
-    setup([&](QV53SetupDlg* d) { checked = child<QCheckBox>(d, kAppend)->isChecked(); });
-    EXPECT_FALSE(checked);
-    EXPECT_EQ(storedInt(qv::kAppendEntry), 0);
 }
 
 // A stored 2 shows as undecided and stays stored while untouched; clicks give checked or
@@ -312,7 +202,7 @@ TEST_P(AppendStoredAsTwo, ClicksGiveCheckedOrUncheckedOnly) {
     open();
     Qt::CheckState shown = Qt::Unchecked;
     std::vector<Qt::CheckState> afterClicks;
-    setup([&](QV53SetupDlg* d) {
+    setup([&](QtSetupDialog* d) {
         auto* box = child<QCheckBox>(d, kAppend);
         shown = box->checkState();
         for (int i = 0; i < GetParam(); ++i) {
@@ -329,80 +219,28 @@ TEST_P(AppendStoredAsTwo, ClicksGiveCheckedOrUncheckedOnly) {
 }
 INSTANTIATE_TEST_SUITE_P(Clicks, AppendStoredAsTwo, testing::Values(0, 1, 2, 3));
 
-// The window does not answer while the ports are probed: the wait cursor says so, and
-// goes again before the dialog shows.
-TEST_F(MainWindowTest, WaitCursorIsUpWhileThePortsAreProbed) {
-    struct CursorWatch : qv::test::FakeSerialPlatform {
-        int probes = 0, underWaitCursor = 0;
-        qv::ProbeResult probePort(int port) override {
-            const QCursor* cursor = QGuiApplication::overrideCursor();
-            ++probes;
-            underWaitCursor += cursor != nullptr && cursor->shape() == Qt::WaitCursor ? 1 : 0;
-            return FakeSerialPlatform::probePort(port);
-        }
-    } platform;
-    platform.addPort(1);
-    open(&platform);
-    bool cursorWhileShown = true;
-    setup([&](QV53SetupDlg*) { cursorWhileShown = QGuiApplication::overrideCursor() != nullptr; },
-          qv::kIdCancel);
-    EXPECT_EQ(platform.probes, 256);
-    EXPECT_EQ(platform.underWaitCursor, 256);
-    EXPECT_FALSE(cursorWhileShown);
-    dlg_.reset(); // the channel goes before its platform
-}
-
-struct IntervalRow : qv::test::NamedRow {
-    const char* text;
-    const char* message; // empty: accepted
-    int accepted;
-};
-
-class SetupInterval : public MainWindowTest, public testing::WithParamInterface<IntervalRow> {};
-
-TEST_P(SetupInterval, IsRefusedWithItsMessageOrAccepted) {
+// The refusal's wiring: the box over the setup dialog, which stays open with the field's
+// text selected.
+TEST_F(MainWindowTest, RefusedIntervalKeepsTheDialogOpenUnderItsBox) {
     open();
-    const QByteArray before = settingsFile();
-    const IntervalRow row = GetParam();
     Box box;
     bool stayedOpen = false;
     QString selectedAfterBox;
-    whenModal<QV53SetupDlg>([&](QV53SetupDlg* d) {
+    whenModal<QtSetupDialog>([&](QtSetupDialog* d) {
         auto* edit = child<QLineEdit>(d, kInterval);
-        edit->setText(QString::fromLatin1(row.text));
+        edit->setText(QStringLiteral("0"));
         answerNextBox(box);
         click(d, qv::kIdOk);
         stayedOpen = d->isVisible();
-        if (stayedOpen) {
-            selectedAfterBox = edit->selectedText();
-            click(d, qv::kIdCancel);
-        }
+        selectedAfterBox = edit->selectedText();
+        click(d, qv::kIdCancel);
     });
     click(dlg_.get(), qv::ctl::kSetup);
-
-    if (*row.message == '\0') {
-        EXPECT_FALSE(stayedOpen);
-        EXPECT_EQ(storedInt(qv::kLogIntervalEntry), row.accepted);
-        EXPECT_TRUE(box.text.isEmpty());
-        return;
-    }
     EXPECT_TRUE(stayedOpen);
-    EXPECT_EQ(box.text, row.message);
-    EXPECT_EQ(box.ownerClass, "QV53SetupDlg"); // over the dialog
-    EXPECT_EQ(selectedAfterBox, row.text);
-    EXPECT_EQ(settingsFile(), before);
+    EXPECT_EQ(box.text, "Enter an integer between 1 and 1000.");
+    EXPECT_EQ(box.ownerClass, "QtSetupDialog");
+    EXPECT_EQ(selectedAfterBox, "0");
 }
-
-const IntervalRow kIntervals[] = {
-    {"Zero", "0", "Enter an integer between 1 and 1000.", 0},
-    {"AboveRange", "1001", "Enter an integer between 1 and 1000.", 0},
-    {"UpperBound", "1000", "", 1000},
-    {"Letters", "abc", "Enter an integer.", 0},
-    {"Empty", "", "Enter an integer.", 0},
-    {"LeadingSpace", " 7", "", 7},
-    {"TrailingUnit", "7 s", "", 7},
-};
-INSTANTIATE_TEST_SUITE_P(Texts, SetupInterval, testing::ValuesIn(kIntervals), qv::test::RowName{});
 
 using Pty = qv::test::PseudoTerminal;
 
@@ -421,7 +259,7 @@ TEST_F(MainWindowTest, PortListComesFromThePortFolder) {
 
     QStringList offered;
     QString selected;
-    setup([&](QV53SetupDlg* d) {
+    setup([&](QtSetupDialog* d) {
         auto* combo = child<QComboBox>(d, kPortList);
         for (int i = 0; i < combo->count(); ++i)
             offered << combo->itemText(i);
@@ -443,7 +281,7 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
                      [&](QMenu* menu) {
                          for (QAction* action : menu->actions())
                              entries << action->text();
-                         whenModal<CAboutDlg>([&](CAboutDlg* about) {
+                         whenModal<QtAboutDialog>([&](QtAboutDialog* about) {
                              aboutTitle = about->windowTitle();
                              about->reject();
                          });
@@ -473,7 +311,7 @@ TEST(ApplicationTest, RunsTheMainWindowFromTheUsersSettingsAndPortFolderUntilTer
 
     int port = 0;
     qv::ProbeResult probe = -1;
-    whenModal<CQV53Dlg>([&](CQV53Dlg* d) {
+    whenModal<QtMainDialog>([&](QtMainDialog* d) {
         d->initDialog();
         port = d->controller().port();
         probe = qv::PosixSerialPlatform(ports.path().toStdString()).probePort(4);

@@ -1,0 +1,41 @@
+#pragma once
+
+// What the toolkit-free logic asks of the front end (Qt, Win32) beyond the window
+// services: running the modal dialogs, the wait cursor and the save-file dialog. The
+// front end builds each dialog from its template and hands its controls to the logic
+// through DialogControls. User-interface thread only; every call returns when the dialog
+// it runs has ended, with timers and posted messages delivered meanwhile.
+
+#include <optional>
+#include <string>
+
+namespace qv {
+
+class QV53SetupDlg;
+
+class FrontEnd {
+public:
+    virtual ~FrontEnd() = default;
+
+    // Builds template 129 over the main window and runs it modally. `dialog` is called for
+    // its initialisation (OnInitDialog: values to controls), for OK (OnOK: the exchange
+    // and validation; false keeps the dialog open) and for Browse... (control 1010,
+    // browseForLogFile). Cancel, Escape and the close box end it without calling OnOK.
+    // Returns kIdOk or kIdCancel.
+    virtual int runSetupDialog(QV53SetupDlg& dialog) = 0;
+
+    // Template 100 over the main window, modal; kIdOk or kIdCancel.
+    virtual int runAboutBox() = 0;
+
+    // The wait cursor over the whole application while on; calls pair up (on, then off).
+    virtual void setWaitCursor(bool on) = 0;
+
+    // The save-file dialog, modal to the dialog open now: default extension `extension`
+    // (appended to a typed name without one), initial file name `initialName`, no initial
+    // folder, asks before an existing file is chosen, never creates, opens or truncates
+    // the file. The chosen full path (UTF-8), or nothing when cancelled or failed.
+    virtual std::optional<std::string> browseForSave(const std::string& extension,
+                                                     const std::string& initialName) = 0;
+};
+
+} // namespace qv

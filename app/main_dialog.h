@@ -1,0 +1,86 @@
+#pragma once
+
+// The main window's logic (template 102), free of any toolkit. It owns all run-time state
+// of the program (channel, log, acquisition cycle, the loaded settings) and routes the
+// window's messages to the parts that do the work; it holds no logic of theirs. The front
+// end builds the window, owns the window services over it, forwards timer ticks and posted
+// messages here and turns its platform's ways of ending (close box, Alt+F4, Escape, log-off,
+// a termination signal) into the calls below.
+//
+// However the window ends, the log file is closed and flushed before the object is gone,
+// and the channel's reader thread is joined. User-interface thread only, except what the
+// channel's reader posts through the window services.
+
+#include "acquisition/acquisition_controller.h"
+#include "acquisition/clock.h"
+#include "acquisition/measurement_log.h"
+#include "app/services/window_services.h"
+#include "serial/serial_comm.h"
+
+#include <cstdint>
+#include <string>
+
+namespace qv {
+
+class FrontEnd;
+class SerialPlatform;
+class SettingsStore;
+
+class CQV53Dlg : public WindowMessageTarget {
+public:
+    // All must outlive the object; `window` must deliver to it (onTimer, onMessage).
+    CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& settings,
+             SerialPlatform& platform, const Clock& clock);
+    ~CQV53Dlg() override;
+    CQV53Dlg(const CQV53Dlg&) = delete;
+    CQV53Dlg& operator=(const CQV53Dlg&) = delete;
+
+    // Once, when the window's controls exist and before it is first shown (so that a
+    // "Failed to open COM port" box comes up over it): the settings loaded, the run-time
+    // state in its reset state, the acquisition started, in this order. A second call does
+    // nothing. The icon and the system-menu entry are the front end's.
+    void OnInitDialog();
+
+    // The text of the system-menu entry (string 101, "&About QV-5300..."), under command
+    // res::kAboutCommandId; empty: no entry (and no separator) is added.
+    std::string aboutMenuEntry() const;
+
+    // The system-command handler: an id whose value with the low four bits cleared is
+    // 0x10 opens the about box (FrontEnd::runAboutBox) and returns true. False for any
+    // other id, which is left to the platform's default handling with `lParam` unchanged.
+    bool OnSysCommand(unsigned id, std::intptr_t lParam);
+
+    // A button: 1002 runs Setup..., 1003 toggles the log; other ids are ignored (Exit, 1,
+    // and Cancel, 2, end the window in the front end without passing here).
+    void OnCommand(int id);
+
+    // Setup... (control 1002): the setup command over FrontEnd::runSetupDialog.
+    void runSetup();
+
+    // The close path (close box, Alt+F4, system-menu Close, log-off, termination request):
+    // the log closes its file. The front end then ends the window with kIdCancel.
+    void OnClose();
+
+    // WindowMessageTarget: timers 1 and 2 to the acquisition cycle, WM_SERIAL_BYTE's low
+    // 8 bits to the Reading parser, WM_LOG_LINE_DONE to the log; others are ignored.
+    void onTimer(int timerId) override;
+    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
+
+    // For tests and front ends: the parts the window owns.
+    const MeasurementLog& log() const { return log_; }
+    const AcquisitionController& controller() const { return controller_; }
+    int append() const { return append_; }
+
+private:
+    WindowServices& window_;
+    FrontEnd& frontEnd_;
+    SettingsStore& settings_;
+    // Declared in this order so that destruction runs: controller, log, channel.
+    CSerialComm channel_;
+    MeasurementLog log_;
+    AcquisitionController controller_;
+    int append_ = 1; // "Append" as loaded; the log only needs whether it is non-zero
+    bool initialised_ = false;
+};
+
+} // namespace qv
