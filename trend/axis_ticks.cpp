@@ -18,13 +18,13 @@ struct TimeStep {
 
 constexpr double kDay = 86'400.0;
 constexpr TimeStep kTimeSteps[] = {
-    {Unit::Minute, 1, 60},        {Unit::Minute, 2, 120},       {Unit::Minute, 5, 300},
-    {Unit::Minute, 10, 600},      {Unit::Minute, 15, 900},      {Unit::Minute, 30, 1800},
-    {Unit::Hour, 1, 3600},        {Unit::Hour, 2, 7200},        {Unit::Hour, 3, 10800},
-    {Unit::Hour, 6, 21600},       {Unit::Hour, 12, 43200},      {Unit::Day, 1, kDay},
-    {Unit::Day, 2, 2 * kDay},     {Unit::Week, 1, 7 * kDay},    {Unit::Week, 2, 14 * kDay},
-    {Unit::Month, 1, 30.4 * kDay}, {Unit::Month, 3, 91 * kDay}, {Unit::Month, 6, 182 * kDay},
-    {Unit::Year, 1, 365 * kDay},  {Unit::Year, 2, 730 * kDay},  {Unit::Year, 5, 1826 * kDay},
+    {Unit::Minute, 1, 60},         {Unit::Minute, 2, 120},         {Unit::Minute, 5, 300},
+    {Unit::Minute, 10, 600},       {Unit::Minute, 15, 900},        {Unit::Minute, 30, 1800},
+    {Unit::Hour, 1, 3600},         {Unit::Hour, 2, 7200},          {Unit::Hour, 3, 10800},
+    {Unit::Hour, 6, 21600},        {Unit::Hour, 12, 43200},        {Unit::Day, 1, kDay},
+    {Unit::Day, 2, 2 * kDay},      {Unit::Week, 1, 7 * kDay},      {Unit::Week, 2, 14 * kDay},
+    {Unit::Month, 1, 30.4 * kDay}, {Unit::Month, 3, 91 * kDay},    {Unit::Month, 6, 182 * kDay},
+    {Unit::Year, 1, 365 * kDay},   {Unit::Year, 2, 730 * kDay},    {Unit::Year, 5, 1826 * kDay},
     {Unit::Year, 10, 3652 * kDay}, {Unit::Year, 50, 18262 * kDay}, {Unit::Year, 100, 36524 * kDay},
 };
 

@@ -27,7 +27,7 @@ std::string formatValue(double value, int decimals);
 
 struct TimeTick {
     std::int64_t time = 0; // seconds since the epoch
-    std::string label; // empty where the label would not fit inside the axis
+    std::string label;     // empty where the label would not fit inside the axis
 };
 
 using TextWidth = std::function<double(std::string_view)>;

@@ -55,8 +55,8 @@ void ChartModel::panBy(double spans, ReadingSpans readings) {
     const std::int64_t newest = readings.back().time;
     // The oldest reading stays in view: the right edge goes back at most this far.
     const std::int64_t earliest = std::min(newest, readings.front().time + width);
-    const std::int64_t right = (live_ ? newest : rightEdge_) +
-                               static_cast<std::int64_t>(std::llround(spans * width));
+    const std::int64_t right =
+        (live_ ? newest : rightEdge_) + static_cast<std::int64_t>(std::llround(spans * width));
     rightEdge_ = std::clamp(right, earliest, newest);
     live_ = rightEdge_ >= newest;
 }
@@ -73,10 +73,10 @@ void ChartModel::makeFrame(ReadingSpans readings, Quantity quantity, const RectF
     decimate(readings, quantity, w, columns, kGapIntervals * pollInterval_.count(), frame.line);
 
     const SeriesStats& stats = frame.line.stats;
-    frame.axis = stats.count > 0
-                     ? niceValueAxis(stats.minimum, stats.maximum, plot.height,
-                                     kValueLabelSpacing * metrics.lineHeight())
-                     : niceValueAxis(0.0, 0.0, plot.height, kValueLabelSpacing * metrics.lineHeight());
+    frame.axis = stats.count > 0 ? niceValueAxis(stats.minimum, stats.maximum, plot.height,
+                                                 kValueLabelSpacing * metrics.lineHeight())
+                                 : niceValueAxis(0.0, 0.0, plot.height,
+                                                 kValueLabelSpacing * metrics.lineHeight());
     const ValueAxis& axis = frame.axis;
     const double range = axis.high - axis.low;
     const auto yOf = [&](double v) {

@@ -29,7 +29,7 @@ struct ValueTick {
 };
 
 struct PlacedTimeTick {
-    float x = 0.0f; // pixels
+    float x = 0.0f;    // pixels
     std::string label; // may be empty: a tick without a label
 };
 
@@ -40,7 +40,7 @@ struct ChartFrame {
     ValueAxis axis;
     std::vector<ValueTick> valueTicks;
     std::vector<PlacedTimeTick> timeTicks;
-    DecimatedLine line; // points in pixels
+    DecimatedLine line;           // points in pixels
     std::optional<float> current; // the newest reading of all, shown or not
 };
 

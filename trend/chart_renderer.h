@@ -34,8 +34,7 @@ std::string figuresText(const ChartFrame& frame);
 RectF plotArea(const RectF& outer, const TextMetrics& metrics, bool timeLabels);
 
 // `frame` is scratch space kept between redraws, so that a redraw allocates little.
-void drawChart(Painter& painter, const ChartModel& model, ReadingSpans readings,
-               Quantity quantity, const RectF& outer, bool timeLabels, const ChartStyle& style,
-               ChartFrame& frame);
+void drawChart(Painter& painter, const ChartModel& model, ReadingSpans readings, Quantity quantity,
+               const RectF& outer, bool timeLabels, const ChartStyle& style, ChartFrame& frame);
 
 } // namespace qv::trend

@@ -67,7 +67,8 @@ int daysInMonth(int year, int month) {
 
 std::optional<std::int64_t> LocalTimeCache::toEpoch(int year, int month, int day, int hour,
                                                     int minute, int second) {
-    const std::int64_t key = ((static_cast<std::int64_t>(year) * 16 + month) * 32 + day) * 32 + hour;
+    const std::int64_t key =
+        ((static_cast<std::int64_t>(year) * 16 + month) * 32 + day) * 32 + hour;
     if (key != key_) {
         std::tm local{};
         local.tm_year = year - 1900;
@@ -181,7 +182,9 @@ LogReadResult readLogFile(const std::filesystem::path& path) {
         result.status = LogReadStatus::NoReadings;
     // Lines appended by hand, or the hour that repeats when summer time ends, can be out
     // of order; the charts need time order.
-    const auto earlier = [](const TimedReading& a, const TimedReading& b) { return a.time < b.time; };
+    const auto earlier = [](const TimedReading& a, const TimedReading& b) {
+        return a.time < b.time;
+    };
     if (!std::is_sorted(result.readings.begin(), result.readings.end(), earlier))
         std::stable_sort(result.readings.begin(), result.readings.end(), earlier);
     return result;

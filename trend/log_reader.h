@@ -20,17 +20,17 @@
 namespace qv::trend {
 
 enum class LogReadStatus {
-    Ok, // at least one reading
-    Missing, // no such file
+    Ok,         // at least one reading
+    Missing,    // no such file
     Unreadable, // cannot be opened or read (rights, a folder, an I/O error)
-    Empty, // no bytes at all
+    Empty,      // no bytes at all
     NoReadings, // lines, but none in the log's format
 };
 
 struct LogReadResult {
     LogReadStatus status = LogReadStatus::Ok;
     std::vector<TimedReading> readings; // in time order
-    std::size_t skippedLines = 0; // lines not in the format (blank lines included)
+    std::size_t skippedLines = 0;       // lines not in the format (blank lines included)
 
     ReadingSpans spans() const { return {readings, {}}; }
 };

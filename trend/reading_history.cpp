@@ -1,17 +1,20 @@
 #include "trend/reading_history.h"
 
 #include <algorithm>
+#include <type_traits>
 
 namespace qv::trend {
+
+static_assert(std::is_trivially_default_constructible_v<TimedReading>);
 
 std::size_t ReadingSpans::lowerBound(std::int64_t time) const {
     const auto before = [](const TimedReading& r, std::int64_t t) { return r.time < t; };
     if (!first.empty() && first.back().time >= time)
         return static_cast<std::size_t>(std::lower_bound(first.begin(), first.end(), time, before) -
                                         first.begin());
-    return first.size() + static_cast<std::size_t>(
-                              std::lower_bound(second.begin(), second.end(), time, before) -
-                              second.begin());
+    return first.size() +
+           static_cast<std::size_t>(std::lower_bound(second.begin(), second.end(), time, before) -
+                                    second.begin());
 }
 
 ReadingHistory::ReadingHistory(std::size_t capacity)

@@ -9,11 +9,12 @@
 
 namespace qv::trend {
 
-// 16 bytes: a week at one reading per second fits in under 10 MB.
+// 16 bytes: a week at one reading per second fits in under 10 MB. Trivial on purpose (no
+// member initialisers), so that the history's buffer stays untouched until it is filled.
 struct TimedReading {
-    std::int64_t time = 0; // seconds since the epoch
-    float humidity = 0.0f; // % RH, the sensor's own number
-    float temperature = 0.0f; // °C, the sensor's own number
+    std::int64_t time; // seconds since the epoch
+    float humidity;    // % RH, the sensor's own number
+    float temperature; // °C, the sensor's own number
 };
 
 enum class Quantity { Humidity, Temperature };

@@ -40,7 +40,9 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     // Empty when the folder could not be made.
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const {
+        return path_;
+    }
     std::filesystem::path operator/(const std::filesystem::path& name) const {
         return path_ / name;
     }

@@ -1,6 +1,6 @@
-#include "trend/axis_ticks.h"
 #include "tests/support/named_row.h"
 #include "tests/support/time_zone.h"
+#include "trend/axis_ticks.h"
 
 #include <gtest/gtest.h>
 
@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct TimeRow : test::NamedRow {
     std::int64_t from, to;
     double width;
-    std::int64_t step; // seconds between ticks
+    std::int64_t step;  // seconds between ticks
     std::int64_t round; // each tick's time less `phase` is a multiple of this
     std::int64_t phase;
     const char* firstLabel; // of the first tick whose label fits
@@ -82,8 +82,14 @@ INSTANTIATE_TEST_SUITE_P(
         TimeRow{{"MidnightShowsDate"}, kNoon - 43230, kNoon - 42630, 800, 60, 60, 0, "11/15"},
         TimeRow{{"Week"}, kNoon - 7 * 86400, kNoon, 400, 86400, 86400, 0, "11/09"},
         // 01/05/1970 was a Monday.
-        TimeRow{{"WeeksStartOnMonday"}, kNoon - 30 * 86400, kNoon, 200, 14 * 86400, 7 * 86400,
-                4 * 86400, "10/30"}),
+        TimeRow{{"WeeksStartOnMonday"},
+                kNoon - 30 * 86400,
+                kNoon,
+                200,
+                14 * 86400,
+                7 * 86400,
+                4 * 86400,
+                "10/30"}),
     test::RowName{});
 
 } // namespace

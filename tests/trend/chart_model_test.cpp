@@ -1,6 +1,6 @@
+#include "tests/support/named_row.h"
 #include "trend/chart_model.h"
 #include "trend/chart_renderer.h"
-#include "tests/support/named_row.h"
 
 #include <gtest/gtest.h>
 
@@ -47,12 +47,20 @@ constexpr std::int64_t kOldest = kNewest - 2 * 86400;
 
 INSTANTIATE_TEST_SUITE_P(
     Spans, View,
-    testing::Values(ViewRow{{"TenMinutesLive"}, Span::TenMinutes, {}, kNewest - 600, kNewest, true},
-                    ViewRow{{"SixHoursBackHalf"}, Span::SixHours, {-0.5}, kNewest - 9 * 3600, kNewest - 3 * 3600, false},
-                    ViewRow{{"StopsAtTheOldest"}, Span::TwentyFourHours, {-5}, kOldest, kOldest + 86400, false},
-                    ViewRow{{"ForwardToNewestIsLive"}, Span::OneHour, {-2, 1, 1.5}, kNewest - 3600, kNewest, true},
-                    ViewRow{{"SevenDaysLongerThanData"}, Span::SevenDays, {-1}, kNewest - 7 * 86400, kNewest, true},
-                    ViewRow{{"AllIsTheData"}, Span::All, {-1}, kOldest, kNewest, true}),
+    testing::Values(
+        ViewRow{{"TenMinutesLive"}, Span::TenMinutes, {}, kNewest - 600, kNewest, true},
+        ViewRow{{"SixHoursBackHalf"},
+                Span::SixHours,
+                {-0.5},
+                kNewest - 9 * 3600,
+                kNewest - 3 * 3600,
+                false},
+        ViewRow{{"StopsAtTheOldest"}, Span::TwentyFourHours, {-5}, kOldest, kOldest + 86400, false},
+        ViewRow{
+            {"ForwardToNewestIsLive"}, Span::OneHour, {-2, 1, 1.5}, kNewest - 3600, kNewest, true},
+        ViewRow{
+            {"SevenDaysLongerThanData"}, Span::SevenDays, {-1}, kNewest - 7 * 86400, kNewest, true},
+        ViewRow{{"AllIsTheData"}, Span::All, {-1}, kOldest, kNewest, true}),
     test::RowName{});
 
 TEST(ChartModel, TypicalIntervalIsTheCommonSpacingDespiteGaps) {

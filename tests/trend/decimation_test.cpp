@@ -1,5 +1,5 @@
-#include "trend/decimation.h"
 #include "tests/support/named_row.h"
+#include "trend/decimation.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,8 @@ struct DecimationRow : test::NamedRow {
 
 // Uneven values with spikes both ways, so that a column's extremes lie anywhere in it.
 float valueAt(int i) {
-    return static_cast<float>(std::sin(i * 0.37) * 10 + (i % 97 == 5 ? 40 : 0) - (i % 89 == 7 ? 40 : 0));
+    return static_cast<float>(std::sin(i * 0.37) * 10 + (i % 97 == 5 ? 40 : 0) -
+                              (i % 89 == 7 ? 40 : 0));
 }
 
 class Decimation : public testing::TestWithParam<DecimationRow> {};

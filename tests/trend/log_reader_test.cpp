@@ -1,7 +1,8 @@
-#include "trend/log_reader.h"
+#include "acquisition/measurement_log.h"
 #include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/time_zone.h"
+#include "trend/log_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -40,22 +41,37 @@ TEST_P(LogLine, IsAcceptedOnlyInTheLogsFormat) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, LogLine,
-    testing::Values(LineRow{{"CrLf"}, "02/29/2012\t17:50:50\t45.3\t23.1\r", true, 45.3f, 23.1f},
-                    LineRow{{"LfOnly"}, "02/29/2012\t17:50:50\t45.3\t23.1", true, 45.3f, 23.1f},
-                    LineRow{{"PaddedAndNegative"}, "02/29/2012\t17:50:50\t 5.0\t-12.5", true, 5.0f, -12.5f},
-                    LineRow{{"HundredAndBig"}, "02/29/2012\t17:50:50\t100.0\t12345.6", true, 100.0f, 12345.6f},
-                    LineRow{{"NoLeapDay"}, "02/29/2011\t17:50:50\t45.3\t23.1", false, 0, 0},
-                    LineRow{{"MonthThirteen"}, "13/01/2012\t17:50:50\t45.3\t23.1", false, 0, 0},
-                    LineRow{{"HourTwentyFour"}, "02/29/2012\t24:00:00\t45.3\t23.1", false, 0, 0},
-                    LineRow{{"NoDateAndTime"}, "45.3\t23.1", false, 0, 0},
-                    LineRow{{"TwoDecimals"}, "02/29/2012\t17:50:50\t45.30\t23.1", false, 0, 0},
-                    LineRow{{"NoDecimal"}, "02/29/2012\t17:50:50\t45\t23.1", false, 0, 0},
-                    LineRow{{"CommaDecimal"}, "02/29/2012\t17:50:50\t45,3\t23.1", false, 0, 0},
-                    LineRow{{"ExtraPadding"}, "02/29/2012\t17:50:50\t  5.0\t23.1", false, 0, 0},
-                    LineRow{{"ThirdValue"}, "02/29/2012\t17:50:50\t45.3\t23.1\t1.0", false, 0, 0},
-                    LineRow{{"SpaceForTab"}, "02/29/2012 17:50:50\t45.3\t23.1", false, 0, 0},
-                    LineRow{{"Blank"}, "", false, 0, 0}),
+    testing::Values(
+        LineRow{{"CrLf"}, "02/29/2012\t17:50:50\t45.3\t23.1\r", true, 45.3f, 23.1f},
+        LineRow{{"LfOnly"}, "02/29/2012\t17:50:50\t45.3\t23.1", true, 45.3f, 23.1f},
+        LineRow{{"PaddedAndNegative"}, "02/29/2012\t17:50:50\t 5.0\t-12.5", true, 5.0f, -12.5f},
+        LineRow{{"HundredAndBig"}, "02/29/2012\t17:50:50\t100.0\t12345.6", true, 100.0f, 12345.6f},
+        LineRow{{"NoLeapDay"}, "02/29/2011\t17:50:50\t45.3\t23.1", false, 0, 0},
+        LineRow{{"MonthThirteen"}, "13/01/2012\t17:50:50\t45.3\t23.1", false, 0, 0},
+        LineRow{{"HourTwentyFour"}, "02/29/2012\t24:00:00\t45.3\t23.1", false, 0, 0},
+        LineRow{{"NoDateAndTime"}, "45.3\t23.1", false, 0, 0},
+        LineRow{{"TwoDecimals"}, "02/29/2012\t17:50:50\t45.30\t23.1", false, 0, 0},
+        LineRow{{"NoDecimal"}, "02/29/2012\t17:50:50\t45\t23.1", false, 0, 0},
+        LineRow{{"CommaDecimal"}, "02/29/2012\t17:50:50\t45,3\t23.1", false, 0, 0},
+        LineRow{{"ExtraPadding"}, "02/29/2012\t17:50:50\t  5.0\t23.1", false, 0, 0},
+        LineRow{{"ThirdValue"}, "02/29/2012\t17:50:50\t45.3\t23.1\t1.0", false, 0, 0},
+        LineRow{{"SpaceForTab"}, "02/29/2012 17:50:50\t45.3\t23.1", false, 0, 0},
+        LineRow{{"Blank"}, "", false, 0, 0}),
     test::RowName{});
+
+TEST(LogReader, ReadsBackEveryLineTheLogWrites) {
+    LocalTimeCache times;
+    const std::int64_t when = localEpoch(2010, 12, 6, 17, 50, 50);
+    for (float value : {0.0f, 5.0f, -0.5f, -12.5f, 45.3f, 99.9f, 100.0f, 123456.7f}) {
+        std::string line = MeasurementLog::formatLine(when, value, -value);
+        line.pop_back(); // the LF; the CR stays
+        const auto reading = parseLogLine(line, times);
+        ASSERT_TRUE(reading) << line;
+        EXPECT_EQ(reading->time, when);
+        EXPECT_EQ(reading->humidity, value) << line;
+        EXPECT_EQ(reading->temperature, -value) << line;
+    }
+}
 
 TEST(LogReader, LocalTimeHoldsAcrossTheChangeToSummerTime) {
     // US rules, which the Windows C library applies to any zone with a summer time.
@@ -100,13 +116,26 @@ INSTANTIATE_TEST_SUITE_P(
     Files, LogFile,
     testing::Values(
         FileRow{{"Missing"}, "<missing>", LogReadStatus::Missing, 0, 0, "The file does not exist."},
-        FileRow{{"Folder"}, "<folder>", LogReadStatus::Unreadable, 0, 0, "The file cannot be read."},
+        FileRow{
+            {"Folder"}, "<folder>", LogReadStatus::Unreadable, 0, 0, "The file cannot be read."},
         FileRow{{"Empty"}, "", LogReadStatus::Empty, 0, 0, "The file is empty."},
-        FileRow{{"OnlyOtherLines"}, "hello\r\n\r\n", LogReadStatus::NoReadings, 0, 2,
+        FileRow{{"OnlyOtherLines"},
+                "hello\r\n\r\n",
+                LogReadStatus::NoReadings,
+                0,
+                2,
                 "The file holds no readings of this program's log format."},
-        FileRow{{"OneSkipped"}, kLine + "x\n" + kEarlier, LogReadStatus::Ok, 2, 1,
+        FileRow{{"OneSkipped"},
+                kLine + "x\n" + kEarlier,
+                LogReadStatus::Ok,
+                2,
+                1,
                 "1 line was not a reading"},
-        FileRow{{"ThreeSkippedNoFinalEnd"}, "a\nb\n" + kLine + "c", LogReadStatus::Ok, 1, 3,
+        FileRow{{"ThreeSkippedNoFinalEnd"},
+                "a\nb\n" + kLine + "c",
+                LogReadStatus::Ok,
+                1,
+                3,
                 "3 lines were not readings"}),
     test::RowName{});
 
