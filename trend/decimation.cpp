@@ -33,24 +33,22 @@ public:
         : window_(window), columns_(std::max(columns, 1)), maxStep_(maxStep), out_(out) {}
 
     void add(std::int64_t time, float value) {
-        const bool gap = any_ && time - previousTime_ > maxStep_;
-        if (!any_ || gap || time >= nextBoundary_) {
+        // The common case first: the next reading of the same column, no gap.
+        if (time < nextBoundary_ && time - previousTime_ <= maxStep_ && any_) {
+            column_.add(value);
+        } else {
+            const bool gap = any_ && time - previousTime_ > maxStep_;
             if (any_)
                 flushColumn();
             if (gap)
                 endRun();
             enterColumn(time);
             column_.start(value);
-        } else {
-            column_.add(value);
         }
         any_ = true;
         previousTime_ = time;
-        SeriesStats& s = out_.stats;
-        s.minimum = s.count == 0 ? value : std::min(s.minimum, value);
-        s.maximum = s.count == 0 ? value : std::max(s.maximum, value);
         sum_ += value;
-        ++s.count;
+        ++out_.stats.count;
     }
 
     void finish() {
@@ -81,7 +79,13 @@ private:
         points.push_back({x, value});
     }
 
+    // Also where the figures take the column's extremes, so that a reading costs no
+    // more than the column's own comparisons.
     void flushColumn() {
+        SeriesStats& s = out_.stats;
+        s.minimum = flushed_ ? std::min(s.minimum, column_.low) : column_.low;
+        s.maximum = flushed_ ? std::max(s.maximum, column_.high) : column_.high;
+        flushed_ = true;
         emit(column_.first);
         emit(column_.lowBeforeHigh ? column_.low : column_.high);
         emit(column_.lowBeforeHigh ? column_.high : column_.low);
@@ -105,6 +109,7 @@ private:
     std::size_t runStart_ = 0;
     double sum_ = 0.0;
     bool any_ = false;
+    bool flushed_ = false;
 };
 
 } // namespace
