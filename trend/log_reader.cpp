@@ -12,6 +12,9 @@ namespace {
 constexpr std::size_t kBlockSize = 1 << 20;
 // A float widened to double has at most 39 integer digits.
 constexpr std::size_t kMaxValueLength = 48;
+// Longer than any line in the format: a longer start of a line is not kept whole, so a
+// file without line ends (a binary file opened by mistake) costs no more memory than this.
+constexpr std::size_t kMaxKeptLine = 256;
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -155,10 +158,10 @@ LogReadResult readLogFile(const std::filesystem::path& path) {
         if (!carry.empty()) {
             const std::size_t end = rest.find('\n');
             if (end == std::string_view::npos) {
-                carry.append(rest);
+                carry.append(rest.substr(0, kMaxKeptLine - std::min(kMaxKeptLine, carry.size())));
                 continue;
             }
-            carry.append(rest.substr(0, end));
+            carry.append(rest.substr(0, std::min(end, kMaxKeptLine)));
             takeLine(carry);
             carry.clear();
             rest.remove_prefix(end + 1);
@@ -167,7 +170,7 @@ LogReadResult readLogFile(const std::filesystem::path& path) {
             takeLine(rest.substr(0, end));
             rest.remove_prefix(end + 1);
         }
-        carry.assign(rest);
+        carry.assign(rest.substr(0, kMaxKeptLine));
     }
     if (file.bad()) {
         result = {};

@@ -5,7 +5,8 @@
 // each value with one decimal, right-aligned in at least four characters, the date and
 // time in local time. Lines of any other shape are skipped and counted, never fatal.
 // Hand-written parsing, no streams per line and no locale: a year of 1-second readings
-// (31.5 million lines) reads in seconds. No exceptions leave this file.
+// (31.5 million lines) reads in seconds. No exceptions leave this file. Shares no state:
+// any thread may read a log, for instance to keep the window responsive meanwhile.
 
 #include "trend/timed_reading.h"
 
