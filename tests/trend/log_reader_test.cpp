@@ -32,8 +32,9 @@ TEST_P(LogLine, IsAcceptedOnlyInTheLogsFormat) {
     LocalTimeCache times;
     const auto reading = parseLogLine(row.line, times);
     ASSERT_EQ(reading.has_value(), row.accepted);
-    if (row.accepted)
+    if (row.accepted) {
         EXPECT_EQ(reading->time, localEpoch(2012, 2, 29, 17, 50, 50));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
