@@ -578,7 +578,8 @@ def write_report(path, r, quick):
                 to_ms(b, "real_time") * 1e6, to_ms(b, "cpu_time") * 1e6))
         b = tr.get("BM_HistoryMemory/iterations:1")
         if b:
-            L.append("| history memory | | | buffer %.1f MB; resident %.2f MB empty, %.1f MB full |"
+            L.append("| history memory | | | buffer %.1f MB; resident growth %.2f MB empty, "
+                     "%.1f MB full (first run) |"
                      % (b["buffer_MB"], b["rss_empty_MB"], b["rss_full_MB"]))
         L.append("")
 
@@ -810,8 +811,10 @@ def main():
     t.append(("7-day chart of 1-s readings at 800 px ≤ 5 ms", fmt(chart, 2) + " ms",
               None if chart is None else chart <= TARGETS["chart_ms"]))
     b = tr.get("BM_HistoryMemory/iterations:1")
-    mem = b["rss_full_MB"] if b else None
-    t.append(("History of 604,800 readings ≤ 16 MB", fmt(mem) + " MB",
+    # The buffer, not the resident growth: a repeated run may refill memory the process
+    # already holds, which would show as no growth at all.
+    mem = b["buffer_MB"] if b else None
+    t.append(("History of 604,800 readings ≤ 16 MB (its buffer)", fmt(mem) + " MB",
               None if mem is None else mem <= TARGETS["history_mb"]))
     r["targets"] = t
 
