@@ -37,6 +37,9 @@ TARGETS = {
     "idle_core_percent": 0.1,
     "rss_mb": 50.0,
     "cpu_ratio": 5.0,
+    "log_lines_m_s": 2.0,
+    "chart_ms": 5.0,
+    "history_mb": 16.0,
 }
 
 
@@ -550,6 +553,36 @@ def write_report(path, r, quick):
         L.append("| %d | %.3f ms | %.3f ms |" % (st["lines"], st["median_ms"], st["max_ms"]))
         L.append("")
 
+    tr = r.get("trend")
+    if tr:
+        L.append("## Trend view")
+        L.append("")
+        L.append("Log reader: a warm 2,000,000-line log written by the log's own line "
+                 "formatter, read whole. Chart: 604,800 readings at 1 s (7 days), decimated to "
+                 "the 800 columns of the plot, ticks placed and drawn through a painter that "
+                 "draws nothing. History: a full ring of 604,800 readings.")
+        L.append("")
+        L.append("| figure | wall | CPU | detail |")
+        L.append("|---|---|---|---|")
+        b = tr.get("BM_LogReaderWarmFile/real_time")
+        if b:
+            L.append("| log reader, 2 M lines | %.1f ms | %.1f ms | %.1f M lines/s |" % (
+                to_ms(b, "real_time"), to_ms(b, "cpu_time"), b["lines/s"] / 1e6))
+        b = tr.get("BM_ChartSevenDaysAt800px")
+        if b:
+            L.append("| one 7-day chart at 800 px | %.2f ms | %.2f ms | %d points drawn |" % (
+                to_ms(b, "real_time"), to_ms(b, "cpu_time"), b["points_drawn"]))
+        b = tr.get("BM_HistoryAppendFull")
+        if b:
+            L.append("| append to a full history | %.1f ns | %.1f ns | no allocation |" % (
+                to_ms(b, "real_time") * 1e6, to_ms(b, "cpu_time") * 1e6))
+        b = tr.get("BM_HistoryMemory/iterations:1")
+        if b:
+            L.append("| history memory | | | buffer %.1f MB; resident growth %.2f MB empty, "
+                     "%.1f MB full (first run) |"
+                     % (b["buffer_MB"], b["rss_empty_MB"], b["rss_full_MB"]))
+        L.append("")
+
     pr = r.get("probe")
     if pr:
         L.append("## One Setup press (256 probes and the list step)")
@@ -719,6 +752,7 @@ def main():
     r["log"] = gbench(args.build, "qv_bench_log", quick)
     r["log_stall"] = run_log_stall(args.build, quick)
     r["probe"] = gbench(args.build, "qv_bench_probe", quick)
+    r["trend"] = gbench(args.build, "qv_bench_trend", quick)
     box = Sandbox()
     try:
         r["latency"] = run_latency(args.build, box, 1 if quick else 5)
@@ -767,6 +801,21 @@ def main():
         if x["trials"] == "none":
             t.append(("≥ 5× less CPU per record than Python (log: %s)" % x["sink"],
                       "%.2f×" % x["ratio"], x["ratio"] >= TARGETS["cpu_ratio"]))
+    tr = r["trend"] or {}
+    b = tr.get("BM_LogReaderWarmFile/real_time")
+    lines = b["lines/s"] / 1e6 if b else None
+    t.append(("Log reader ≥ 2 M lines/s (warm file)", fmt(lines) + " M lines/s",
+              None if lines is None else lines >= TARGETS["log_lines_m_s"]))
+    b = tr.get("BM_ChartSevenDaysAt800px")
+    chart = to_ms(b, "real_time") if b else None
+    t.append(("7-day chart of 1-s readings at 800 px ≤ 5 ms", fmt(chart, 2) + " ms",
+              None if chart is None else chart <= TARGETS["chart_ms"]))
+    b = tr.get("BM_HistoryMemory/iterations:1")
+    # The buffer, not the resident growth: a repeated run may refill memory the process
+    # already holds, which would show as no growth at all.
+    mem = b["buffer_MB"] if b else None
+    t.append(("History of 604,800 readings ≤ 16 MB (its buffer)", fmt(mem) + " MB",
+              None if mem is None else mem <= TARGETS["history_mb"]))
     r["targets"] = t
 
     write_report(args.out, r, quick)

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -14,10 +15,21 @@ class TempFolder {
 public:
     // `prefix` starts the folder's name, so that a left-over folder says whose it is.
     explicit TempFolder(const std::string& prefix = "qv-test") {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+        const auto base = std::filesystem::temp_directory_path();
+#ifdef _WIN32
+        // No mkdtemp: a random name, taken only if the folder did not exist yet.
+        std::random_device random;
+        std::error_code error;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            auto candidate = base / (prefix + "-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate, error))
+                path_ = candidate;
+        }
+#else
+        std::string pattern = (base / (prefix + "-XXXXXX")).string();
         if (::mkdtemp(pattern.data()) != nullptr)
             path_ = pattern;
+#endif
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -28,7 +40,9 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     // Empty when the folder could not be made.
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const {
+        return path_;
+    }
     std::filesystem::path operator/(const std::filesystem::path& name) const {
         return path_ / name;
     }

@@ -1,0 +1,216 @@
+#include "trend/log_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <fstream>
+#include <system_error>
+
+namespace qv::trend {
+namespace {
+
+constexpr std::size_t kBlockSize = 1 << 20;
+// A float widened to double has at most 39 integer digits.
+constexpr std::size_t kMaxValueLength = 48;
+// Longer than any line in the format: a longer start of a line is not kept whole, so a
+// file without line ends (a binary file opened by mistake) costs no more memory than this.
+constexpr std::size_t kMaxKeptLine = 256;
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// `count` digits at `at`; -1 when one is not a digit.
+int digits(std::string_view text, std::size_t at, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (!isDigit(text[i]))
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// A value as "%4.1f" writes it: optional '-', digits, '.', one digit; spaces in front only
+// as padding up to four characters.
+std::optional<float> parseValue(std::string_view field) {
+    if (field.size() < 4 || field.size() > kMaxValueLength)
+        return std::nullopt;
+    std::size_t at = 0;
+    while (at < field.size() && field[at] == ' ')
+        ++at;
+    if (at > 0 && field.size() != 4)
+        return std::nullopt;
+    const bool negative = at < field.size() && field[at] == '-';
+    at += negative ? 1 : 0;
+    const std::size_t point = field.size() - 2;
+    if (at >= point || field[point] != '.' || !isDigit(field[point + 1]))
+        return std::nullopt;
+    double whole = 0.0;
+    for (; at < point; ++at) {
+        if (!isDigit(field[at]))
+            return std::nullopt;
+        whole = whole * 10.0 + (field[at] - '0');
+    }
+    // Tenths over ten rather than whole + 0.1 * d: 45.3 comes out as the nearest double.
+    const double value = (whole * 10.0 + (field[point + 1] - '0')) / 10.0;
+    return static_cast<float>(negative ? -value : value);
+}
+
+bool isLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int daysInMonth(int year, int month) {
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+} // namespace
+
+std::optional<std::int64_t> LocalTimeCache::toEpoch(int year, int month, int day, int hour,
+                                                    int minute, int second) {
+    const std::int64_t key =
+        ((static_cast<std::int64_t>(year) * 16 + month) * 32 + day) * 32 + hour;
+    if (key != key_) {
+        std::tm local{};
+        local.tm_year = year - 1900;
+        local.tm_mon = month - 1;
+        local.tm_mday = day;
+        local.tm_hour = hour;
+        local.tm_isdst = -1; // summer time as the zone has it on that date
+        const std::time_t start = std::mktime(&local);
+        if (start == static_cast<std::time_t>(-1))
+            return std::nullopt;
+        key_ = key;
+        hourStart_ = start;
+    }
+    return hourStart_ + minute * 60 + second;
+}
+
+std::optional<TimedReading> parseLogLine(std::string_view line, LocalTimeCache& times) {
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    // "MM/DD/YYYY\tHH:MM:SS\t" is 20 characters, then at least "x.x\tx.x".
+    if (line.size() < 20 + 4 + 1 + 4 || line[2] != '/' || line[5] != '/' || line[10] != '\t' ||
+        line[13] != ':' || line[16] != ':' || line[19] != '\t')
+        return std::nullopt;
+    const int month = digits(line, 0, 2), day = digits(line, 3, 2), year = digits(line, 6, 4);
+    const int hour = digits(line, 11, 2), minute = digits(line, 14, 2),
+              second = digits(line, 17, 2);
+    if (month < 1 || month > 12 || year < 1 || day < 1 || day > daysInMonth(year, month) ||
+        hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60)
+        return std::nullopt;
+
+    const std::string_view values = line.substr(20);
+    const std::size_t tab = values.find('\t');
+    if (tab == std::string_view::npos)
+        return std::nullopt;
+    const auto humidity = parseValue(values.substr(0, tab));
+    const auto temperature = parseValue(values.substr(tab + 1));
+    if (!humidity || !temperature)
+        return std::nullopt;
+    const auto time = times.toEpoch(year, month, day, hour, minute, second);
+    if (!time)
+        return std::nullopt;
+    return TimedReading{*time, *humidity, *temperature};
+}
+
+LogReadResult readLogFile(const std::filesystem::path& path) {
+    LogReadResult result;
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        result.status = LogReadStatus::Missing;
+        return result;
+    }
+    if (status.type() == std::filesystem::file_type::directory) {
+        result.status = LogReadStatus::Unreadable;
+        return result;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        result.status = LogReadStatus::Unreadable;
+        return result;
+    }
+    // An estimate from the size (a line is about 28 bytes) saves the vector's regrowth.
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error)
+        result.readings.reserve(static_cast<std::size_t>(size / 28 + 1));
+
+    LocalTimeCache times;
+    std::string block(kBlockSize, '\0');
+    std::string carry; // the start of a line cut by the block's end
+    bool anyByte = false;
+    const auto takeLine = [&](std::string_view line) {
+        if (auto reading = parseLogLine(line, times))
+            result.readings.push_back(*reading);
+        else
+            ++result.skippedLines;
+    };
+    while (file) {
+        file.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const auto got = static_cast<std::size_t>(file.gcount());
+        if (got == 0)
+            break;
+        anyByte = true;
+        std::string_view rest(block.data(), got);
+        if (!carry.empty()) {
+            const std::size_t end = rest.find('\n');
+            if (end == std::string_view::npos) {
+                carry.append(rest.substr(0, kMaxKeptLine - std::min(kMaxKeptLine, carry.size())));
+                continue;
+            }
+            carry.append(rest.substr(0, std::min(end, kMaxKeptLine)));
+            takeLine(carry);
+            carry.clear();
+            rest.remove_prefix(end + 1);
+        }
+        for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;) {
+            takeLine(rest.substr(0, end));
+            rest.remove_prefix(end + 1);
+        }
+        carry.assign(rest.substr(0, kMaxKeptLine));
+    }
+    if (file.bad()) {
+        result = {};
+        result.status = LogReadStatus::Unreadable;
+        return result;
+    }
+    if (!carry.empty())
+        takeLine(carry); // a last line without its end-of-line
+    if (!anyByte)
+        result.status = LogReadStatus::Empty;
+    else if (result.readings.empty())
+        result.status = LogReadStatus::NoReadings;
+    // Lines appended by hand, or the hour that repeats when summer time ends, can be out
+    // of order; the charts need time order.
+    const auto earlier = [](const TimedReading& a, const TimedReading& b) {
+        return a.time < b.time;
+    };
+    if (!std::is_sorted(result.readings.begin(), result.readings.end(), earlier))
+        std::stable_sort(result.readings.begin(), result.readings.end(), earlier);
+    return result;
+}
+
+std::string describe(const LogReadResult& result) {
+    switch (result.status) {
+    case LogReadStatus::Missing:
+        return "The file does not exist.";
+    case LogReadStatus::Unreadable:
+        return "The file cannot be read.";
+    case LogReadStatus::Empty:
+        return "The file is empty.";
+    case LogReadStatus::NoReadings:
+        return "The file holds no readings of this program's log format.";
+    case LogReadStatus::Ok:
+        break;
+    }
+    if (result.skippedLines == 0)
+        return {};
+    if (result.skippedLines == 1)
+        return "1 line was not a reading";
+    return std::to_string(result.skippedLines) + " lines were not readings";
+}
+
+} // namespace qv::trend
