@@ -2,14 +2,13 @@
 
 #include "acquisition/acquisition_controller.h"
 #include "acquisition/measurement_log.h"
+#include "app/front_end.h"
 #include "app/interval_scan.h"
 #include "app/services/window_services.h"
+#include "app/setup_dialog.h"
 #include "serial/port_list.h"
 #include "serial/serial_comm.h"
 #include "settings/settings_store.h"
-
-#include <QCursor>
-#include <QGuiApplication>
 
 namespace qv {
 namespace {
@@ -18,10 +17,13 @@ namespace {
 // restored however the scope is left.
 class WaitCursor {
 public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    explicit WaitCursor(FrontEnd& frontEnd) : frontEnd_(frontEnd) { frontEnd_.setWaitCursor(true); }
+    ~WaitCursor() { frontEnd_.setWaitCursor(false); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    FrontEnd& frontEnd_;
 };
 
 // Where the number starts in a port name: after "COM".
@@ -36,19 +38,20 @@ int portNumberOf(const std::string& portName, int currentPort) {
         .value_or(currentPort);
 }
 
-void runSetup(SetupTargets& targets, SetupValues& dialog, const std::function<int()>& runDialog) {
+void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& setupDialog) {
     AcquisitionController& controller = targets.controller;
+    SetupValues& dialog = setupDialog.values();
     MeasurementLog& log = targets.log;
 
     dialog.interval = controller.interval();
     dialog.fileName = log.fileName();
     dialog.append = targets.append;
     {
-        WaitCursor busy;
+        WaitCursor busy(frontEnd);
         buildPortList(targets.channel, controller.port(), dialog.portNames, dialog.selectedPort);
     }
 
-    const int result = runDialog();
+    const int result = frontEnd.runSetupDialog(setupDialog);
     const int port = portNumberOf(dialog.selectedPort, controller.port());
     if (result != kIdOk)
         return;

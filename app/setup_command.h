@@ -5,7 +5,6 @@
 // (port, interval, log file name, append), writing each changed value to the settings
 // store at once. Cancel applies and writes nothing. User-interface thread only.
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,9 @@ namespace qv {
 
 class AcquisitionController;
 class CSerialComm;
+class FrontEnd;
 class MeasurementLog;
+class QV53SetupDlg;
 class SettingsStore;
 
 // What the setup dialog shows and edits. Before the run it holds the live values and the
@@ -35,9 +36,9 @@ struct SetupTargets {
     int& append; // the live "Append" value as loaded (any int; non-zero is on)
 };
 
-// Runs the whole command. `runDialog` shows the dialog over `dialog` and returns kIdOk or
-// kIdCancel; only after kIdOk is anything applied.
-void runSetup(SetupTargets& targets, SetupValues& dialog, const std::function<int()>& runDialog);
+// Runs the whole command: fills `dialog`'s values, probes the ports under the front end's
+// wait cursor, has the front end run `dialog` and, only after kIdOk, applies what changed.
+void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& dialog);
 
 // The port number of a port name: the text from index 3 on read like "%d"; `currentPort`
 // when that gives no number (an empty selection, for one).

@@ -1,6 +1,6 @@
 #include "bench/program_rig.h"
 
-#include "app/dialog_builder.h"
+#include "app/qt/dialog_builder.h"
 #include "app/res/dialog_templates.h"
 
 namespace qv::bench {

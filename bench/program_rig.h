@@ -11,7 +11,7 @@
 #include "acquisition/clock.h"
 #include "acquisition/measurement_log.h"
 #include "acquisition/reading_parser.h"
-#include "app/qt_window_services.h"
+#include "app/qt/qt_window_services.h"
 #include "bench/forwarding_window_services.h"
 #include "serial/serial_comm.h"
 #include "serial/serial_platform.h"

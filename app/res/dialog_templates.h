@@ -2,7 +2,7 @@
 
 // The dialog templates, the string table and the version, as data: one table per
 // template (control id, kind, text, position and size in dialog units, style). The
-// builder (app/dialog_builder.h) turns a template into Qt widgets.
+// front ends build their windows from these (Qt: app/qt/dialog_builder.h).
 
 #include <cstdint>
 #include <span>

@@ -2,9 +2,9 @@
 // text and place, the tab order, caption, size, default button and window flags; the
 // dialog-unit conversion; the about box's ways of closing.
 
-#include "app/about_dlg.h"
-#include "app/dialog_builder.h"
-#include "app/qt_window_services.h"
+#include "app/qt/qt_about_dialog.h"
+#include "app/qt/dialog_builder.h"
+#include "app/qt/qt_window_services.h"
 #include "app/res/dialog_templates.h"
 
 #include "tests/support/named_row.h"
@@ -362,8 +362,8 @@ TEST(Builder, LabelMnemonicLeadsToTheNextTabStopUnlessPrefixIsOff) {
 
 // Runs the about box with `close` applied once its loop runs; a second timer ends a loop
 // that did not end, so a fault fails the test instead of blocking it.
-int runAboutBox(const std::function<void(CAboutDlg&)>& close) {
-    CAboutDlg about;
+int runAboutBox(const std::function<void(QtAboutDialog&)>& close) {
+    QtAboutDialog about;
     QTimer::singleShot(0, &about, [&about, close] { close(about); });
     QTimer::singleShot(5000, &about, [&about] { about.done(-1); });
     return about.execModal();
@@ -375,20 +375,20 @@ void sendKey(QWidget& target, int key) {
 }
 
 TEST(AboutBox, OkAndEnterEndWithOne) {
-    EXPECT_EQ(runAboutBox([](CAboutDlg& d) {
+    EXPECT_EQ(runAboutBox([](QtAboutDialog& d) {
                   qobject_cast<QPushButton*>(qv::controlById(&d, qv::kIdOk))->click();
               }),
               qv::kIdOk);
-    EXPECT_EQ(runAboutBox([](CAboutDlg& d) { sendKey(d, Qt::Key_Return); }), qv::kIdOk);
+    EXPECT_EQ(runAboutBox([](QtAboutDialog& d) { sendKey(d, Qt::Key_Return); }), qv::kIdOk);
 }
 
 TEST(AboutBox, EscapeAndCloseBoxEndWithTwo) {
-    EXPECT_EQ(runAboutBox([](CAboutDlg& d) { sendKey(d, Qt::Key_Escape); }), qv::kIdCancel);
-    EXPECT_EQ(runAboutBox([](CAboutDlg& d) { d.close(); }), qv::kIdCancel);
+    EXPECT_EQ(runAboutBox([](QtAboutDialog& d) { sendKey(d, Qt::Key_Escape); }), qv::kIdCancel);
+    EXPECT_EQ(runAboutBox([](QtAboutDialog& d) { d.close(); }), qv::kIdCancel);
 }
 
 TEST(AboutBox, ShowsTheProgramIconAtTheTemplatesPlace) {
-    CAboutDlg about;
+    QtAboutDialog about;
     const DialogUnits base = qv::dialogUnitsOf(about.font());
     QWidget* icon = about.childAt(dluToPixels(base, 11, 17, 20, 20).center());
     auto* label = qobject_cast<QLabel*>(icon);

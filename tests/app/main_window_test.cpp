@@ -3,12 +3,12 @@
 // temporary folders. Message boxes are answered through the window services' hook;
 // dialogs, the file browser and menus by watchers that poll for them.
 
-#include "app/about_dlg.h"
-#include "app/cqv53_app.h"
-#include "app/cqv53_dlg.h"
-#include "app/dialog_builder.h"
-#include "app/setup_dlg.h"
-#include "app/signal_bridge.h"
+#include "app/qt/qt_about_dialog.h"
+#include "app/qt/cqv53_app.h"
+#include "app/qt/qt_main_dialog.h"
+#include "app/qt/dialog_builder.h"
+#include "app/qt/qt_setup_dialog.h"
+#include "app/qt/signal_bridge.h"
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
@@ -78,8 +78,8 @@ protected:
     }
 
     // Presses Setup..., lets `edit` work on the dialog, then ends it with OK or Cancel.
-    void setup(std::function<void(QV53SetupDlg*)> edit, int endWith = qv::kIdOk) {
-        whenModal<QV53SetupDlg>([=](QV53SetupDlg* d) {
+    void setup(std::function<void(QtSetupDialog*)> edit, int endWith = qv::kIdOk) {
+        whenModal<QtSetupDialog>([=](QtSetupDialog* d) {
             edit(d);
             click(d, endWith);
         });
@@ -122,18 +122,18 @@ TEST_F(MainWindowTest, OpenFailureIsReportedOverTheMainWindow) {
 struct Ending : qv::test::NamedRow {
     int result;
     bool logClosedByTheWindow; // before destruction; otherwise by it
-    std::function<void(CQV53Dlg*)> end;
+    std::function<void(QtMainDialog*)> end;
 };
 
 class MainWindowEnding : public MainWindowTest, public testing::WithParamInterface<Ending> {};
 
 TEST_P(MainWindowEnding, EndsWithItsResultAndReleasesTheLog) {
-    dlg_ = std::make_unique<CQV53Dlg>(*store_, fake_, clock_);
+    dlg_ = std::make_unique<QtMainDialog>(*store_, fake_, clock_);
     SignalBridge bridge;
     ASSERT_TRUE(bridge.isActive());
     QObject::connect(&bridge, &SignalBridge::terminationRequested, dlg_.get(),
-                     &CQV53Dlg::closeOnRequest);
-    whenModal<CQV53Dlg>([](CQV53Dlg* d) {
+                     &QtMainDialog::closeOnRequest);
+    whenModal<QtMainDialog>([](QtMainDialog* d) {
         d->initDialog();
         click(d, qv::ctl::kStartStopLog);
         GetParam().end(d);
@@ -150,22 +150,22 @@ TEST_P(MainWindowEnding, EndsWithItsResultAndReleasesTheLog) {
 }
 
 const Ending kEndings[] = {
-    {"ExitButton", qv::kIdOk, false, [](CQV53Dlg* d) { click(d, qv::ctl::kExit); }},
+    {"ExitButton", qv::kIdOk, false, [](QtMainDialog* d) { click(d, qv::ctl::kExit); }},
     {"Enter", qv::kIdOk, false,
-     [](CQV53Dlg* d) {
+     [](QtMainDialog* d) {
          QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
          QApplication::sendEvent(d, &enter);
      }},
     {"Escape", qv::kIdCancel, false,
-     [](CQV53Dlg* d) {
+     [](QtMainDialog* d) {
          QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
          QApplication::sendEvent(d, &escape);
      }},
-    {"CloseBox", qv::kIdCancel, true, [](CQV53Dlg* d) { d->close(); }},
-    {"Sigterm", qv::kIdCancel, true, [](CQV53Dlg*) { std::raise(SIGTERM); }},
+    {"CloseBox", qv::kIdCancel, true, [](QtMainDialog* d) { d->close(); }},
+    {"Sigterm", qv::kIdCancel, true, [](QtMainDialog*) { std::raise(SIGTERM); }},
     {"SigintWhileSetupIsOpen", qv::kIdCancel, true,
-     [](CQV53Dlg* d) {
-         whenModal<QV53SetupDlg>([](QV53SetupDlg*) { std::raise(SIGINT); });
+     [](QtMainDialog* d) {
+         whenModal<QtSetupDialog>([](QtSetupDialog*) { std::raise(SIGINT); });
          click(d, qv::ctl::kSetup);
      }},
 };
@@ -177,7 +177,7 @@ TEST_F(MainWindowTest, SetupCancelAppliesNothingNotEvenABrowsedName) {
     const QString picked = dir_.filePath(QStringLiteral("picked"));
     QString browsed;
     setup(
-        [&](QV53SetupDlg* d) {
+        [&](QtSetupDialog* d) {
             whenModal<QFileDialog>([&](QFileDialog* browser) {
                 EXPECT_EQ(browser->defaultSuffix(), "log");
                 EXPECT_TRUE(browser->selectedFiles().value(0).endsWith("/tavrin.log"));
@@ -210,7 +210,7 @@ TEST_F(MainWindowTest, SetupOkWithoutChangeWritesNothing) {
     const QByteArray before = settingsFile();
     QStringList offered;
     QString selected;
-    setup([&](QV53SetupDlg* d) {
+    setup([&](QtSetupDialog* d) {
         auto* combo = child<QComboBox>(d, kPortList);
         for (int i = 0; i < combo->count(); ++i)
             offered << combo->itemText(i);
@@ -227,7 +227,7 @@ TEST_F(MainWindowTest, SetupOkWithoutChangeWritesNothing) {
 
 TEST_F(MainWindowTest, ChangedIntervalAndAppendAreAppliedAndWritten) {
     open();
-    setup([](QV53SetupDlg* d) {
+    setup([](QtSetupDialog* d) {
         child<QLineEdit>(d, kInterval)->setText("7");
         child<QCheckBox>(d, kAppend)->setChecked(false);
     });
@@ -244,7 +244,7 @@ TEST_F(MainWindowTest, FileNameChangedOnlyInLetterCaseStopsLoggingAndIsWritten) 
     click(dlg_.get(), qv::ctl::kStartStopLog);
     ASSERT_TRUE(dlg_->log().logging());
     const QString upper = dir_.filePath(QStringLiteral("TAVRIN.log"));
-    setup([&](QV53SetupDlg* d) { child<QLineEdit>(d, kFileName)->setText(upper); });
+    setup([&](QtSetupDialog* d) { child<QLineEdit>(d, kFileName)->setText(upper); });
     EXPECT_EQ(storedString(qv::kLogFileNameEntry), upper);
     EXPECT_EQ(dlg_->log().fileName(), upper.toStdString());
     EXPECT_FALSE(dlg_->log().logging());
@@ -262,7 +262,7 @@ TEST_F(MainWindowTest, CurrentPortFreeAgainIsReopenedAndWritten) {
     ASSERT_EQ(failed.text, "Failed to open COM port");
     fake_.holdByOther(1, false);
     QString selected = "<unset>";
-    setup([&](QV53SetupDlg* d) { selected = child<QComboBox>(d, kPortList)->currentText(); });
+    setup([&](QtSetupDialog* d) { selected = child<QComboBox>(d, kPortList)->currentText(); });
     EXPECT_EQ(selected, ""); // free, so listed but not preselected
     EXPECT_TRUE(fake_.isOpen(1));
     EXPECT_EQ(storedInt(qv::kComPortEntry), 1);
@@ -272,7 +272,7 @@ TEST_F(MainWindowTest, CurrentPortGoneAndNoChoiceChangesNothing) {
     open();
     fake_.removePort(1);
     const QByteArray before = settingsFile();
-    setup([](QV53SetupDlg*) {});
+    setup([](QtSetupDialog*) {});
     EXPECT_EQ(fake_.openCount(1), 1);
     EXPECT_EQ(settingsFile(), before);
 }
@@ -282,7 +282,7 @@ TEST_F(MainWindowTest, FailedReopenStillWritesThePortAndTheLaterSteps) {
     fake_.addPort(2);
     fake_.failNext("open", 16);
     Box failed;
-    setup([&](QV53SetupDlg* d) {
+    setup([&](QtSetupDialog* d) {
         auto* combo = child<QComboBox>(d, kPortList);
         combo->setCurrentIndex(combo->findText("COM2"));
         child<QLineEdit>(d, kInterval)->setText("7");
@@ -298,7 +298,7 @@ TEST_F(MainWindowTest, AppendStoredOutOfRangeShowsUncheckedAndOkWritesIt) {
     store_->WriteProfileInt(nullptr, qv::kAppendEntry, 7);
     open();
     bool checked = true;
-    setup([&](QV53SetupDlg* d) { checked = child<QCheckBox>(d, kAppend)->isChecked(); });
+    setup([&](QtSetupDialog* d) { checked = child<QCheckBox>(d, kAppend)->isChecked(); });
     EXPECT_FALSE(checked);
     EXPECT_EQ(storedInt(qv::kAppendEntry), 0);
 }
@@ -312,7 +312,7 @@ TEST_P(AppendStoredAsTwo, ClicksGiveCheckedOrUncheckedOnly) {
     open();
     Qt::CheckState shown = Qt::Unchecked;
     std::vector<Qt::CheckState> afterClicks;
-    setup([&](QV53SetupDlg* d) {
+    setup([&](QtSetupDialog* d) {
         auto* box = child<QCheckBox>(d, kAppend);
         shown = box->checkState();
         for (int i = 0; i < GetParam(); ++i) {
@@ -344,7 +344,7 @@ TEST_F(MainWindowTest, WaitCursorIsUpWhileThePortsAreProbed) {
     platform.addPort(1);
     open(&platform);
     bool cursorWhileShown = true;
-    setup([&](QV53SetupDlg*) { cursorWhileShown = QGuiApplication::overrideCursor() != nullptr; },
+    setup([&](QtSetupDialog*) { cursorWhileShown = QGuiApplication::overrideCursor() != nullptr; },
           qv::kIdCancel);
     EXPECT_EQ(platform.probes, 256);
     EXPECT_EQ(platform.underWaitCursor, 256);
@@ -367,7 +367,7 @@ TEST_P(SetupInterval, IsRefusedWithItsMessageOrAccepted) {
     Box box;
     bool stayedOpen = false;
     QString selectedAfterBox;
-    whenModal<QV53SetupDlg>([&](QV53SetupDlg* d) {
+    whenModal<QtSetupDialog>([&](QtSetupDialog* d) {
         auto* edit = child<QLineEdit>(d, kInterval);
         edit->setText(QString::fromLatin1(row.text));
         answerNextBox(box);
@@ -388,7 +388,7 @@ TEST_P(SetupInterval, IsRefusedWithItsMessageOrAccepted) {
     }
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(box.text, row.message);
-    EXPECT_EQ(box.ownerClass, "QV53SetupDlg"); // over the dialog
+    EXPECT_EQ(box.ownerClass, "QtSetupDialog"); // over the dialog
     EXPECT_EQ(selectedAfterBox, row.text);
     EXPECT_EQ(settingsFile(), before);
 }
@@ -421,7 +421,7 @@ TEST_F(MainWindowTest, PortListComesFromThePortFolder) {
 
     QStringList offered;
     QString selected;
-    setup([&](QV53SetupDlg* d) {
+    setup([&](QtSetupDialog* d) {
         auto* combo = child<QComboBox>(d, kPortList);
         for (int i = 0; i < combo->count(); ++i)
             offered << combo->itemText(i);
@@ -443,7 +443,7 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
                      [&](QMenu* menu) {
                          for (QAction* action : menu->actions())
                              entries << action->text();
-                         whenModal<CAboutDlg>([&](CAboutDlg* about) {
+                         whenModal<QtAboutDialog>([&](QtAboutDialog* about) {
                              aboutTitle = about->windowTitle();
                              about->reject();
                          });
@@ -473,7 +473,7 @@ TEST(ApplicationTest, RunsTheMainWindowFromTheUsersSettingsAndPortFolderUntilTer
 
     int port = 0;
     qv::ProbeResult probe = -1;
-    whenModal<CQV53Dlg>([&](CQV53Dlg* d) {
+    whenModal<QtMainDialog>([&](QtMainDialog* d) {
         d->initDialog();
         port = d->controller().port();
         probe = qv::PosixSerialPlatform(ports.path().toStdString()).probePort(4);

@@ -1,4 +1,4 @@
-#include "app/qt_window_services.h"
+#include "app/qt/qt_window_services.h"
 #include "tests/support/ui_driver.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 // is unplugged while logging and plugged in again; the user then confirms Setup with OK.
 
 #include "acquisition/clock.h"
-#include "app/cqv53_dlg.h"
-#include "app/setup_dlg.h"
+#include "app/qt/qt_main_dialog.h"
+#include "app/qt/qt_setup_dialog.h"
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
@@ -103,7 +103,7 @@ protected:
     }
     void openWindow() {
         platform_ = std::make_unique<qv::PosixSerialPlatform>(ports_);
-        window_ = std::make_unique<CQV53Dlg>(store_, *platform_, clock_);
+        window_ = std::make_unique<QtMainDialog>(store_, *platform_, clock_);
         window_->show();
         window_->initDialog();
     }
@@ -139,7 +139,7 @@ protected:
     // After the simulator: the window lets go of the line before the line goes.
     std::unique_ptr<qv::PosixSerialPlatform> platform_;
     qv::SystemClock clock_;
-    std::unique_ptr<CQV53Dlg> window_;
+    std::unique_ptr<QtMainDialog> window_;
 };
 
 TEST_F(E2eLoggingSession, LinesArriveSurviveAnUnplugAndGoOnAfterReplugAndSetup) {
@@ -181,7 +181,7 @@ TEST_F(E2eLoggingSession, LinesArriveSurviveAnUnplugAndGoOnAfterReplugAndSetup) 
     // the port free, reopens it and writes "ComPort".
     plugIn("sim-second");
     QString selected = "<not run>";
-    qv::test::whenModal<QV53SetupDlg>([&](QV53SetupDlg* setup) {
+    qv::test::whenModal<QtSetupDialog>([&](QtSetupDialog* setup) {
         selected = child<QComboBox>(setup, qv::ctl::kPortList)->currentText();
         click(setup, qv::kIdOk);
     });

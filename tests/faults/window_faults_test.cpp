@@ -8,9 +8,9 @@
 // mounts one when it may (root in a private mount namespace or a container) and is
 // skipped, saying why, otherwise.
 
-#include "app/cqv53_dlg.h"
-#include "app/dialog_builder.h"
-#include "app/setup_dlg.h"
+#include "app/qt/qt_main_dialog.h"
+#include "app/qt/dialog_builder.h"
+#include "app/qt/qt_setup_dialog.h"
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
@@ -136,8 +136,8 @@ private:
 };
 
 // Drives the next setup dialog: `edit` works on it, then OK.
-void setupOk(CQV53Dlg* window, std::function<void(QV53SetupDlg*)> edit) {
-    qv::test::whenModal<QV53SetupDlg>([=](QV53SetupDlg* dialog) {
+void setupOk(QtMainDialog* window, std::function<void(QtSetupDialog*)> edit) {
+    qv::test::whenModal<QtSetupDialog>([=](QtSetupDialog* dialog) {
         edit(dialog);
         click(dialog, qv::kIdOk);
     });
@@ -271,7 +271,7 @@ TEST_F(WindowFaults, PortVanishingMidRecordIsReportedOnceAndTheNextGoodRecordIsL
 
     sensor = std::make_unique<Pty>();
     ASSERT_EQ(::symlink(sensor->slave().c_str(), link.constData()), 0);
-    setupOk(dlg_.get(), [](QV53SetupDlg*) {}); // the same port, free again: reopened
+    setupOk(dlg_.get(), [](QtSetupDialog*) {}); // the same port, free again: reopened
     record = "H 50.2 T 19.8\r";
     sensorClock.start(100);
     ASSERT_TRUE(waitUntil([&] { return dlg_->log().recordCount() > loggedBefore; }));
@@ -427,7 +427,7 @@ TEST_F(WindowFaults, LogFileHeldBySecondInstanceIsNeitherOpenedNorEmptied) {
     auto firstStore = makeStore();
     firstStore->WriteProfileInt(nullptr, qv::kComPortEntry, 2);
     // Made last, the first copy receives the Readings (the parser's sink is per process).
-    CQV53Dlg first(*firstStore, fake_, clock_);
+    QtMainDialog first(*firstStore, fake_, clock_);
     first.show();
     first.initDialog();
     click(&first, qv::ctl::kStartStopLog);
@@ -475,7 +475,7 @@ TEST_P(SettingsDamaged, WindowRunsOnTheLiveValues) {
     EXPECT_EQ(dlg_->controller().interval(), GetParam().intervalAtStart);
     ASSERT_TRUE(waitUntil([&] { return text(qv::ctl::kHumidity) == " 45.3"; }));
 
-    setupOk(dlg_.get(), [](QV53SetupDlg* d) {
+    setupOk(dlg_.get(), [](QtSetupDialog* d) {
         child<QLineEdit>(d, qv::ctl::kInterval)->setText(QStringLiteral("7"));
     });
     EXPECT_EQ(dlg_->controller().interval(), 7);

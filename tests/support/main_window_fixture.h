@@ -6,7 +6,7 @@
 // Pair it with PrivateHome so the store lives in a private XDG_CONFIG_HOME.
 
 #include "acquisition/clock.h"
-#include "app/cqv53_dlg.h"
+#include "app/qt/qt_main_dialog.h"
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
 #include "tests/support/fake_serial_platform.h"
@@ -64,7 +64,7 @@ protected:
 
     // The window initialised as its modal run would, without its loop.
     void open(SerialPlatform* platform = nullptr) {
-        dlg_ = std::make_unique<CQV53Dlg>(*store_, platform ? *platform : fake_, clock_);
+        dlg_ = std::make_unique<QtMainDialog>(*store_, platform ? *platform : fake_, clock_);
         dlg_->show();
         dlg_->initDialog();
     }
@@ -82,7 +82,7 @@ protected:
     std::unique_ptr<SettingsStore> store_;
     FakeSerialPlatform fake_;
     SystemClock clock_;
-    std::unique_ptr<CQV53Dlg> dlg_;
+    std::unique_ptr<QtMainDialog> dlg_;
 };
 
 } // namespace qv::test

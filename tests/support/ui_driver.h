@@ -6,8 +6,8 @@
 // answered by a timer that polls for them from whatever loop runs. No test ever blocks
 // on a modal window. User-interface thread only.
 
-#include "app/dialog_builder.h"
-#include "app/qt_window_services.h"
+#include "app/qt/dialog_builder.h"
+#include "app/qt/qt_window_services.h"
 #include "tests/support/wait_until.h"
 
 #include <QAbstractButton>

@@ -1,21 +1,21 @@
-#include "app/about_dlg.h"
+#include "app/qt/qt_about_dialog.h"
 
-#include "app/dialog_builder.h"
+#include "app/qt/dialog_builder.h"
 #include "app/res/dialog_templates.h"
 
 #include <QAbstractButton>
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+QtAboutDialog::QtAboutDialog(QWidget* parent) : QDialog(parent) {
     qv::buildDialog(qv::res::dialogTemplate(qv::res::kAboutDialogId), *this);
     if (auto* ok = qobject_cast<QAbstractButton*>(qv::controlById(this, qv::kIdOk)))
-        connect(ok, &QAbstractButton::clicked, this, &CAboutDlg::accept);
+        connect(ok, &QAbstractButton::clicked, this, &QtAboutDialog::accept);
 }
 
-void CAboutDlg::accept() {
+void QtAboutDialog::accept() {
     done(qv::kIdOk);
 }
 
 // Escape and the close box both arrive here.
-void CAboutDlg::reject() {
+void QtAboutDialog::reject() {
     done(qv::kIdCancel);
 }

@@ -1,6 +1,6 @@
 // QV-5300: the program is its one main window.
 
-#include "app/cqv53_app.h"
+#include "app/qt/cqv53_app.h"
 #include "settings/settings_store.h"
 
 #include <QApplication>

@@ -8,10 +8,10 @@
 
 #include <QDialog>
 
-class CAboutDlg : public QDialog, public qv::ModalDialog {
+class QtAboutDialog : public QDialog, public qv::ModalDialog {
     Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit QtAboutDialog(QWidget* parent = nullptr);
 
     int execModal() override { return exec(); }
 

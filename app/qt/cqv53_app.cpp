@@ -1,8 +1,8 @@
-#include "app/cqv53_app.h"
+#include "app/qt/cqv53_app.h"
 
 #include "acquisition/clock.h"
-#include "app/cqv53_dlg.h"
-#include "app/signal_bridge.h"
+#include "app/qt/qt_main_dialog.h"
+#include "app/qt/signal_bridge.h"
 #include "serial/serial_platform.h"
 #include "settings/user_folder.h"
 
@@ -20,9 +20,9 @@ int CQV53App::run() {
     SignalBridge bridge;
     const auto platform = qv::makePlatformSerial(qv::portsFolder());
     const qv::SystemClock clock;
-    CQV53Dlg dialog(settings_, *platform, clock);
+    QtMainDialog dialog(settings_, *platform, clock);
     QObject::connect(&bridge, &SignalBridge::terminationRequested, &dialog,
-                     &CQV53Dlg::closeOnRequest);
+                     &QtMainDialog::closeOnRequest);
 
     dialog.execModal();
     return 0;

@@ -1,4 +1,4 @@
-#include "app/qt_window_services.h"
+#include "app/qt/qt_window_services.h"
 
 #include "app/services/error_report.h"
 

@@ -1,4 +1,4 @@
-#include "app/signal_bridge.h"
+#include "app/qt/signal_bridge.h"
 
 #include <QSocketNotifier>
 

@@ -1,7 +1,7 @@
-#include "app/dialog_builder.h"
+#include "app/qt/dialog_builder.h"
 
-#include "app/qt_window_services.h"
-#include "app/res/program_icon.h"
+#include "app/qt/program_icon.h"
+#include "app/qt/qt_window_services.h"
 
 #include <QCheckBox>
 #include <QComboBox>

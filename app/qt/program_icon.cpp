@@ -1,4 +1,4 @@
-#include "app/res/program_icon.h"
+#include "app/qt/program_icon.h"
 
 #include <QString>
 

@@ -1,0 +1,104 @@
+#include "app/qt/qt_main_dialog.h"
+
+#include "app/qt/dialog_builder.h"
+#include "app/qt/program_icon.h"
+#include "app/res/dialog_templates.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTimer>
+
+namespace {
+
+QAbstractButton* button(const QWidget* dialog, int id) {
+    return qobject_cast<QAbstractButton*>(qv::controlById(dialog, id));
+}
+
+} // namespace
+
+QtMainDialog::QtMainDialog(qv::SettingsStore& settings, qv::SerialPlatform& platform,
+                           const qv::Clock& clock, QWidget* parent)
+    : QDialog(parent), services_(this, *this, QCoreApplication::applicationName()),
+      frontEnd_(*this, services_), logic_(services_, frontEnd_, settings, platform, clock) {
+    qv::buildDialog(qv::res::dialogTemplate(qv::res::kMainDialogId), *this);
+    if (auto* exit = button(this, qv::ctl::kExit))
+        connect(exit, &QAbstractButton::clicked, this, &QtMainDialog::accept);
+    for (const int id : {qv::ctl::kSetup, qv::ctl::kStartStopLog})
+        if (auto* command = button(this, id))
+            connect(command, &QAbstractButton::clicked, this, [this, id] { logic_.OnCommand(id); });
+}
+
+QtMainDialog::~QtMainDialog() = default;
+
+int QtMainDialog::execModal() {
+    QTimer::singleShot(0, this, &QtMainDialog::initDialog);
+    return exec();
+}
+
+void QtMainDialog::initDialog() {
+    if (initialised_)
+        return;
+    initialised_ = true;
+    setWindowIcon(qv::res::programIcon());
+    logic_.OnInitDialog();
+    if (auto* exit = qv::controlById(this, qv::ctl::kExit))
+        exit->setFocus();
+}
+
+void QtMainDialog::closeOnRequest() {
+    // Innermost first; a widget that refuses to go ends the unwinding rather than loop.
+    QWidget* refused = nullptr;
+    while (QWidget* popup = QApplication::activePopupWidget()) {
+        if (popup == refused)
+            break;
+        refused = popup;
+        popup->close();
+    }
+    while (QWidget* top = QApplication::activeModalWidget()) {
+        if (top == this || top == refused)
+            break;
+        refused = top;
+        if (auto* dialog = qobject_cast<QDialog*>(top))
+            dialog->reject();
+        else
+            top->close();
+    }
+    close();
+}
+
+void QtMainDialog::onTimer(int timerId) {
+    logic_.onTimer(timerId);
+}
+
+void QtMainDialog::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
+    logic_.onMessage(message, wParam, lParam);
+}
+
+void QtMainDialog::accept() {
+    done(qv::kIdOk);
+}
+
+// Escape arrives here directly, the close box through closeEvent.
+void QtMainDialog::reject() {
+    done(qv::kIdCancel);
+}
+
+void QtMainDialog::closeEvent(QCloseEvent* event) {
+    logic_.OnClose();
+    QDialog::closeEvent(event);
+}
+
+void QtMainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    const std::string entry = logic_.aboutMenuEntry();
+    if (entry.empty()) {
+        event->ignore();
+        return;
+    }
+    QMenu menu(this);
+    QAction* about = menu.addAction(QString::fromStdString(entry));
+    if (menu.exec(event->globalPos()) == about)
+        logic_.OnSysCommand(qv::res::kAboutCommandId, 0);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+// The setup dialog's Qt window (template 129): builds the template and hands its controls
+// to the logic (qv::QV53SetupDlg) through the control-access seam. OK (or Enter) ends it
+// with kIdOk once the logic takes the values; Cancel, Escape and the close box end it with
+// kIdCancel and exchange nothing.
+
+#include "app/qt/qt_dialog_controls.h"
+#include "app/services/window_services.h"
+
+#include <QDialog>
+
+namespace qv {
+class QV53SetupDlg;
+}
+
+class QtSetupDialog : public QDialog, public qv::ModalDialog {
+    Q_OBJECT
+public:
+    // `logic` must outlive the window.
+    explicit QtSetupDialog(qv::QV53SetupDlg& logic, QWidget* parent = nullptr);
+
+    // Fills the controls through the logic, then runs the modal loop.
+    int execModal() override;
+
+public slots:
+    void accept() override;
+    void reject() override;
+
+private:
+    qv::QV53SetupDlg& logic_;
+    qv::QtDialogControls controls_;
+};
