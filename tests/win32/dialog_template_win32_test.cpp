@@ -31,23 +31,23 @@ TEST(DialogTemplateWin32, WritesHeaderFontAndItemsAsWindowsReadsThem) {
                                 400,
                                 controls};
     const std::vector<std::uint8_t> expected{
-        1,    0,    0xFF, 0xFF, 0,    0,    0,    0,           // version 1, extended, help id
-        0,    0,    4,    0,    0x48, 0,    0,    0x80,        // exStyle, style
-        2,    0,    1,    0,    2,    0,    30,   0,    40, 0, // two items, x, y, cx, cy
-        0,    0,    0,    0,    'A',  0,    'b',  0,    0,  0, // no menu, system class, "Ab"
-        8,    0,    0x90, 1,    0,    1,    'F',  0,    0,  0, // 8 pt, weight 400, upright,
-                                                               // DEFAULT_CHARSET
-        0,    0,                                               // to the DWORD boundary
-        0,    0,    0,    0,    0,    0,    0,    0,           // item 1: help id, exStyle
-        1,    0,    1,    0x50, 3,    0,    4,    0,    10, 0, 12,
-        0,                                           // child|visible|tabstop|BS_DEFPUSHBUTTON
-        5,    0,    0,    0,    0xFF, 0xFF, 0x80, 0, // id 5, button atom
-        'B',  0,    0,    0,    0,    0,    0,    0, // "B", no creation data, to the boundary
-        0,    0,    0,    0,    0,    0,    0,    0, // item 2
-        3,    0,    0,    0x50, 0,    0,    0,    0,    20, 0, 20,
+        1, 0, 0xFF, 0xFF, 0, 0, 0, 0,      // version 1, extended, help id
+        0, 0, 4, 0, 0x48, 0, 0, 0x80,      // exStyle, style
+        2, 0, 1, 0, 2, 0, 30, 0, 40, 0,    // two items, x, y, cx, cy
+        0, 0, 0, 0, 'A', 0, 'b', 0, 0, 0,  // no menu, system class, "Ab"
+        8, 0, 0x90, 1, 0, 1, 'F', 0, 0, 0, // 8 pt, weight 400, upright,
+                                           // DEFAULT_CHARSET
+        0, 0,                              // to the DWORD boundary
+        0, 0, 0, 0, 0, 0, 0, 0,            // item 1: help id, exStyle
+        1, 0, 1, 0x50, 3, 0, 4, 0, 10, 0, 12,
+        0,                               // child|visible|tabstop|BS_DEFPUSHBUTTON
+        5, 0, 0, 0, 0xFF, 0xFF, 0x80, 0, // id 5, button atom
+        'B', 0, 0, 0, 0, 0, 0, 0,        // "B", no creation data, to the boundary
+        0, 0, 0, 0, 0, 0, 0, 0,          // item 2
+        3, 0, 0, 0x50, 0, 0, 0, 0, 20, 0, 20,
         0,                                           // child|visible|SS_ICON
         0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x82, 0, // id -1, static atom
-        0xFF, 0xFF, 128,  0,    0,    0,             // icon 128 by ordinal, no creation data
+        0xFF, 0xFF, 128, 0, 0, 0,                    // icon 128 by ordinal, no creation data
     };
     EXPECT_EQ(qv::win32::buildDialogTemplate(dialog), expected);
 }
