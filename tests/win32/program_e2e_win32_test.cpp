@@ -110,7 +110,7 @@ TEST(ProgramE2eWin32, LogsReadingsKeepsSettingsInTheRegistryAndSurvivesAnUnplug)
     ASSERT_TRUE(waitFor([&] { return controlText(main, 1003) == "Start Log"; }));
     std::ifstream file(logPath, std::ios::binary);
     const std::string log{std::istreambuf_iterator<char>(file), {}};
-    const std::string line = R"(\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t-?\d+\.\d\t-?\d+\.\d\r\n)";
+    const std::string line = R"(\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t *-?\d+\.\d\t *-?\d+\.\d\r\n)";
     EXPECT_TRUE(std::regex_match(log, std::regex("(" + line + "){3,4}"))) << log;
 
     // The about box through the system-menu command.
