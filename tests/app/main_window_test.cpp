@@ -3,10 +3,10 @@
 // temporary folders. Message boxes are answered through the window services' hook;
 // dialogs, the file browser and menus by watchers that poll for them.
 
-#include "app/qt/qt_about_dialog.h"
 #include "app/qt/cqv53_app.h"
-#include "app/qt/qt_main_dialog.h"
 #include "app/qt/dialog_builder.h"
+#include "app/qt/qt_about_dialog.h"
+#include "app/qt/qt_main_dialog.h"
 #include "app/qt/qt_setup_dialog.h"
 #include "app/qt/signal_bridge.h"
 #include "serial/serial_platform_posix.h"
@@ -171,9 +171,10 @@ const Ending kEndings[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Ways, MainWindowEnding, testing::ValuesIn(kEndings), qv::test::RowName{});
 
-TEST_F(MainWindowTest, SetupCancelAppliesNothingNotEvenABrowsedName) {
+// The file browser's wiring: "log" and "tavrin.log" handed to Qt's save dialog, the chosen
+// path in the field, no file made.
+TEST_F(MainWindowTest, BrowseFillsTheFieldWithAPickedNameAndCreatesNothing) {
     open();
-    const QByteArray before = settingsFile();
     const QString picked = dir_.filePath(QStringLiteral("picked"));
     QString browsed;
     setup(
@@ -186,121 +187,10 @@ TEST_F(MainWindowTest, SetupCancelAppliesNothingNotEvenABrowsedName) {
             });
             click(d, kBrowse);
             browsed = child<QLineEdit>(d, kFileName)->text();
-            child<QLineEdit>(d, kInterval)->setText(QStringLiteral("9"));
-            child<QCheckBox>(d, kAppend)->setChecked(false);
         },
         qv::kIdCancel);
-
     EXPECT_EQ(browsed, picked + ".log");  // the default suffix was added
     EXPECT_FALSE(QFile::exists(browsed)); // picking a name creates nothing
-    EXPECT_EQ(settingsFile(), before);
-    EXPECT_EQ(dlg_->controller().interval(), 1);
-    EXPECT_EQ(dlg_->log().fileName(), logPath_.toStdString());
-    EXPECT_EQ(dlg_->append(), 1);
-}
-
-TEST_F(MainWindowTest, SetupOkWithoutChangeWritesNothing) {
-    open();
-    // Another writer's values since the window loaded its own must survive.
-    const auto other = makeStore();
-    other->WriteProfileInt(nullptr, qv::kComPortEntry, 2);
-    other->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 9);
-    other->WriteProfileString(nullptr, qv::kLogFileNameEntry, "other.log");
-    other->WriteProfileInt(nullptr, qv::kAppendEntry, 0);
-    const QByteArray before = settingsFile();
-    QStringList offered;
-    QString selected;
-    setup([&](QtSetupDialog* d) {
-        auto* combo = child<QComboBox>(d, kPortList);
-        for (int i = 0; i < combo->count(); ++i)
-            offered << combo->itemText(i);
-        selected = combo->currentText();
-        EXPECT_EQ(child<QLineEdit>(d, kInterval)->text(), "1");
-        EXPECT_EQ(child<QLineEdit>(d, kFileName)->text(), logPath_);
-        EXPECT_TRUE(child<QCheckBox>(d, kAppend)->isChecked());
-    });
-    EXPECT_EQ(offered, QStringList{"COM1"}); // the held port, at its place
-    EXPECT_EQ(selected, "COM1");
-    EXPECT_EQ(settingsFile(), before);
-    EXPECT_EQ(fake_.openCount(1), 1); // not reopened
-}
-
-TEST_F(MainWindowTest, ChangedIntervalAndAppendAreAppliedAndWritten) {
-    open();
-    setup([](QtSetupDialog* d) {
-        child<QLineEdit>(d, kInterval)->setText("7");
-        child<QCheckBox>(d, kAppend)->setChecked(false);
-    });
-    EXPECT_EQ(dlg_->controller().interval(), 7);
-    EXPECT_EQ(storedInt(qv::kLogIntervalEntry), 7);
-    EXPECT_EQ(dlg_->append(), 0);
-    EXPECT_FALSE(dlg_->log().append());
-    EXPECT_EQ(storedInt(qv::kAppendEntry), 0);
-    EXPECT_EQ(storedInt(qv::kComPortEntry), -99); // untouched values stay unwritten
-}
-
-TEST_F(MainWindowTest, FileNameChangedOnlyInLetterCaseStopsLoggingAndIsWritten) {
-    open();
-    click(dlg_.get(), qv::ctl::kStartStopLog);
-    ASSERT_TRUE(dlg_->log().logging());
-    const QString upper = dir_.filePath(QStringLiteral("TAVRIN.log"));
-    setup([&](QtSetupDialog* d) { child<QLineEdit>(d, kFileName)->setText(upper); });
-    EXPECT_EQ(storedString(qv::kLogFileNameEntry), upper);
-    EXPECT_EQ(dlg_->log().fileName(), upper.toStdString());
-    EXPECT_FALSE(dlg_->log().logging());
-    EXPECT_FALSE(dlg_->log().fileOpen());
-    EXPECT_EQ(text(qv::ctl::kStartStopLog), "Start Log");
-}
-
-// The port step after OK: reopen and write "ComPort" when the number changed or the
-// current port probes free; leave everything alone when it is held or gone.
-TEST_F(MainWindowTest, CurrentPortFreeAgainIsReopenedAndWritten) {
-    fake_.holdByOther(1, true);
-    Box failed;
-    answerNextBox(failed);
-    open();
-    ASSERT_EQ(failed.text, "Failed to open COM port");
-    fake_.holdByOther(1, false);
-    QString selected = "<unset>";
-    setup([&](QtSetupDialog* d) { selected = child<QComboBox>(d, kPortList)->currentText(); });
-    EXPECT_EQ(selected, ""); // free, so listed but not preselected
-    EXPECT_TRUE(fake_.isOpen(1));
-    EXPECT_EQ(storedInt(qv::kComPortEntry), 1);
-}
-
-TEST_F(MainWindowTest, CurrentPortGoneAndNoChoiceChangesNothing) {
-    open();
-    fake_.removePort(1);
-    const QByteArray before = settingsFile();
-    setup([](QtSetupDialog*) {});
-    EXPECT_EQ(fake_.openCount(1), 1);
-    EXPECT_EQ(settingsFile(), before);
-}
-
-TEST_F(MainWindowTest, FailedReopenStillWritesThePortAndTheLaterSteps) {
-    open();
-    fake_.addPort(2);
-    fake_.failNext("open", 16);
-    Box failed;
-    setup([&](QtSetupDialog* d) {
-        auto* combo = child<QComboBox>(d, kPortList);
-        combo->setCurrentIndex(combo->findText("COM2"));
-        child<QLineEdit>(d, kInterval)->setText("7");
-        answerNextBox(failed);
-    });
-    EXPECT_EQ(failed.text, "Failed to open COM port");
-    EXPECT_EQ(storedInt(qv::kComPortEntry), 2);
-    EXPECT_EQ(storedInt(qv::kLogIntervalEntry), 7);
-    EXPECT_EQ(dlg_->controller().port(), 2);
-}
-
-TEST_F(MainWindowTest, AppendStoredOutOfRangeShowsUncheckedAndOkWritesIt) {
-    store_->WriteProfileInt(nullptr, qv::kAppendEntry, 7);
-    open();
-    bool checked = true;
-    setup([&](QtSetupDialog* d) { checked = child<QCheckBox>(d, kAppend)->isChecked(); });
-    EXPECT_FALSE(checked);
-    EXPECT_EQ(storedInt(qv::kAppendEntry), 0);
 }
 
 // A stored 2 shows as undecided and stays stored while untouched; clicks give checked or
@@ -329,80 +219,28 @@ TEST_P(AppendStoredAsTwo, ClicksGiveCheckedOrUncheckedOnly) {
 }
 INSTANTIATE_TEST_SUITE_P(Clicks, AppendStoredAsTwo, testing::Values(0, 1, 2, 3));
 
-// The window does not answer while the ports are probed: the wait cursor says so, and
-// goes again before the dialog shows.
-TEST_F(MainWindowTest, WaitCursorIsUpWhileThePortsAreProbed) {
-    struct CursorWatch : qv::test::FakeSerialPlatform {
-        int probes = 0, underWaitCursor = 0;
-        qv::ProbeResult probePort(int port) override {
-            const QCursor* cursor = QGuiApplication::overrideCursor();
-            ++probes;
-            underWaitCursor += cursor != nullptr && cursor->shape() == Qt::WaitCursor ? 1 : 0;
-            return FakeSerialPlatform::probePort(port);
-        }
-    } platform;
-    platform.addPort(1);
-    open(&platform);
-    bool cursorWhileShown = true;
-    setup([&](QtSetupDialog*) { cursorWhileShown = QGuiApplication::overrideCursor() != nullptr; },
-          qv::kIdCancel);
-    EXPECT_EQ(platform.probes, 256);
-    EXPECT_EQ(platform.underWaitCursor, 256);
-    EXPECT_FALSE(cursorWhileShown);
-    dlg_.reset(); // the channel goes before its platform
-}
-
-struct IntervalRow : qv::test::NamedRow {
-    const char* text;
-    const char* message; // empty: accepted
-    int accepted;
-};
-
-class SetupInterval : public MainWindowTest, public testing::WithParamInterface<IntervalRow> {};
-
-TEST_P(SetupInterval, IsRefusedWithItsMessageOrAccepted) {
+// The refusal's wiring: the box over the setup dialog, which stays open with the field's
+// text selected.
+TEST_F(MainWindowTest, RefusedIntervalKeepsTheDialogOpenUnderItsBox) {
     open();
-    const QByteArray before = settingsFile();
-    const IntervalRow row = GetParam();
     Box box;
     bool stayedOpen = false;
     QString selectedAfterBox;
     whenModal<QtSetupDialog>([&](QtSetupDialog* d) {
         auto* edit = child<QLineEdit>(d, kInterval);
-        edit->setText(QString::fromLatin1(row.text));
+        edit->setText(QStringLiteral("0"));
         answerNextBox(box);
         click(d, qv::kIdOk);
         stayedOpen = d->isVisible();
-        if (stayedOpen) {
-            selectedAfterBox = edit->selectedText();
-            click(d, qv::kIdCancel);
-        }
+        selectedAfterBox = edit->selectedText();
+        click(d, qv::kIdCancel);
     });
     click(dlg_.get(), qv::ctl::kSetup);
-
-    if (*row.message == '\0') {
-        EXPECT_FALSE(stayedOpen);
-        EXPECT_EQ(storedInt(qv::kLogIntervalEntry), row.accepted);
-        EXPECT_TRUE(box.text.isEmpty());
-        return;
-    }
     EXPECT_TRUE(stayedOpen);
-    EXPECT_EQ(box.text, row.message);
-    EXPECT_EQ(box.ownerClass, "QtSetupDialog"); // over the dialog
-    EXPECT_EQ(selectedAfterBox, row.text);
-    EXPECT_EQ(settingsFile(), before);
+    EXPECT_EQ(box.text, "Enter an integer between 1 and 1000.");
+    EXPECT_EQ(box.ownerClass, "QtSetupDialog");
+    EXPECT_EQ(selectedAfterBox, "0");
 }
-
-const IntervalRow kIntervals[] = {
-    {"Zero", "0", "Enter an integer between 1 and 1000.", 0},
-    {"AboveRange", "1001", "Enter an integer between 1 and 1000.", 0},
-    {"UpperBound", "1000", "", 1000},
-    {"Letters", "abc", "Enter an integer.", 0},
-    {"Empty", "", "Enter an integer.", 0},
-    {"LeadingSpace", " 7", "", 7},
-    {"TrailingUnit", "7 s", "", 7},
-};
-INSTANTIATE_TEST_SUITE_P(Texts, SetupInterval, testing::ValuesIn(kIntervals), qv::test::RowName{});
 
 using Pty = qv::test::PseudoTerminal;
 
