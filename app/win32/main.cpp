@@ -1,0 +1,37 @@
+// QV-5300 for Windows: the program is its one main window.
+
+#include "acquisition/clock.h"
+#include "app/services/win32_text.h"
+#include "app/win32/win32_main_window.h"
+#include "serial/serial_platform.h"
+#include "settings/settings_store.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+int WINAPI WinMain(HINSTANCE module, HINSTANCE, LPSTR, int) {
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    // The program file's own name, whatever name it was started under: the caption of
+    // every message box and the last element of the settings key.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const std::string application = qv::applicationNameFromProgramPath(qv::win32::utf8(path));
+
+    qv::SettingsStore settings(application);
+    settings.SetRegistryKey(qv::kCompanyKey);
+    const auto platform = qv::makePlatformSerial({});
+    const qv::SystemClock clock;
+    qv::win32::Win32MainWindow window(module, application, settings, *platform, clock);
+    window.run();
+    return 0;
+}

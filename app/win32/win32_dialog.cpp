@@ -1,0 +1,127 @@
+#include "app/win32/win32_dialog.h"
+
+#include "app/services/win32_text.h"
+#include "app/services/window_services.h"
+#include "app/win32/dialog_template_win32.h"
+
+#include <vector>
+
+namespace qv::win32 {
+namespace {
+
+std::wstring windowText(HWND control) {
+    if (!control)
+        return {};
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+INT_PTR CALLBACK templateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* handler = reinterpret_cast<DialogHandler*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        reinterpret_cast<DialogHandler*>(lParam)->onInit(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (handler && handler->onCommand(dialog, LOWORD(wParam), HIWORD(wParam)))
+            EndDialog(dialog, LOWORD(wParam));
+        return TRUE;
+    default:
+        break;
+    }
+    INT_PTR result = FALSE;
+    if (handler && handler->onMessage(dialog, message, wParam, lParam, result))
+        return result;
+    return FALSE;
+}
+
+} // namespace
+
+std::string Win32DialogControls::text(int id) const {
+    return utf8(windowText(GetDlgItem(dialog_, id)));
+}
+
+void Win32DialogControls::setText(int id, const std::string& text) {
+    SetDlgItemTextW(dialog_, id, wide(text).c_str());
+}
+
+int Win32DialogControls::checkState(int id) const {
+    const UINT state = IsDlgButtonChecked(dialog_, id);
+    return state == BST_CHECKED         ? kChecked
+           : state == BST_INDETERMINATE ? kIndeterminate
+                                        : kUnchecked;
+}
+
+void Win32DialogControls::setCheckState(int id, int state) {
+    // An automatic check box has no undecided state: a three-state box shows it until the
+    // first click (settleCheckBox).
+    HWND box = GetDlgItem(dialog_, id);
+    SendMessageW(box, BM_SETSTYLE, state == kIndeterminate ? BS_3STATE : BS_AUTOCHECKBOX, TRUE);
+    SendMessageW(box, BM_SETCHECK,
+                 state == kChecked         ? BST_CHECKED
+                 : state == kIndeterminate ? BST_INDETERMINATE
+                                           : BST_UNCHECKED,
+                 0);
+}
+
+void Win32DialogControls::settleCheckBox(int id) {
+    if (checkState(id) == kIndeterminate)
+        setCheckState(id, kChecked);
+}
+
+void Win32DialogControls::clearList(int id) {
+    SendDlgItemMessageW(dialog_, id, CB_RESETCONTENT, 0, 0);
+}
+
+void Win32DialogControls::addListItem(int id, const std::string& text) {
+    const std::wstring item = wide(text);
+    SendDlgItemMessageW(dialog_, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+int Win32DialogControls::listSelection(int id) const {
+    const LRESULT index = SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? -1 : static_cast<int>(index);
+}
+
+void Win32DialogControls::setListSelection(int id, int index) {
+    // -1 clears the selection and the field.
+    SendDlgItemMessageW(dialog_, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+std::string Win32DialogControls::listItemText(int id, int index) const {
+    const LRESULT length =
+        SendDlgItemMessageW(dialog_, id, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (index < 0 || length == CB_ERR)
+        return {};
+    std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+    SendDlgItemMessageW(dialog_, id, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                        reinterpret_cast<LPARAM>(item.data()));
+    item.resize(static_cast<std::size_t>(length));
+    return utf8(item);
+}
+
+void Win32DialogControls::focus(int id, bool selectAllText) {
+    HWND control = GetDlgItem(dialog_, id);
+    // The dialog manager's own way, so that the default button follows the focus.
+    SendMessageW(dialog_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+    if (selectAllText)
+        SendMessageW(control, EM_SETSEL, 0, -1);
+}
+
+void Win32DialogControls::enable(int id, bool enabled) {
+    EnableWindow(GetDlgItem(dialog_, id), enabled ? TRUE : FALSE);
+}
+
+int runTemplateDialog(HINSTANCE module, HWND owner, const res::DialogTemplate& dialogTemplate,
+                      DialogHandler& handler) {
+    const std::vector<std::uint8_t> bytes = buildDialogTemplate(dialogTemplate);
+    const INT_PTR result =
+        DialogBoxIndirectParamW(module, reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
+                                templateDialogProc, reinterpret_cast<LPARAM>(&handler));
+    return result == kIdOk ? kIdOk : kIdCancel;
+}
+
+} // namespace qv::win32

@@ -1,0 +1,63 @@
+#pragma once
+
+// Modal dialogs from the app/res templates, and the control-access seam over their
+// controls. A dialog's behaviour is a DialogHandler; the procedure here builds nothing of
+// its own: Windows lays the template out, the handler is called for initialisation and
+// commands. User-interface thread only.
+
+#include "app/dialog_controls.h"
+#include "app/res/dialog_templates.h"
+
+#include <windows.h>
+
+namespace qv::win32 {
+
+// The controls of one dialog window, by control id.
+class Win32DialogControls : public DialogControls {
+public:
+    explicit Win32DialogControls(HWND dialog) : dialog_(dialog) {}
+
+    std::string text(int id) const override;
+    void setText(int id, const std::string& text) override;
+    int checkState(int id) const override;
+    void setCheckState(int id, int state) override;
+    void clearList(int id) override;
+    void addListItem(int id, const std::string& text) override;
+    int listSelection(int id) const override;
+    void setListSelection(int id, int index) override;
+    std::string listItemText(int id, int index) const override;
+    void focus(int id, bool selectAllText) override;
+    void enable(int id, bool enabled) override;
+
+    // After a click on a check box that shows the undecided state: checked, and from then
+    // on an ordinary check box (checked or unchecked).
+    void settleCheckBox(int id);
+
+private:
+    HWND dialog_;
+};
+
+class DialogHandler {
+public:
+    virtual ~DialogHandler() = default;
+    // WM_INITDIALOG: the controls exist; the focus then goes to the first tab stop.
+    virtual void onInit(HWND dialog) = 0;
+    // A command (button click, Enter = kIdOk, Escape and the close box = kIdCancel). True
+    // ends the dialog with `id` as its result.
+    virtual bool onCommand(HWND dialog, int id, int notification) = 0;
+    // Any other message. True: handled, and `result` is what the dialog procedure returns
+    // (TRUE, or the value itself for the messages that return one directly, such as
+    // WM_QUERYDRAGICON). False: the dialog manager's default handling.
+    virtual bool onMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
+                           INT_PTR& result) {
+        (void)dialog, (void)message, (void)wParam, (void)lParam, (void)result;
+        return false;
+    }
+};
+
+// Builds `dialogTemplate` in memory and runs it modally over `owner`, resources (icons)
+// from `module`. Returns the id that ended it; kIdCancel when it could not be created.
+int runTemplateDialog(HINSTANCE module, HWND owner, const res::DialogTemplate& dialogTemplate,
+                      DialogHandler& handler);
+
+} // namespace qv::win32

@@ -1,0 +1,102 @@
+#include "app/win32/win32_front_end.h"
+
+#include "app/res/dialog_templates.h"
+#include "app/services/win32_text.h"
+#include "app/services/window_services.h"
+#include "app/setup_dialog.h"
+#include "app/win32/win32_dialog.h"
+#include "app/win32/win32_window_services.h"
+
+#include <commdlg.h>
+
+#include <vector>
+
+namespace qv::win32 {
+namespace {
+
+// Template 129 over the toolkit-free setup dialog.
+class SetupHandler : public DialogHandler {
+public:
+    explicit SetupHandler(QV53SetupDlg& dialog) : dialog_(dialog) {}
+
+    void onInit(HWND window) override {
+        Win32DialogControls controls(window);
+        dialog_.OnInitDialog(controls);
+    }
+
+    bool onCommand(HWND window, int id, int notification) override {
+        Win32DialogControls controls(window);
+        switch (id) {
+        case kIdOk:
+            return dialog_.OnOK(controls);
+        case kIdCancel:
+            return true;
+        case ctl::kBrowse:
+            if (notification == BN_CLICKED)
+                dialog_.browseForLogFile(controls);
+            return false;
+        case ctl::kAppend:
+            if (notification == BN_CLICKED)
+                controls.settleCheckBox(ctl::kAppend);
+            return false;
+        default:
+            return false;
+        }
+    }
+
+private:
+    QV53SetupDlg& dialog_;
+};
+
+// Template 100: nothing but closing.
+class AboutHandler : public DialogHandler {
+public:
+    void onInit(HWND) override {}
+    bool onCommand(HWND, int id, int) override { return id == kIdOk || id == kIdCancel; }
+};
+
+} // namespace
+
+Win32FrontEnd::Win32FrontEnd(HINSTANCE module, Win32WindowServices& window)
+    : module_(module), window_(window) {}
+
+int Win32FrontEnd::runSetupDialog(QV53SetupDlg& dialog) {
+    SetupHandler handler(dialog);
+    return runTemplateDialog(module_, window_.ownerForModal(),
+                             res::dialogTemplate(res::kSetupDialogId), handler);
+}
+
+int Win32FrontEnd::runAboutBox() {
+    AboutHandler handler;
+    return runTemplateDialog(module_, window_.ownerForModal(),
+                             res::dialogTemplate(res::kAboutDialogId), handler);
+}
+
+void Win32FrontEnd::setWaitCursor(bool on) {
+    // The probes run on the user-interface thread without dispatching messages, so nothing
+    // resets the cursor until they end.
+    SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
+}
+
+std::optional<std::string> Win32FrontEnd::browseForSave(const std::string& extension,
+                                                        const std::string& initialName) {
+    // Room for long paths; the initial name is what the field shows first.
+    std::vector<wchar_t> path(32768, L'\0');
+    const std::wstring initial = wide(initialName);
+    initial.copy(path.data(), std::min(initial.size(), path.size() - 1));
+    const std::wstring defaultExtension = wide(extension);
+
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = window_.ownerForModal();
+    ofn.lpstrFile = path.data();
+    ofn.nMaxFile = static_cast<DWORD>(path.size());
+    ofn.lpstrDefExt = defaultExtension.c_str();
+    // Ask before an existing file is chosen; never create one to test the name.
+    ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOTESTFILECREATE | OFN_EXPLORER;
+    if (!GetSaveFileNameW(&ofn))
+        return std::nullopt;
+    return utf8(path.data());
+}
+
+} // namespace qv::win32

@@ -1,0 +1,31 @@
+#pragma once
+
+// The front end's calls over Win32: the setup dialog (template 129) and the about box
+// (template 100) built in memory and run modally over the dialog open now, the wait
+// cursor, and the save-file dialog (GetSaveFileNameW). User-interface thread only.
+
+#include "app/front_end.h"
+
+#include <windows.h>
+
+namespace qv::win32 {
+
+class Win32WindowServices;
+
+class Win32FrontEnd : public FrontEnd {
+public:
+    // `module` holds icon 128; `window` gives the owner of each dialog. Both outlive this.
+    Win32FrontEnd(HINSTANCE module, Win32WindowServices& window);
+
+    int runSetupDialog(QV53SetupDlg& dialog) override;
+    int runAboutBox() override;
+    void setWaitCursor(bool on) override;
+    std::optional<std::string> browseForSave(const std::string& extension,
+                                             const std::string& initialName) override;
+
+private:
+    HINSTANCE module_;
+    Win32WindowServices& window_;
+};
+
+} // namespace qv::win32

@@ -1,0 +1,104 @@
+#include "app/win32/win32_main_window.h"
+
+#include "app/res/dialog_templates.h"
+#include "app/services/win32_text.h"
+
+namespace qv::win32 {
+
+Win32MainWindow::Win32MainWindow(HINSTANCE module, std::string application, SettingsStore& settings,
+                                 SerialPlatform& platform, const Clock& clock)
+    : module_(module), icon_(LoadIconW(module, MAKEINTRESOURCEW(res::kIconId))),
+      services_(std::move(application)), frontEnd_(module, services_),
+      core_(services_, frontEnd_, settings, platform, clock) {}
+
+int Win32MainWindow::run() {
+    return runTemplateDialog(module_, nullptr, res::dialogTemplate(res::kMainDialogId), *this);
+}
+
+void Win32MainWindow::onInit(HWND window) {
+    services_.attach(window);
+    const std::string entry = core_.aboutMenuEntry();
+    if (HMENU menu = GetSystemMenu(window, FALSE); menu && !entry.empty()) {
+        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, res::kAboutCommandId, wide(entry).c_str());
+    }
+    // The small icon from its own drawing rather than the big one scaled down.
+    auto* small = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(res::kIconId), IMAGE_ICON,
+                                                GetSystemMetrics(SM_CXSMICON),
+                                                GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : icon_));
+    core_.OnInitDialog();
+}
+
+bool Win32MainWindow::onCommand(HWND, int id, int notification) {
+    if (id == kIdOk || id == kIdCancel)
+        return true;
+    if (notification == BN_CLICKED)
+        core_.OnCommand(id);
+    return false;
+}
+
+bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                INT_PTR& result) {
+    switch (message) {
+    case WM_TIMER:
+        core_.onTimer(static_cast<int>(wParam));
+        result = TRUE;
+        return true;
+    case WM_SERIAL_BYTE:
+    case WM_LOG_LINE_DONE:
+        core_.onMessage(message, static_cast<std::intptr_t>(wParam),
+                        static_cast<std::intptr_t>(lParam));
+        result = TRUE;
+        return true;
+    case WM_SYSCOMMAND:
+        result = TRUE;
+        return core_.OnSysCommand(static_cast<unsigned>(wParam), lParam);
+    case WM_PAINT:
+        if (!IsIconic(window))
+            return false;
+        paintMinimised(window);
+        result = TRUE;
+        return true;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<INT_PTR>(icon_);
+        return true;
+    case WM_CLOSE:
+        core_.OnClose();
+        EndDialog(window, kIdCancel);
+        result = TRUE;
+        return true;
+    case WM_QUERYENDSESSION:
+        // The session may end: nothing to ask the user.
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+        result = TRUE;
+        return true;
+    case WM_ENDSESSION:
+        // The process may be ended as soon as this returns: the log closes here.
+        if (wParam) {
+            core_.OnClose();
+            EndDialog(window, kIdCancel);
+        }
+        result = TRUE;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void Win32MainWindow::paintMinimised(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    SendMessageW(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    const int cxIcon = GetSystemMetrics(SM_CXICON);
+    const int cyIcon = GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(window, &rect);
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    DrawIcon(dc, x, y, icon_);
+    EndPaint(window, &paint);
+}
+
+} // namespace qv::win32

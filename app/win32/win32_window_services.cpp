@@ -1,0 +1,52 @@
+#include "app/win32/win32_window_services.h"
+
+#include "app/services/error_report.h"
+#include "app/services/win32_text.h"
+
+#include <algorithm>
+
+namespace qv::win32 {
+
+Win32WindowServices::Win32WindowServices(std::string application)
+    : application_(std::move(application)) {}
+
+void Win32WindowServices::setControlText(int controlId, const std::string& text) {
+    SetDlgItemTextW(window(), controlId, wide(text).c_str());
+}
+
+HWND Win32WindowServices::ownerForModal() const {
+    // The thread's active window is the main window or a dialog of this program over it;
+    // none while the main window is still being initialised.
+    HWND active = GetActiveWindow();
+    return active ? active : window();
+}
+
+void Win32WindowServices::messageBox(const std::string& text, BoxIcon icon,
+                                     const std::string& detail) {
+    reportToStandardError(application_, text, detail);
+    const std::string shown = detail.empty() ? text : text + "\n\n" + detail;
+    const UINT type = MB_OK | (icon == BoxIcon::Stop ? MB_ICONSTOP : MB_ICONEXCLAMATION);
+    MessageBoxW(ownerForModal(), wide(shown).c_str(), wide(application_).c_str(), type);
+}
+
+TimerId Win32WindowServices::startTimer(int timerId, std::chrono::milliseconds period) {
+    const auto ms = std::max(period, std::chrono::milliseconds{kMinimumTimerPeriod}).count();
+    // SetTimer with the same id on the same window replaces the running timer.
+    return SetTimer(window(), static_cast<UINT_PTR>(timerId), static_cast<UINT>(ms), nullptr);
+}
+
+void Win32WindowServices::stopTimer(TimerId id) {
+    if (id != kNoTimer)
+        KillTimer(window(), id);
+}
+
+void Win32WindowServices::postMessage(std::uint32_t message, std::intptr_t wParam,
+                                      std::intptr_t lParam) {
+    PostMessageW(window(), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+}
+
+int Win32WindowServices::runModal(ModalDialog& dialog) {
+    return dialog.execModal();
+}
+
+} // namespace qv::win32
