@@ -38,6 +38,8 @@ Status CSerialComm::Open(int port, int baud, int parity, int stopBits, int byteS
 
     // From here on a failure leaves the port held without a reader, until the next
     // Open or Close releases it.
+    if (opened.error != kStatusOk)
+        return opened.error;
     if (Status error = platform_.getState(m_hPort, m_dcb))
         return error;
     m_dcb.BaudRate = static_cast<std::uint32_t>(baud);

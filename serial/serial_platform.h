@@ -21,7 +21,9 @@ namespace qv {
 
 struct OpenResult {
     NativeHandle handle = kInvalidHandle;
-    Status error = 0; // the OS error when handle is invalid
+    // The OS error when handle is invalid. With a valid handle, the error of a later step
+    // of the open: the port is held all the same, to be released by closePort.
+    Status error = 0;
 };
 
 enum class ModemLine { Dtr, Rts };

@@ -104,22 +104,21 @@ OpenResult Win32SerialPlatform::openPort(int port) {
                            FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return {kInvalidHandle, lastError()};
-    auto fail = [h]() {
-        const Status error = lastError();
-        CloseHandle(h);
-        return OpenResult{kInvalidHandle, error};
-    };
-    if (!SetCommMask(h, EV_RXCHAR | EV_TXEMPTY))
-        return fail();
-    // A read returns at once with what has arrived, possibly nothing; writes have no
-    // time-out of the driver's own (write() bounds its wait).
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    if (!SetCommTimeouts(h, &timeouts))
-        return fail();
+    // A failure after the device open leaves the port held, as the channel's open says.
+    Status later = 0;
+    if (!SetCommMask(h, EV_RXCHAR | EV_TXEMPTY)) {
+        later = lastError();
+    } else {
+        // A read returns at once with what has arrived, possibly nothing; writes have no
+        // time-out of the driver's own (write() bounds its wait).
+        COMMTIMEOUTS timeouts{};
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+        if (!SetCommTimeouts(h, &timeouts))
+            later = lastError();
+    }
     std::lock_guard lock(mutex_);
     held_[native(h)] = port;
-    return {native(h), 0};
+    return {native(h), later};
 }
 
 std::string Win32SerialPlatform::describeOpenFailure(int port, Status error) const {

@@ -215,7 +215,9 @@ OpenResult FakeSerialPlatform::openPort(int port) {
     opened.dcb = driverState_;
     p.open = h;
     ++p.openCount;
-    return {h, 0};
+    // A later step of the device's open failing: the port is held all the same.
+    takeFailure("openLater", error);
+    return {h, error};
 }
 
 std::string FakeSerialPlatform::describeOpenFailure(int port, Status error) const {

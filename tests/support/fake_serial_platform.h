@@ -51,7 +51,8 @@ public:
     // Line calls in order: "dtr 1", "rts 0", "break 1", ... (also failed ones).
     std::vector<std::string> calls() const;
     void clearCalls();
-    // The next call of `op` fails with `error` (once). op is one of "open", "getState",
+    // The next call of `op` fails with `error` (once). op is one of "open", "openLater" (the
+    // device opens and stays held, a later step of its open fails), "getState",
     // "setState", "dtr", "rts", "break", "write", "stop" (createStopSignal).
     void failNext(const std::string& op, Status error);
 
