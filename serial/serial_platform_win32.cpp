@@ -19,6 +19,8 @@ constexpr auto kWriteTimeout = std::chrono::milliseconds{2000};
 // completes at once on Windows; should it not, its record is left alive rather than
 // freed under the driver.
 constexpr auto kCancelGrace = std::chrono::milliseconds{2000};
+// How long a read that should return at once may stay pending before it is cancelled.
+constexpr auto kReadGrace = std::chrono::milliseconds{100};
 
 HANDLE win(NativeHandle handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -280,9 +282,13 @@ long Win32SerialPlatform::read(NativeHandle portHandle, std::uint8_t* buffer,
     if (!ReadFile(port, buffer, static_cast<DWORD>(capacity), &count, &overlapped)) {
         if (GetLastError() != ERROR_IO_PENDING)
             return -1;
-        // The time-outs make the read complete at once with what has arrived.
+        // The time-outs make the read complete at once with what has arrived. A driver
+        // that keeps it pending all the same has it cancelled rather than waited on for
+        // ever, so that a Close never waits on this thread without bound.
+        if (WaitForSingleObject(reader.readDone, millis(kReadGrace)) != WAIT_OBJECT_0)
+            CancelIoEx(port, &overlapped);
         if (!GetOverlappedResult(port, &overlapped, &count, TRUE))
-            return -1;
+            return GetLastError() == ERROR_OPERATION_ABORTED ? static_cast<long>(count) : -1;
     }
     return static_cast<long>(count);
 }
