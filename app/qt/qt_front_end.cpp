@@ -1,17 +1,25 @@
 #include "app/qt/qt_front_end.h"
 
 #include "app/qt/qt_about_dialog.h"
+#include "app/qt/qt_painter.h"
 #include "app/qt/qt_setup_dialog.h"
+#include "app/qt/qt_trend_window.h"
 #include "app/services/window_services.h"
 
 #include <QCursor>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 
 namespace qv {
 
 QtFrontEnd::QtFrontEnd(QWidget& mainWindow, WindowServices& window)
     : mainWindow_(mainWindow), window_(window) {}
+
+QtFrontEnd::~QtFrontEnd() {
+    closeTrendWindow();
+}
 
 int QtFrontEnd::runSetupDialog(QV53SetupDlg& dialog) {
     QtSetupDialog window(dialog, &mainWindow_);
@@ -46,18 +54,57 @@ std::optional<std::string> QtFrontEnd::browseForSave(const std::string& extensio
     return browser.selectedFiles().constFirst().toStdString();
 }
 
-void QtFrontEnd::showTrendWindow(TrendWindow& /*window*/) {}
-
-void QtFrontEnd::invalidateTrend() {}
-
-std::optional<std::string> QtFrontEnd::browseForOpen(const std::string& /*extension*/,
-                                                     const std::string& /*filterText*/) {
-    return std::nullopt;
+void QtFrontEnd::showTrendWindow(TrendWindow& window) {
+    if (!trend_) {
+        trend_ = new QtTrendWindow(window, &mainWindow_);
+        trend_->show();
+    } else if (trend_->isMinimized()) {
+        trend_->showNormal();
+    }
+    trend_->raise();
+    trend_->activateWindow();
 }
 
-bool QtFrontEnd::saveImage(const std::string& /*path*/, int /*width*/, int /*height*/,
-                           const std::function<void(trend::Painter&)>& /*paint*/) {
-    return false;
+void QtFrontEnd::invalidateTrend() {
+    if (trend_)
+        trend_->chartArea()->update();
+}
+
+QtTrendWindow* QtFrontEnd::trendWindow() const {
+    return trend_;
+}
+
+void QtFrontEnd::closeTrendWindow() {
+    delete trend_.data();
+}
+
+std::optional<std::string> QtFrontEnd::browseForOpen(const std::string& extension,
+                                                     const std::string& filterText) {
+    QFileDialog browser(trend_ ? static_cast<QWidget*>(trend_) : &mainWindow_);
+    browser.setAcceptMode(QFileDialog::AcceptOpen);
+    browser.setFileMode(QFileDialog::ExistingFile);
+    const QString pattern = QStringLiteral("*.") + QString::fromStdString(extension);
+    browser.setNameFilters(
+        {QString::fromStdString(filterText) + QStringLiteral(" (") + pattern + QLatin1Char(')'),
+         QStringLiteral("All files (*)")});
+    if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty())
+        return std::nullopt;
+    return browser.selectedFiles().constFirst().toStdString();
+}
+
+bool QtFrontEnd::saveImage(const std::string& path, int width, int height,
+                           const std::function<void(trend::Painter&)>& paint) {
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull())
+        return false;
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setFont(trend_ ? trend_->font() : mainWindow_.font());
+        QtPainter seam(painter);
+        paint(seam);
+    }
+    return image.save(QString::fromStdString(path), "PNG");
 }
 
 } // namespace qv
