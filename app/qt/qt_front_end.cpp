@@ -4,7 +4,7 @@
 #include "app/qt/qt_painter.h"
 #include "app/qt/qt_setup_dialog.h"
 #include "app/qt/qt_trend_window.h"
-#include "app/services/window_services.h"
+#include "app/qt/qt_window_services.h"
 
 #include <QCursor>
 #include <QFileDialog>
@@ -14,7 +14,7 @@
 
 namespace qv {
 
-QtFrontEnd::QtFrontEnd(QWidget& mainWindow, WindowServices& window)
+QtFrontEnd::QtFrontEnd(QWidget& mainWindow, QtWindowServices& window)
     : mainWindow_(mainWindow), window_(window) {}
 
 QtFrontEnd::~QtFrontEnd() {
@@ -44,7 +44,7 @@ void QtFrontEnd::setWaitCursor(bool on) {
 
 std::optional<std::string> QtFrontEnd::browseForSave(const std::string& extension,
                                                      const std::string& initialName) {
-    QFileDialog browser(openDialog_ ? openDialog_ : &mainWindow_);
+    QFileDialog browser(dialogOwner());
     browser.setAcceptMode(QFileDialog::AcceptSave);
     browser.setFileMode(QFileDialog::AnyFile);
     browser.setDefaultSuffix(QString::fromStdString(extension));
@@ -56,7 +56,7 @@ std::optional<std::string> QtFrontEnd::browseForSave(const std::string& extensio
 
 void QtFrontEnd::showTrendWindow(TrendWindow& window) {
     if (!trend_) {
-        trend_ = new QtTrendWindow(window, &mainWindow_);
+        trend_ = new QtTrendWindow(window, window_, &mainWindow_);
         trend_->show();
     } else if (trend_->isMinimized()) {
         trend_->showNormal();
@@ -70,6 +70,12 @@ void QtFrontEnd::invalidateTrend() {
         trend_->chartArea()->update();
 }
 
+QWidget* QtFrontEnd::dialogOwner() const {
+    if (openDialog_)
+        return openDialog_;
+    return window_.boxOwner() ? window_.boxOwner() : &mainWindow_;
+}
+
 QtTrendWindow* QtFrontEnd::trendWindow() const {
     return trend_;
 }
@@ -80,7 +86,7 @@ void QtFrontEnd::closeTrendWindow() {
 
 std::optional<std::string> QtFrontEnd::browseForOpen(const std::string& extension,
                                                      const std::string& filterText) {
-    QFileDialog browser(trend_ ? static_cast<QWidget*>(trend_) : &mainWindow_);
+    QFileDialog browser(dialogOwner());
     browser.setAcceptMode(QFileDialog::AcceptOpen);
     browser.setFileMode(QFileDialog::ExistingFile);
     const QString pattern = QStringLiteral("*.") + QString::fromStdString(extension);

@@ -16,12 +16,12 @@ class QtTrendWindow;
 
 namespace qv {
 
-class WindowServices;
+class QtWindowServices;
 
 class QtFrontEnd : public FrontEnd {
 public:
     // `mainWindow` and `window` (its services) must outlive the object.
-    QtFrontEnd(QWidget& mainWindow, WindowServices& window);
+    QtFrontEnd(QWidget& mainWindow, QtWindowServices& window);
     ~QtFrontEnd() override;
 
     int runSetupDialog(QV53SetupDlg& dialog) override;
@@ -42,8 +42,12 @@ public:
     QtTrendWindow* trendWindow() const;
 
 private:
+    // The setup dialog while it runs, else the window whose command runs now (the trend
+    // window's), else the main window: the owner of the file dialogs.
+    QWidget* dialogOwner() const;
+
     QWidget& mainWindow_;
-    WindowServices& window_;
+    QtWindowServices& window_;
     QWidget* openDialog_ = nullptr; // the setup dialog while it runs: the browser's owner
     QPointer<QtTrendWindow> trend_; // deleted when closed
 };

@@ -2,6 +2,7 @@
 
 #include "app/qt/dialog_builder.h"
 #include "app/qt/qt_painter.h"
+#include "app/qt/qt_window_services.h"
 #include "app/res/dialog_templates.h"
 #include "app/services/window_services.h"
 #include "app/trend_window.h"
@@ -33,14 +34,20 @@ private:
 
 } // namespace
 
-QtTrendWindow::QtTrendWindow(qv::TrendWindow& logic, QWidget* parent)
-    : QDialog(parent), logic_(logic), controls_(*this) {
+QtTrendWindow::QtTrendWindow(qv::TrendWindow& logic, qv::QtWindowServices& services,
+                             QWidget* parent)
+    : QDialog(parent), logic_(logic), services_(services), controls_(*this) {
     const qv::res::DialogTemplate& tpl = qv::res::dialogTemplate(qv::res::kTrendDialogId);
     qv::buildDialog(tpl, *this);
     for (const qv::res::ControlTemplate& c : tpl.controls) {
         if (auto* button = qobject_cast<QAbstractButton*>(qv::controlById(this, c.id)))
-            connect(button, &QAbstractButton::clicked, this,
-                    [this, id = c.id] { logic_.OnCommand(id); });
+            connect(button, &QAbstractButton::clicked, this, [this, id = c.id] {
+                // The boxes of Open log... and Save image... come up over this window.
+                QWidget* const outer = services_.boxOwner();
+                services_.setBoxOwner(this);
+                logic_.OnCommand(id);
+                services_.setBoxOwner(outer);
+            });
     }
     // Shortcuts, so that the arrows pan whichever button has the focus.
     connect(new QShortcut(Qt::Key_Left, this), &QShortcut::activated, this,

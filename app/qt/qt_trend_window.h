@@ -11,14 +11,16 @@
 #include <QDialog>
 
 namespace qv {
+class QtWindowServices;
 class TrendWindow;
-}
+} // namespace qv
 
 class QtTrendWindow : public QDialog {
     Q_OBJECT
 public:
-    // `logic` must outlive the window. Calls logic.OnInitDialog with the window's controls.
-    QtTrendWindow(qv::TrendWindow& logic, QWidget* parent);
+    // `logic` and `services` (the main window's) must outlive the window. Calls
+    // logic.OnInitDialog with the window's controls.
+    QtTrendWindow(qv::TrendWindow& logic, qv::QtWindowServices& services, QWidget* parent);
     ~QtTrendWindow() override;
 
     // The area the charts are drawn in.
@@ -34,6 +36,7 @@ protected:
 
 private:
     qv::TrendWindow& logic_;
+    qv::QtWindowServices& services_;
     qv::QtDialogControls controls_;
     QWidget* chartArea_ = nullptr;
     int chartTop_ = 0; // pixels

@@ -346,6 +346,13 @@ TEST_F(MainWindowTest, TrendEntryShowsOneWindowThatOpensLogsAndSavesImages) {
     answerBrowser(log);
     click(trend, kOpenLog);
     EXPECT_EQ(child<QLabel>(trend, kTrendSource)->text(), "old.log");
+    std::ofstream(log.toStdString(), std::ios::trunc).flush();
+    Box box;
+    answerNextBox(box);
+    answerBrowser(log);
+    click(trend, kOpenLog);
+    EXPECT_EQ(box.text, "The file is empty.");
+    EXPECT_EQ(box.owner, trend); // over the window whose command failed
 
     trend->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // no outer loop runs
