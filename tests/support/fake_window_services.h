@@ -41,7 +41,7 @@ public:
     int modalResult = kIdCancel;
     std::function<int(ModalDialog&)> onRunModal;
 
-    std::map<int, std::string> texts;                 // last text per control id
+    std::map<int, std::string> texts;           // last text per control id
     std::vector<std::pair<int, std::string>> textLog; // every setControlText, in order
     std::vector<Box> boxes;
 

@@ -2,8 +2,7 @@
 
 // A private HOME and XDG_CONFIG_HOME for a whole Qt test program, set before anything
 // reads them (Qt keeps some folders it derives from them for the life of the process), so
-// no test ever reads or writes the user's own settings, ports or files. Register it once per
-// program:
+// no test ever reads or writes the user's own settings, ports or files. Register it once per program:
 //   testing::AddGlobalTestEnvironment(new qv::test::PrivateHome);
 
 #include <QTemporaryDir>
