@@ -3,12 +3,16 @@
 // A front end without windows. The setup dialog "runs" over FakeDialogControls: the logic
 // fills them, the test's `editSetup` plays the user, then the dialog ends with
 // `setupEndsWith`; an OK that the logic refuses ends it with kIdCancel, as a user would
-// after the message. The save-file dialog answers `browseAnswer`. Test thread only.
+// after the message. The save-file dialog answers `browseAnswer`, the open-file dialog
+// `openAnswer`. The trend window "opens" over `trendControls`; a saved image is painted
+// onto `imagePainter`. Test thread only.
 
 #include "app/front_end.h"
 #include "app/services/window_services.h"
 #include "app/setup_dialog.h"
+#include "app/trend_window.h"
 #include "tests/support/fake_dialog_controls.h"
+#include "tests/support/recording_painter.h"
 
 #include <functional>
 #include <optional>
@@ -30,6 +34,15 @@ public:
     int aboutRuns = 0;
     std::vector<std::pair<std::string, std::string>> browses; // (extension, initial name)
 
+    std::optional<std::string> openAnswer;
+    std::vector<std::pair<std::string, std::string>> opens; // (extension, filter text)
+    FakeDialogControls trendControls;
+    TrendWindow* trendShown = nullptr; // the open trend window
+    int trendInvalidations = 0;
+    bool saveSucceeds = true;
+    std::vector<std::string> savedImages; // "path WxH"
+    RecordingPainter imagePainter;        // what the last saved image showed
+
     int runSetupDialog(QV53SetupDlg& dialog) override {
         FakeDialogControls controls;
         dialog.OnInitDialog(controls);
@@ -49,6 +62,27 @@ public:
                                              const std::string& initialName) override {
         browses.emplace_back(extension, initialName);
         return browseAnswer;
+    }
+    void showTrendWindow(TrendWindow& window) override {
+        if (trendShown)
+            return;
+        trendShown = &window;
+        window.OnInitDialog(trendControls);
+    }
+    void invalidateTrend() override {
+        if (trendShown)
+            ++trendInvalidations;
+    }
+    std::optional<std::string> browseForOpen(const std::string& extension,
+                                             const std::string& filterText) override {
+        opens.emplace_back(extension, filterText);
+        return openAnswer;
+    }
+    bool saveImage(const std::string& path, int width, int height,
+                   const std::function<void(trend::Painter&)>& paint) override {
+        paint(imagePainter);
+        savedImages.push_back(path + " " + std::to_string(width) + "x" + std::to_string(height));
+        return saveSucceeds;
     }
 };
 
