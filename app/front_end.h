@@ -6,12 +6,18 @@
 // through DialogControls. User-interface thread only; every call returns when the dialog
 // it runs has ended, with timers and posted messages delivered meanwhile.
 
+#include <functional>
 #include <optional>
 #include <string>
 
 namespace qv {
 
 class QV53SetupDlg;
+class TrendWindow;
+
+namespace trend {
+class Painter;
+}
 
 class FrontEnd {
 public:
@@ -36,6 +42,28 @@ public:
     // the file. The chosen full path (UTF-8), or nothing when cancelled or failed.
     virtual std::optional<std::string> browseForSave(const std::string& extension,
                                                      const std::string& initialName) = 0;
+
+    // The trend window (template 130), non-modal, over `window`'s logic: the first call
+    // builds it (calling window.OnInitDialog with its controls) and shows it; while it is
+    // open, a call brings it to the front. The front end forwards its button presses
+    // (OnCommand), wheel turns (OnMouseWheel), Left and Right keys (OnKey) and paints
+    // (paint, with the size of the area below the buttons), and calls window.OnDestroy
+    // when it closes. `window` outlives the front end's window.
+    virtual void showTrendWindow(TrendWindow& window) = 0;
+    // The open trend window's chart area is painted again soon; nothing when it is closed.
+    virtual void invalidateTrend() = 0;
+
+    // The open-file dialog, modal to the trend window: files named `*.<extension>` offered
+    // under the description `filterText` ("Log files"), besides all files; only an existing
+    // file can be chosen. The chosen full path (UTF-8), or nothing when cancelled or failed.
+    virtual std::optional<std::string> browseForOpen(const std::string& extension,
+                                                     const std::string& filterText) = 0;
+
+    // Renders `paint` into a `width` x `height` image (24-bit colour, white before painting)
+    // and writes it to `path` (UTF-8) as PNG, replacing the file. False when the image cannot
+    // be made or the file cannot be written.
+    virtual bool saveImage(const std::string& path, int width, int height,
+                           const std::function<void(trend::Painter&)>& paint) = 0;
 };
 
 } // namespace qv

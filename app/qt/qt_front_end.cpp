@@ -46,4 +46,18 @@ std::optional<std::string> QtFrontEnd::browseForSave(const std::string& extensio
     return browser.selectedFiles().constFirst().toStdString();
 }
 
+void QtFrontEnd::showTrendWindow(TrendWindow& /*window*/) {}
+
+void QtFrontEnd::invalidateTrend() {}
+
+std::optional<std::string> QtFrontEnd::browseForOpen(const std::string& /*extension*/,
+                                                     const std::string& /*filterText*/) {
+    return std::nullopt;
+}
+
+bool QtFrontEnd::saveImage(const std::string& /*path*/, int /*width*/, int /*height*/,
+                           const std::function<void(trend::Painter&)>& /*paint*/) {
+    return false;
+}
+
 } // namespace qv

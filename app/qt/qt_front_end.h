@@ -23,6 +23,12 @@ public:
     void setWaitCursor(bool on) override;
     std::optional<std::string> browseForSave(const std::string& extension,
                                              const std::string& initialName) override;
+    void showTrendWindow(TrendWindow& window) override;
+    void invalidateTrend() override;
+    std::optional<std::string> browseForOpen(const std::string& extension,
+                                             const std::string& filterText) override;
+    bool saveImage(const std::string& path, int width, int height,
+                   const std::function<void(trend::Painter&)>& paint) override;
 
 private:
     QWidget& mainWindow_;

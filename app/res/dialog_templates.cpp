@@ -64,6 +64,20 @@ constexpr std::array kSetupControls{
     ControlTemplate{ctl::kBrowse, K::PushButton, "Browse...", 174, 60, 42, 12, kTabStop},
 };
 
+// The trend window's strip of buttons; the charts fill the client area below kTrendChartTop.
+constexpr std::array kTrendControls{
+    ControlTemplate{ctl::kSpanTenMinutes, K::PushButton, "10 min", 4, 4, 30, 14, kTabStop},
+    ControlTemplate{ctl::kSpanOneHour, K::PushButton, "1 h", 36, 4, 24, 14, kTabStop},
+    ControlTemplate{ctl::kSpanSixHours, K::PushButton, "6 h", 62, 4, 24, 14, kTabStop},
+    ControlTemplate{ctl::kSpanTwentyFourHours, K::PushButton, "24 h", 88, 4, 24, 14, kTabStop},
+    ControlTemplate{ctl::kSpanSevenDays, K::PushButton, "7 days", 114, 4, 30, 14, kTabStop},
+    ControlTemplate{ctl::kSpanAll, K::PushButton, "All", 146, 4, 24, 14, kTabStop},
+    ControlTemplate{ctl::kLive, K::PushButton, "Live", 176, 4, 28, 14, kTabStop},
+    ControlTemplate{ctl::kOpenLog, K::PushButton, "Open log...", 210, 4, 48, 14, kTabStop},
+    ControlTemplate{ctl::kSaveImage, K::PushButton, "Save image...", 260, 4, 54, 14, kTabStop},
+    ControlTemplate{ctl::kTrendSource, K::StaticText, "", 320, 7, 130, 8, kGroup | kNoPrefix},
+};
+
 const DialogTemplate kAbout{
     kAboutDialogId, "About QV-5300", 0, 0, 235, 55, kShellDialogStyle, 0, "MS Shell Dlg", 8, 0,
     kAboutControls};
@@ -85,6 +99,20 @@ const DialogTemplate kSetup{
     kSetupDialogId, "Setup", 0, 0, 298, 90, kShellDialogStyle, 0, "MS Shell Dlg", 8, 400,
     kSetupControls};
 
+const DialogTemplate kTrend{kTrendDialogId,
+                            "QV-5300 Trend",
+                            0,
+                            0,
+                            456,
+                            260,
+                            kPopup | kCaption | kSysMenu | kThickFrame | kMinimizeBox |
+                                kMaximizeBox | kSetFont | kFixedSys,
+                            kExAppWindow,
+                            "MS Shell Dlg",
+                            8,
+                            400,
+                            kTrendControls};
+
 } // namespace
 
 const DialogTemplate& dialogTemplate(int id) {
@@ -95,16 +123,29 @@ const DialogTemplate& dialogTemplate(int id) {
         return kMain;
     case kSetupDialogId:
         return kSetup;
+    case kTrendDialogId:
+        return kTrend;
     default:
-        // Only the three ids above exist; asking for another is a programming error.
+        // Only the four ids above exist; asking for another is a programming error.
         std::abort();
     }
 }
 
 const char* loadString(int id) {
-    if (id == kAboutMenuStringId)
+    switch (id) {
+    case kAboutMenuStringId:
         return "&About QV-5300...";
-    return "";
+    case kTrendMenuStringId:
+        return "&Trend...";
+    case kTrendLiveSourceStringId:
+        return "Live readings";
+    case kLogFilterStringId:
+        return "Log files";
+    case kImageSaveFailedStringId:
+        return "Could not save the image to %1.";
+    default:
+        return "";
+    }
 }
 
 } // namespace qv::res

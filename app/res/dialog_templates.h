@@ -27,6 +27,9 @@ inline constexpr std::uint32_t kPopup = 0x80000000;       // WS_POPUP
 inline constexpr std::uint32_t kModalFrame = 0x0080;      // DS_MODALFRAME
 inline constexpr std::uint32_t kSetFont = 0x0040;         // DS_SETFONT
 inline constexpr std::uint32_t kFixedSys = 0x0008;        // DS_FIXEDSYS: the shell dialog font
+inline constexpr std::uint32_t kThickFrame = 0x00040000; // WS_THICKFRAME: resizable
+inline constexpr std::uint32_t kMinimizeBox = 0x00020000; // WS_MINIMIZEBOX (dialog style)
+inline constexpr std::uint32_t kMaximizeBox = 0x00010000; // WS_MAXIMIZEBOX (dialog style)
 inline constexpr std::uint32_t kExAppWindow = 0x00040000; // WS_EX_APPWINDOW (extended style)
 } // namespace style
 
@@ -64,13 +67,25 @@ struct DialogTemplate {
 inline constexpr int kAboutDialogId = 100;
 inline constexpr int kMainDialogId = 102;
 inline constexpr int kSetupDialogId = 129;
+// The trend window: resizable; its controls sit in a strip at the top, and the charts
+// fill the client area below kTrendChartTop dialog units.
+inline constexpr int kTrendDialogId = 130;
+inline constexpr int kTrendChartTop = 22;
 inline constexpr int kIconId = 128;
 inline constexpr int kAboutMenuStringId = 101; // "&About QV-5300..."
 inline constexpr unsigned kAboutCommandId = 0x10;
+// The menu entry above "&About QV-5300...": opens the trend window (outside the about
+// command's 0x10-0x1F and the system's own ids from 0xF000).
+inline constexpr int kTrendMenuStringId = 102; // "&Trend..."
+inline constexpr unsigned kTrendCommandId = 0x20;
+// Texts of the trend window.
+inline constexpr int kTrendLiveSourceStringId = 103;    // "Live readings"
+inline constexpr int kLogFilterStringId = 104;          // "Log files"
+inline constexpr int kImageSaveFailedStringId = 105;    // "Could not save the image to %1."
 
 inline constexpr char kVersion[] = "1.1.0.0";
 
-// Template 100, 102 or 129; any other id is a programming error and aborts.
+// Template 100, 102, 129 or 130; any other id is a programming error and aborts.
 const DialogTemplate& dialogTemplate(int id);
 // The string table; empty string for an unknown id.
 const char* loadString(int id);

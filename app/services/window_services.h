@@ -37,6 +37,17 @@ inline constexpr int kFileName = 1008;
 inline constexpr int kAppend = 1009;
 inline constexpr int kBrowse = 1010;
 inline constexpr int kPortList = 1012;
+// Trend window: one button per span, in the order of trend::Span, then the others.
+inline constexpr int kSpanTenMinutes = 1020;
+inline constexpr int kSpanOneHour = 1021;
+inline constexpr int kSpanSixHours = 1022;
+inline constexpr int kSpanTwentyFourHours = 1023;
+inline constexpr int kSpanSevenDays = 1024;
+inline constexpr int kSpanAll = 1025;
+inline constexpr int kLive = 1026;
+inline constexpr int kOpenLog = 1027;
+inline constexpr int kSaveImage = 1028;
+inline constexpr int kTrendSource = 1029; // what is shown: live readings or a log file
 } // namespace ctl
 
 // Timer ids of the main window.

@@ -99,4 +99,16 @@ std::optional<std::string> Win32FrontEnd::browseForSave(const std::string& exten
     return utf8(path.data());
 }
 
+// The trend window's operations: not offered by this front end yet.
+void Win32FrontEnd::showTrendWindow(TrendWindow& /*window*/) {}
+void Win32FrontEnd::invalidateTrend() {}
+std::optional<std::string> Win32FrontEnd::browseForOpen(const std::string& /*extension*/,
+                                                        const std::string& /*filterText*/) {
+    return std::nullopt;
+}
+bool Win32FrontEnd::saveImage(const std::string& /*path*/, int /*width*/, int /*height*/,
+                              const std::function<void(trend::Painter&)>& /*paint*/) {
+    return false;
+}
+
 } // namespace qv::win32

@@ -310,9 +310,10 @@ TEST(BuiltFields, ComboBoxTakesNoTyping) {
     EXPECT_FALSE(combo->isEditable());
 }
 
-TEST(StringTable, HoldsTheAboutEntryAndNothingElse) {
+TEST(StringTable, HoldsTheMenuEntriesAndNothingUnknown) {
     EXPECT_STREQ(qv::res::loadString(101), "&About QV-5300...");
-    EXPECT_STREQ(qv::res::loadString(102), "");
+    EXPECT_STREQ(qv::res::loadString(102), "&Trend...");
+    EXPECT_STREQ(qv::res::loadString(100), "");
     EXPECT_STREQ(qv::res::kVersion, "1.1.0.0");
 }
 

@@ -3,11 +3,14 @@
 // A front end without windows. The setup dialog "runs" over FakeDialogControls: the logic
 // fills them, the test's `editSetup` plays the user, then the dialog ends with
 // `setupEndsWith`; an OK that the logic refuses ends it with kIdCancel, as a user would
-// after the message. The save-file dialog answers `browseAnswer`. Test thread only.
+// after the message. The save-file dialog answers `browseAnswer`, the open-file dialog
+// `openAnswer`. The trend window "opens" over `trendControls`; a saved image is painted
+// onto `imagePainter` (when set) and recorded. Test thread only.
 
 #include "app/front_end.h"
 #include "app/services/window_services.h"
 #include "app/setup_dialog.h"
+#include "app/trend_window.h"
 #include "tests/support/fake_dialog_controls.h"
 
 #include <functional>
@@ -30,6 +33,16 @@ public:
     int aboutRuns = 0;
     std::vector<std::pair<std::string, std::string>> browses; // (extension, initial name)
 
+    std::optional<std::string> openAnswer;
+    std::vector<std::pair<std::string, std::string>> opens; // (extension, filter text)
+    FakeDialogControls trendControls;
+    TrendWindow* trendShown = nullptr; // the open trend window
+    int trendShows = 0;                // calls, including those that only raise it
+    int trendInvalidations = 0;
+    trend::Painter* imagePainter = nullptr;
+    bool saveSucceeds = true;
+    std::vector<std::string> savedImages; // "path WxH"
+
     int runSetupDialog(QV53SetupDlg& dialog) override {
         FakeDialogControls controls;
         dialog.OnInitDialog(controls);
@@ -49,6 +62,29 @@ public:
                                              const std::string& initialName) override {
         browses.emplace_back(extension, initialName);
         return browseAnswer;
+    }
+    void showTrendWindow(TrendWindow& window) override {
+        ++trendShows;
+        if (trendShown)
+            return;
+        trendShown = &window;
+        window.OnInitDialog(trendControls);
+    }
+    void invalidateTrend() override {
+        if (trendShown)
+            ++trendInvalidations;
+    }
+    std::optional<std::string> browseForOpen(const std::string& extension,
+                                             const std::string& filterText) override {
+        opens.emplace_back(extension, filterText);
+        return openAnswer;
+    }
+    bool saveImage(const std::string& path, int width, int height,
+                   const std::function<void(trend::Painter&)>& paint) override {
+        if (imagePainter)
+            paint(*imagePainter);
+        savedImages.push_back(path + " " + std::to_string(width) + "x" + std::to_string(height));
+        return saveSucceeds;
     }
 };
 

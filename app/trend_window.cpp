@@ -1,0 +1,153 @@
+#include "app/trend_window.h"
+
+#include "app/dialog_controls.h"
+#include "app/front_end.h"
+#include "app/res/dialog_templates.h"
+#include "app/services/window_services.h"
+#include "trend/painter.h"
+
+#include <filesystem>
+#include <utility>
+
+namespace qv {
+namespace {
+
+constexpr int kSpanButtons[] = {ctl::kSpanTenMinutes,       ctl::kSpanOneHour,
+                                ctl::kSpanSixHours,         ctl::kSpanTwentyFourHours,
+                                ctl::kSpanSevenDays,        ctl::kSpanAll};
+
+// Paths cross the front-end seam as UTF-8 on every system.
+std::filesystem::path pathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string fileNameOf(const std::string& utf8) {
+    const std::u8string name = pathOf(utf8).filename().u8string();
+    return std::string(name.begin(), name.end());
+}
+
+std::string withPath(std::string format, const std::string& path) {
+    const auto at = format.find("%1");
+    if (at != std::string::npos)
+        format.replace(at, 2, path);
+    return format;
+}
+
+} // namespace
+
+TrendWindow::TrendWindow(const trend::ReadingHistory& history, WindowServices& window,
+                         FrontEnd& frontEnd)
+    : history_(history), window_(window), frontEnd_(frontEnd) {
+    model_.setPollInterval(livePollInterval_);
+}
+
+void TrendWindow::OnInitDialog(DialogControls& controls) {
+    controls_ = &controls;
+    changed();
+}
+
+void TrendWindow::OnDestroy() {
+    controls_ = nullptr;
+}
+
+trend::ReadingSpans TrendWindow::readings() const {
+    return showingLog_ ? log_.spans() : history_.readings();
+}
+
+void TrendWindow::OnCommand(int id) {
+    if (id >= ctl::kSpanTenMinutes && id <= ctl::kSpanAll) {
+        model_.setSpan(static_cast<trend::Span>(id - ctl::kSpanTenMinutes));
+        changed();
+    } else if (id == ctl::kLive) {
+        showingLog_ = false;
+        model_.setPollInterval(livePollInterval_);
+        model_.goLive();
+        changed();
+    } else if (id == ctl::kOpenLog) {
+        openLog();
+    } else if (id == ctl::kSaveImage) {
+        saveImage();
+    }
+}
+
+void TrendWindow::OnMouseWheel(int delta) {
+    model_.panBy(-kPanStep * delta / kWheelNotch, readings());
+    changed();
+}
+
+void TrendWindow::OnKey(TrendKey key) {
+    model_.panBy(key == TrendKey::Left ? -kPanStep : kPanStep, readings());
+    changed();
+}
+
+void TrendWindow::readingAdded(std::chrono::seconds pollInterval) {
+    livePollInterval_ = pollInterval;
+    if (showingLog_)
+        return;
+    model_.setPollInterval(pollInterval);
+    if (isOpen())
+        frontEnd_.invalidateTrend();
+}
+
+void TrendWindow::paint(trend::Painter& painter, int width, int height) {
+    lastWidth_ = width;
+    lastHeight_ = height;
+    const float half = static_cast<float>(height) / 2.0f;
+    const float w = static_cast<float>(width);
+    const trend::ReadingSpans shown = readings();
+    // Time labels under the lower chart only: the two share one time axis.
+    trend::drawChart(painter, model_, shown, trend::Quantity::Humidity, {0.0f, 0.0f, w, half},
+                     false, style_, humidityFrame_);
+    trend::drawChart(painter, model_, shown, trend::Quantity::Temperature,
+                     {0.0f, half, w, static_cast<float>(height) - half}, true, style_,
+                     temperatureFrame_);
+}
+
+void TrendWindow::openLog() {
+    const auto path = frontEnd_.browseForOpen("log", res::loadString(res::kLogFilterStringId));
+    if (!path)
+        return;
+    frontEnd_.setWaitCursor(true);
+    trend::LogReadResult read = trend::readLogFile(pathOf(*path));
+    frontEnd_.setWaitCursor(false);
+    // A failed read leaves the view as it was.
+    if (read.status != trend::LogReadStatus::Ok) {
+        window_.messageBox(trend::describe(read));
+        return;
+    }
+    log_ = std::move(read);
+    logName_ = fileNameOf(*path);
+    showingLog_ = true;
+    model_.setPollInterval(trend::typicalInterval(log_.spans()));
+    model_.goLive();
+    changed();
+    if (const std::string note = trend::describe(log_); !note.empty())
+        window_.messageBox(note);
+}
+
+void TrendWindow::saveImage() {
+    const auto path = frontEnd_.browseForSave("png", "trend.png");
+    if (!path)
+        return;
+    const int width = lastWidth_;
+    const int height = lastHeight_;
+    const bool saved = frontEnd_.saveImage(
+        *path, width, height, [&](trend::Painter& painter) { paint(painter, width, height); });
+    if (!saved)
+        window_.messageBox(withPath(res::loadString(res::kImageSaveFailedStringId), *path),
+                           BoxIcon::Stop);
+}
+
+void TrendWindow::changed() {
+    if (!controls_)
+        return;
+    const auto current = static_cast<std::size_t>(model_.span());
+    for (std::size_t i = 0; i < std::size(kSpanButtons); ++i)
+        controls_->enable(kSpanButtons[i], i != current);
+    controls_->enable(ctl::kLive, showingLog_ || !model_.live());
+    controls_->setText(ctl::kTrendSource,
+                       showingLog_ ? logName_ : res::loadString(res::kTrendLiveSourceStringId));
+    frontEnd_.invalidateTrend();
+}
+
+} // namespace qv
