@@ -54,7 +54,11 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     int stride() const { return width_ * 4; }
-    const std::uint8_t* bits() const { return bits_; }
+    // The pixels, once GDI has finished what was drawn so far.
+    const std::uint8_t* bits() const {
+        GdiFlush();
+        return bits_;
+    }
 
 private:
     int width_;
