@@ -17,10 +17,14 @@ constexpr unsigned kSysCommandMask = 0xFFF0u;
 
 CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& settings,
                    SerialPlatform& platform, const Clock& clock)
-    : window_(window), frontEnd_(frontEnd), settings_(settings), channel_(platform),
-      log_(window, clock), controller_(channel_, window, log_) {
-    ReadingParser::processInstance().setSink(
-        [this](const Reading& reading) { controller_.readingComplete(reading); });
+    : window_(window), frontEnd_(frontEnd), settings_(settings), clock_(clock), channel_(platform),
+      log_(window, clock), controller_(channel_, window, log_), trend_(history_, window, frontEnd) {
+    ReadingParser::processInstance().setSink([this](const Reading& reading) {
+        controller_.readingComplete(reading);
+        history_.append(
+            {static_cast<std::int64_t>(clock_.now()), reading.humidity, reading.temperature});
+        trend_.readingAdded(std::chrono::seconds{controller_.interval()});
+    });
 }
 
 CQV53Dlg::~CQV53Dlg() {
@@ -53,11 +57,21 @@ std::string CQV53Dlg::aboutMenuEntry() const {
     return res::loadString(res::kAboutMenuStringId);
 }
 
+std::string CQV53Dlg::trendMenuEntry() const {
+    return res::loadString(res::kTrendMenuStringId);
+}
+
 bool CQV53Dlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
-    if ((id & kSysCommandMask) != res::kAboutCommandId)
+    switch (id & kSysCommandMask) {
+    case res::kAboutCommandId:
+        frontEnd_.runAboutBox();
+        return true;
+    case res::kTrendCommandId:
+        frontEnd_.showTrendWindow(trend_);
+        return true;
+    default:
         return false;
-    frontEnd_.runAboutBox();
-    return true;
+    }
 }
 
 void CQV53Dlg::OnCommand(int id) {

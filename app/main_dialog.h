@@ -15,7 +15,9 @@
 #include "acquisition/clock.h"
 #include "acquisition/measurement_log.h"
 #include "app/services/window_services.h"
+#include "app/trend_window.h"
 #include "serial/serial_comm.h"
+#include "trend/reading_history.h"
 
 #include <cstdint>
 #include <string>
@@ -45,9 +47,14 @@ public:
     // res::kAboutCommandId; empty: no entry (and no separator) is added.
     std::string aboutMenuEntry() const;
 
+    // The entry above it (string 102, "&Trend..."), under command res::kTrendCommandId.
+    std::string trendMenuEntry() const;
+
     // The system-command handler: an id whose value with the low four bits cleared is
-    // 0x10 opens the about box (FrontEnd::runAboutBox) and returns true. False for any
-    // other id, which is left to the platform's default handling with `lParam` unchanged.
+    // 0x10 opens the about box (FrontEnd::runAboutBox), 0x20 shows the trend window
+    // (FrontEnd::showTrendWindow: opens it, or brings the open one to the front); both
+    // return true. False for any other id, which is left to the platform's default
+    // handling with `lParam` unchanged.
     bool OnSysCommand(unsigned id, std::intptr_t lParam);
 
     // A button: 1002 runs Setup..., 1003 toggles the log; other ids are ignored (Exit, 1,
@@ -70,15 +77,21 @@ public:
     const MeasurementLog& log() const { return log_; }
     const AcquisitionController& controller() const { return controller_; }
     int append() const { return append_; }
+    const trend::ReadingHistory& history() const { return history_; }
+    TrendWindow& trendWindow() { return trend_; }
 
 private:
     WindowServices& window_;
     FrontEnd& frontEnd_;
     SettingsStore& settings_;
+    const Clock& clock_;
     // Declared in this order so that destruction runs: controller, log, channel.
     CSerialComm channel_;
     MeasurementLog log_;
     AcquisitionController controller_;
+    // Every reading shown, logged or not, with the clock's time; read by the trend window.
+    trend::ReadingHistory history_;
+    TrendWindow trend_;
     int append_ = 1; // "Append" as loaded; the log only needs whether it is non-zero
     bool initialised_ = false;
 };

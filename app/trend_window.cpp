@@ -12,9 +12,8 @@
 namespace qv {
 namespace {
 
-constexpr int kSpanButtons[] = {ctl::kSpanTenMinutes,       ctl::kSpanOneHour,
-                                ctl::kSpanSixHours,         ctl::kSpanTwentyFourHours,
-                                ctl::kSpanSevenDays,        ctl::kSpanAll};
+constexpr int kSpanButtons[] = {ctl::kSpanTenMinutes,      ctl::kSpanOneHour,   ctl::kSpanSixHours,
+                                ctl::kSpanTwentyFourHours, ctl::kSpanSevenDays, ctl::kSpanAll};
 
 // Paths cross the front-end seam as UTF-8 on every system.
 std::filesystem::path pathOf(const std::string& utf8) {
@@ -112,7 +111,7 @@ void TrendWindow::openLog() {
     frontEnd_.setWaitCursor(false);
     // A failed read leaves the view as it was.
     if (read.status != trend::LogReadStatus::Ok) {
-        window_.messageBox(trend::describe(read));
+        window_.messageBox(trend::describe(read), BoxIcon::Exclamation, *path);
         return;
     }
     log_ = std::move(read);

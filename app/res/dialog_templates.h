@@ -27,7 +27,7 @@ inline constexpr std::uint32_t kPopup = 0x80000000;       // WS_POPUP
 inline constexpr std::uint32_t kModalFrame = 0x0080;      // DS_MODALFRAME
 inline constexpr std::uint32_t kSetFont = 0x0040;         // DS_SETFONT
 inline constexpr std::uint32_t kFixedSys = 0x0008;        // DS_FIXEDSYS: the shell dialog font
-inline constexpr std::uint32_t kThickFrame = 0x00040000; // WS_THICKFRAME: resizable
+inline constexpr std::uint32_t kThickFrame = 0x00040000;  // WS_THICKFRAME: resizable
 inline constexpr std::uint32_t kMinimizeBox = 0x00020000; // WS_MINIMIZEBOX (dialog style)
 inline constexpr std::uint32_t kMaximizeBox = 0x00010000; // WS_MAXIMIZEBOX (dialog style)
 inline constexpr std::uint32_t kExAppWindow = 0x00040000; // WS_EX_APPWINDOW (extended style)
@@ -79,9 +79,9 @@ inline constexpr unsigned kAboutCommandId = 0x10;
 inline constexpr int kTrendMenuStringId = 102; // "&Trend..."
 inline constexpr unsigned kTrendCommandId = 0x20;
 // Texts of the trend window.
-inline constexpr int kTrendLiveSourceStringId = 103;    // "Live readings"
-inline constexpr int kLogFilterStringId = 104;          // "Log files"
-inline constexpr int kImageSaveFailedStringId = 105;    // "Could not save the image to %1."
+inline constexpr int kTrendLiveSourceStringId = 103; // "Live readings"
+inline constexpr int kLogFilterStringId = 104;       // "Log files"
+inline constexpr int kImageSaveFailedStringId = 105; // "Could not save the image to %1."
 
 inline constexpr char kVersion[] = "1.1.0.0";
 

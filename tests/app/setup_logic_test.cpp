@@ -287,25 +287,41 @@ TEST_F(MainLogic, PortsAreProbedUnderTheWaitCursor) {
 
 struct SysCommandRow : qv::test::NamedRow {
     unsigned id;
-    bool about; // opens the about box; otherwise left to the platform
+    bool about; // opens the about box
+    bool trend; // shows the trend window; neither: left to the platform
 };
 
 class SysCommand : public MainLogic, public testing::WithParamInterface<SysCommandRow> {};
 
-TEST_P(SysCommand, OpensTheAboutBoxForItsCommandOnly) {
+TEST_P(SysCommand, OpensTheAboutBoxOrTheTrendWindowForTheirCommandsOnly) {
     start();
     EXPECT_EQ(logic_->aboutMenuEntry(), "&About QV-5300...");
-    EXPECT_EQ(logic_->OnSysCommand(GetParam().id, 0), GetParam().about);
+    EXPECT_EQ(logic_->trendMenuEntry(), "&Trend...");
+    EXPECT_EQ(logic_->OnSysCommand(GetParam().id, 0), GetParam().about || GetParam().trend);
     EXPECT_EQ(frontEnd_.aboutRuns, GetParam().about ? 1 : 0);
+    EXPECT_EQ(frontEnd_.trendShown, GetParam().trend ? &logic_->trendWindow() : nullptr);
 }
 
 const SysCommandRow kSysCommands[] = {
-    {"AboutEntry", qv::res::kAboutCommandId, true},
-    {"LowBitsIgnored", 0x1F, true},
-    {"NextCommand", 0x20, false},
-    {"Close", 0xF060, false},
-    {"Move", 0xF010, false},
+    {"AboutEntry", qv::res::kAboutCommandId, true, false},
+    {"LowBitsIgnored", 0x1F, true, false},
+    {"TrendEntry", qv::res::kTrendCommandId, false, true},
+    {"TrendLowBitsIgnored", 0x2F, false, true},
+    {"NextCommand", 0x30, false, false},
+    {"Close", 0xF060, false, false},
+    {"Move", 0xF010, false, false},
 };
 INSTANTIATE_TEST_SUITE_P(Ids, SysCommand, testing::ValuesIn(kSysCommands), qv::test::RowName{});
+
+TEST_F(MainLogic, EveryReadingShownGoesToTheTrendHistoryWithTheClocksTime) {
+    start();
+    for (const char c : std::string("H 45.3T 21.7\r"))
+        logic_->onMessage(qv::WM_SERIAL_BYTE, static_cast<unsigned char>(c), 0);
+    ASSERT_EQ(logic_->history().size(), 1u);
+    const qv::trend::TimedReading r = logic_->history().readings()[0];
+    EXPECT_EQ(r.time, clock_.when);
+    EXPECT_FLOAT_EQ(r.humidity, 45.3f);
+    EXPECT_FLOAT_EQ(r.temperature, 21.7f);
+}
 
 } // namespace
