@@ -109,7 +109,7 @@ void TrendWindow::openLog() {
     frontEnd_.setWaitCursor(true);
     trend::LogReadResult read = trend::readLogFile(pathOf(*path));
     frontEnd_.setWaitCursor(false);
-    // A failed read leaves the view as it was.
+    // A failed read leaves the view unchanged.
     if (read.status != trend::LogReadStatus::Ok) {
         window_.messageBox(trend::describe(read), BoxIcon::Exclamation, *path);
         return;

@@ -88,6 +88,15 @@ public:
     std::optional<std::string> browseForSave(const std::string&, const std::string&) override {
         return std::nullopt;
     }
+    void showTrendWindow(qv::TrendWindow&) override {}
+    void invalidateTrend() override {}
+    std::optional<std::string> browseForOpen(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    bool saveImage(const std::string&, int, int,
+                   const std::function<void(qv::trend::Painter&)>&) override {
+        return false;
+    }
 };
 
 qv::CQV53Dlg* core = nullptr;

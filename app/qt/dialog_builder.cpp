@@ -141,16 +141,28 @@ void buildDialog(const res::DialogTemplate& tpl, QDialog& dialog) {
     dialog.setWindowIcon(res::programIcon());
     dialog.setFont(templateFont(tpl));
 
-    // Fixed size, a close box, no minimise or maximise box. A window with its own taskbar
-    // entry is a top-level window; the others are dialogs over their owner.
-    const Qt::WindowFlags frame = Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    // A close box, and the minimise and maximise boxes the template asks for. A window with
+    // its own taskbar entry is a top-level window; the others are dialogs over their owner.
+    // Fixed size unless the template has a sizing frame; then the template's size is the
+    // smallest, so that its controls always fit.
+    Qt::WindowFlags frame = Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (has(tpl.style, style::kMinimizeBox))
+        frame |= Qt::WindowMinimizeButtonHint;
+    if (has(tpl.style, style::kMaximizeBox))
+        frame |= Qt::WindowMaximizeButtonHint;
     const bool appWindow = has(tpl.exStyle, res::style::kExAppWindow);
     dialog.setWindowFlags((appWindow ? Qt::Window : Qt::Dialog) | frame);
     dialog.setSizeGripEnabled(false);
 
     const DialogUnits base = dialogUnitsOf(dialog.font());
-    dialog.setFixedSize(dluToPixels(base, 0, 0, tpl.w, tpl.h).size());
+    const QSize size = dluToPixels(base, 0, 0, tpl.w, tpl.h).size();
+    if (has(tpl.style, style::kThickFrame)) {
+        dialog.setMinimumSize(size);
+        dialog.resize(size);
+    } else {
+        dialog.setFixedSize(size);
+    }
 
     std::vector<QWidget*> tabChain;
     std::vector<QWidget*> groupBoxes;

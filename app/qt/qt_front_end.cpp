@@ -1,17 +1,25 @@
 #include "app/qt/qt_front_end.h"
 
 #include "app/qt/qt_about_dialog.h"
+#include "app/qt/qt_painter.h"
 #include "app/qt/qt_setup_dialog.h"
-#include "app/services/window_services.h"
+#include "app/qt/qt_trend_window.h"
+#include "app/qt/qt_window_services.h"
 
 #include <QCursor>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 
 namespace qv {
 
-QtFrontEnd::QtFrontEnd(QWidget& mainWindow, WindowServices& window)
+QtFrontEnd::QtFrontEnd(QWidget& mainWindow, QtWindowServices& window)
     : mainWindow_(mainWindow), window_(window) {}
+
+QtFrontEnd::~QtFrontEnd() {
+    closeTrendWindow();
+}
 
 int QtFrontEnd::runSetupDialog(QV53SetupDlg& dialog) {
     QtSetupDialog window(dialog, &mainWindow_);
@@ -36,7 +44,7 @@ void QtFrontEnd::setWaitCursor(bool on) {
 
 std::optional<std::string> QtFrontEnd::browseForSave(const std::string& extension,
                                                      const std::string& initialName) {
-    QFileDialog browser(openDialog_ ? openDialog_ : &mainWindow_);
+    QFileDialog browser(dialogOwner());
     browser.setAcceptMode(QFileDialog::AcceptSave);
     browser.setFileMode(QFileDialog::AnyFile);
     browser.setDefaultSuffix(QString::fromStdString(extension));
@@ -46,18 +54,63 @@ std::optional<std::string> QtFrontEnd::browseForSave(const std::string& extensio
     return browser.selectedFiles().constFirst().toStdString();
 }
 
-void QtFrontEnd::showTrendWindow(TrendWindow& /*window*/) {}
-
-void QtFrontEnd::invalidateTrend() {}
-
-std::optional<std::string> QtFrontEnd::browseForOpen(const std::string& /*extension*/,
-                                                     const std::string& /*filterText*/) {
-    return std::nullopt;
+void QtFrontEnd::showTrendWindow(TrendWindow& window) {
+    if (!trend_) {
+        trend_ = new QtTrendWindow(window, window_, &mainWindow_);
+        trend_->show();
+    } else if (trend_->isMinimized()) {
+        trend_->showNormal();
+    }
+    trend_->raise();
+    trend_->activateWindow();
 }
 
-bool QtFrontEnd::saveImage(const std::string& /*path*/, int /*width*/, int /*height*/,
-                           const std::function<void(trend::Painter&)>& /*paint*/) {
-    return false;
+void QtFrontEnd::invalidateTrend() {
+    if (trend_)
+        trend_->chartArea()->update();
+}
+
+QWidget* QtFrontEnd::dialogOwner() const {
+    if (openDialog_)
+        return openDialog_;
+    return window_.boxOwner() ? window_.boxOwner() : &mainWindow_;
+}
+
+QtTrendWindow* QtFrontEnd::trendWindow() const {
+    return trend_;
+}
+
+void QtFrontEnd::closeTrendWindow() {
+    delete trend_.data();
+}
+
+std::optional<std::string> QtFrontEnd::browseForOpen(const std::string& extension,
+                                                     const std::string& filterText) {
+    QFileDialog browser(dialogOwner());
+    browser.setAcceptMode(QFileDialog::AcceptOpen);
+    browser.setFileMode(QFileDialog::ExistingFile);
+    const QString pattern = QStringLiteral("*.") + QString::fromStdString(extension);
+    browser.setNameFilters(
+        {QString::fromStdString(filterText) + QStringLiteral(" (") + pattern + QLatin1Char(')'),
+         QStringLiteral("All files (*)")});
+    if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty())
+        return std::nullopt;
+    return browser.selectedFiles().constFirst().toStdString();
+}
+
+bool QtFrontEnd::saveImage(const std::string& path, int width, int height,
+                           const std::function<void(trend::Painter&)>& paint) {
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull())
+        return false;
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setFont(trend_ ? trend_->font() : mainWindow_.font());
+        QtPainter seam(painter);
+        paint(seam);
+    }
+    return image.save(QString::fromStdString(path), "PNG");
 }
 
 } // namespace qv

@@ -2,21 +2,27 @@
 
 // What the logic asks of the toolkit, over Qt: the setup dialog and the about box run
 // modally over the main window through its window services (so timers and posted
-// messages keep flowing), the application's override cursor, and Qt's save-file dialog
-// over the dialog open now. User-interface thread only.
+// messages keep flowing), the application's override cursor, Qt's file dialogs over the
+// dialog open now, the trend window (a child of the main window, so that the main
+// window's modal loop leaves it usable), and PNG images made with QImage. User-interface
+// thread only.
 
 #include "app/front_end.h"
 
+#include <QPointer>
+
 class QWidget;
+class QtTrendWindow;
 
 namespace qv {
 
-class WindowServices;
+class QtWindowServices;
 
 class QtFrontEnd : public FrontEnd {
 public:
     // `mainWindow` and `window` (its services) must outlive the object.
-    QtFrontEnd(QWidget& mainWindow, WindowServices& window);
+    QtFrontEnd(QWidget& mainWindow, QtWindowServices& window);
+    ~QtFrontEnd() override;
 
     int runSetupDialog(QV53SetupDlg& dialog) override;
     int runAboutBox() override;
@@ -30,10 +36,20 @@ public:
     bool saveImage(const std::string& path, int width, int height,
                    const std::function<void(trend::Painter&)>& paint) override;
 
+    // Closes the trend window, if open; the main window calls it before its logic goes.
+    void closeTrendWindow();
+    // The open trend window, or null.
+    QtTrendWindow* trendWindow() const;
+
 private:
+    // The setup dialog while it runs, else the window whose command runs now (the trend
+    // window's), else the main window: the owner of the file dialogs.
+    QWidget* dialogOwner() const;
+
     QWidget& mainWindow_;
-    WindowServices& window_;
+    QtWindowServices& window_;
     QWidget* openDialog_ = nullptr; // the setup dialog while it runs: the browser's owner
+    QPointer<QtTrendWindow> trend_; // deleted when closed
 };
 
 } // namespace qv

@@ -31,7 +31,10 @@ QtMainDialog::QtMainDialog(qv::SettingsStore& settings, qv::SerialPlatform& plat
             connect(command, &QAbstractButton::clicked, this, [this, id] { logic_.OnCommand(id); });
 }
 
-QtMainDialog::~QtMainDialog() = default;
+// The trend window goes first: it refers to the logic's trend view.
+QtMainDialog::~QtMainDialog() {
+    frontEnd_.closeTrendWindow();
+}
 
 int QtMainDialog::execModal() {
     QTimer::singleShot(0, this, &QtMainDialog::initDialog);
@@ -98,7 +101,11 @@ void QtMainDialog::contextMenuEvent(QContextMenuEvent* event) {
         return;
     }
     QMenu menu(this);
+    QAction* trend = menu.addAction(QString::fromStdString(logic_.trendMenuEntry()));
     QAction* about = menu.addAction(QString::fromStdString(entry));
-    if (menu.exec(event->globalPos()) == about)
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == trend)
+        logic_.OnSysCommand(qv::res::kTrendCommandId, 0);
+    else if (chosen == about)
         logic_.OnSysCommand(qv::res::kAboutCommandId, 0);
 }

@@ -65,8 +65,10 @@ void QtWindowServices::messageBox(const std::string& text, BoxIcon icon,
                                   const std::string& detail) {
     reportToStandardError(caption_.toStdString(), text, detail);
     // Owned by the dialog open over the main window, if any, so that the box comes up
-    // on top of it.
+    // on top of it; else by the window whose command shows it.
     QWidget* owner = QApplication::activeModalWidget();
+    if ((owner == nullptr || owner == window_) && boxOwner_)
+        owner = boxOwner_;
     if (owner == nullptr)
         owner = window_;
     if (auto answer = std::exchange(nextAnswer(), {})) {

@@ -61,6 +61,11 @@ public:
     // (or moved to another parent) is looked up afresh, as is an id not found before.
     QWidget* control(int controlId) const;
 
+    // A window beside the main one (the trend window) whose command runs now, or null:
+    // boxes shown meanwhile come up over it unless a dialog is open over the main window.
+    void setBoxOwner(QWidget* owner) { boxOwner_ = owner; }
+    QWidget* boxOwner() const { return boxOwner_; }
+
     // For tests, standing in for the user: the next messageBox() of any instance hands
     // what it would show to `answer` instead of showing it, and returns when `answer`
     // does. `answer` may run the event loop as the box's own loop would, and may set the
@@ -77,6 +82,7 @@ private:
     QString caption_;
     std::map<int, QTimer*> timers_;
     mutable std::map<int, QPointer<QWidget>> controls_;
+    QPointer<QWidget> boxOwner_;
 
     struct PostedMessage {
         std::uint32_t message;

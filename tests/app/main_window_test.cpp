@@ -8,6 +8,7 @@
 #include "app/qt/qt_about_dialog.h"
 #include "app/qt/qt_main_dialog.h"
 #include "app/qt/qt_setup_dialog.h"
+#include "app/qt/qt_trend_window.h"
 #include "app/qt/signal_bridge.h"
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
@@ -29,7 +30,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
@@ -42,6 +45,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <sys/file.h>
@@ -277,28 +281,83 @@ TEST_F(MainWindowTest, PortListComesFromThePortFolder) {
     dlg_.reset(); // the channel lets go of the pty before it closes
 }
 
-TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
-    open();
-    QStringList entries;
-    QString aboutTitle;
+// Opens the main window's context menu, keeps its entries' texts and chooses entry `index`.
+void chooseFromContextMenu(QWidget* window, int index, QStringList& entries) {
     whenShown<QMenu>([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
-                     [&](QMenu* menu) {
+                     [&entries, index](QMenu* menu) {
+                         entries.clear();
                          for (QAction* action : menu->actions())
                              entries << action->text();
-                         whenModal<QtAboutDialog>([&](QtAboutDialog* about) {
-                             aboutTitle = about->windowTitle();
-                             about->reject();
-                         });
-                         menu->setActiveAction(menu->actions().value(0));
+                         menu->setActiveAction(menu->actions().value(index));
                          QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
                          QApplication::sendEvent(menu, &enter);
                      });
     const QPoint where(10, 10);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, where, dlg_->mapToGlobal(where));
-    QApplication::sendEvent(dlg_.get(), &event);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, where, window->mapToGlobal(where));
+    QApplication::sendEvent(window, &event);
+}
+
+TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
+    open();
+    QStringList entries;
+    QString aboutTitle;
+    whenModal<QtAboutDialog>([&](QtAboutDialog* about) {
+        aboutTitle = about->windowTitle();
+        about->reject();
+    });
+    chooseFromContextMenu(dlg_.get(), 1, entries);
     ASSERT_TRUE(waitUntil([&] { return !aboutTitle.isEmpty(); }));
-    EXPECT_EQ(entries, QStringList{"&About QV-5300..."});
+    EXPECT_EQ(entries, (QStringList{"&Trend...", "&About QV-5300..."}));
     EXPECT_EQ(aboutTitle, "About QV-5300");
+}
+
+// Answers the next file browser with `path`, typed as a user would.
+void answerBrowser(const QString& path) {
+    whenModal<QFileDialog>([path](QFileDialog* browser) {
+        auto* name = browser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(path);
+        static_cast<QDialog*>(browser)->accept();
+    });
+}
+
+TEST_F(MainWindowTest, TrendEntryShowsOneWindowThatOpensLogsAndSavesImages) {
+    open();
+    QStringList entries;
+    chooseFromContextMenu(dlg_.get(), 0, entries);
+    QtTrendWindow* trend = dlg_->frontEnd().trendWindow();
+    ASSERT_NE(trend, nullptr);
+    EXPECT_EQ(child<QLabel>(trend, kTrendSource)->text(), "Live readings");
+    ASSERT_TRUE(waitUntil([&] { return dlg_->logic().history().size() >= 1; }));
+    chooseFromContextMenu(dlg_.get(), 0, entries);
+    EXPECT_EQ(dlg_->frontEnd().trendWindow(), trend); // raised, not a second one
+
+    const QString image = dir_.filePath(QStringLiteral("trend.png"));
+    answerBrowser(image);
+    click(trend, kSaveImage);
+    const QImage saved(image);
+    EXPECT_EQ(saved.size(), trend->chartArea()->size());
+    QImage blank(saved.size(), saved.format());
+    blank.fill(Qt::white);
+    EXPECT_NE(saved, blank);
+
+    const QString log = dir_.filePath(QStringLiteral("old.log"));
+    std::ofstream(log.toStdString()) << "12/06/2010\t17:50:50\t45.3\t21.7\r\n";
+    answerBrowser(log);
+    click(trend, kOpenLog);
+    EXPECT_EQ(child<QLabel>(trend, kTrendSource)->text(), "old.log");
+    std::ofstream(log.toStdString(), std::ios::trunc).flush();
+    Box box;
+    answerNextBox(box);
+    answerBrowser(log);
+    click(trend, kOpenLog);
+    EXPECT_EQ(box.text, "The file is empty.");
+    EXPECT_EQ(box.owner, trend); // over the window whose command failed
+
+    trend->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // no outer loop runs
+    EXPECT_EQ(dlg_->frontEnd().trendWindow(), nullptr);
+    EXPECT_FALSE(dlg_->logic().trendWindow().isOpen());
 }
 
 TEST(ApplicationTest, RunsTheMainWindowFromTheUsersSettingsAndPortFolderUntilTerminated) {

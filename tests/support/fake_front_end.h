@@ -5,13 +5,14 @@
 // `setupEndsWith`; an OK that the logic refuses ends it with kIdCancel, as a user would
 // after the message. The save-file dialog answers `browseAnswer`, the open-file dialog
 // `openAnswer`. The trend window "opens" over `trendControls`; a saved image is painted
-// onto `imagePainter` (when set) and recorded. Test thread only.
+// onto `imagePainter`. Test thread only.
 
 #include "app/front_end.h"
 #include "app/services/window_services.h"
 #include "app/setup_dialog.h"
 #include "app/trend_window.h"
 #include "tests/support/fake_dialog_controls.h"
+#include "tests/support/recording_painter.h"
 
 #include <functional>
 #include <optional>
@@ -37,11 +38,10 @@ public:
     std::vector<std::pair<std::string, std::string>> opens; // (extension, filter text)
     FakeDialogControls trendControls;
     TrendWindow* trendShown = nullptr; // the open trend window
-    int trendShows = 0;                // calls, including those that only raise it
     int trendInvalidations = 0;
-    trend::Painter* imagePainter = nullptr;
     bool saveSucceeds = true;
     std::vector<std::string> savedImages; // "path WxH"
+    RecordingPainter imagePainter;        // what the last saved image showed
 
     int runSetupDialog(QV53SetupDlg& dialog) override {
         FakeDialogControls controls;
@@ -64,7 +64,6 @@ public:
         return browseAnswer;
     }
     void showTrendWindow(TrendWindow& window) override {
-        ++trendShows;
         if (trendShown)
             return;
         trendShown = &window;
@@ -81,8 +80,7 @@ public:
     }
     bool saveImage(const std::string& path, int width, int height,
                    const std::function<void(trend::Painter&)>& paint) override {
-        if (imagePainter)
-            paint(*imagePainter);
+        paint(imagePainter);
         savedImages.push_back(path + " " + std::to_string(width) + "x" + std::to_string(height));
         return saveSucceeds;
     }

@@ -1,23 +1,19 @@
 #pragma once
 
-// A painter that draws nothing and keeps what it was asked to draw: each text with its box,
-// and the number of polylines. Fixed metrics (7 pixels a character, 14 a line), so that
-// layouts come out the same everywhere. Test thread only.
+// A painter that draws nothing and keeps each text with its box and the number of
+// polylines. Fixed metrics (7 pixels a character, 14 a line): layouts come out the same
+// everywhere. Test thread only.
 
 #include "trend/painter.h"
 
+#include <map>
 #include <string>
-#include <vector>
 
 namespace qv::test {
 
 class RecordingPainter : public trend::Painter {
 public:
-    struct Text {
-        trend::RectF box;
-        std::string text;
-    };
-    std::vector<Text> texts;
+    std::map<std::string, trend::RectF> texts; // the last box of each text
     int polylines = 0;
 
     float textWidth(std::string_view text) const override { return 7.0f * text.size(); }
@@ -28,14 +24,7 @@ public:
     void drawRect(const trend::RectF&) override {}
     void fillRect(const trend::RectF&, trend::Colour) override {}
     void drawText(const trend::RectF& box, trend::TextAlign, std::string_view text) override {
-        texts.push_back({box, std::string(text)});
-    }
-    // The box of the first text equal to `text`; a zero box when there is none.
-    trend::RectF boxOf(const std::string& text) const {
-        for (const Text& t : texts)
-            if (t.text == text)
-                return t.box;
-        return {};
+        texts[std::string(text)] = box;
     }
 };
 

@@ -1,0 +1,43 @@
+#pragma once
+
+// The trend window's Qt window (template 130), non-modal beside the main window: builds
+// the template, draws the charts in the area below the buttons through QtPainter, and
+// hands button presses, wheel turns and the Left and Right keys to the logic
+// (qv::TrendWindow). Closing it (close box, Escape) deletes it; the logic keeps the view
+// for the next opening. User-interface thread only.
+
+#include "app/qt/qt_dialog_controls.h"
+
+#include <QDialog>
+
+namespace qv {
+class QtWindowServices;
+class TrendWindow;
+} // namespace qv
+
+class QtTrendWindow : public QDialog {
+    Q_OBJECT
+public:
+    // `logic` and `services` (the main window's) must outlive the window. Calls
+    // logic.OnInitDialog with the window's controls.
+    QtTrendWindow(qv::TrendWindow& logic, qv::QtWindowServices& services, QWidget* parent);
+    ~QtTrendWindow() override;
+
+    // The area the charts are drawn in.
+    QWidget* chartArea() const { return chartArea_; }
+
+public slots:
+    // Every way of closing (close box, Escape) ends here: the window goes.
+    void done(int result) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    qv::TrendWindow& logic_;
+    qv::QtWindowServices& services_;
+    qv::QtDialogControls controls_;
+    QWidget* chartArea_ = nullptr;
+    int chartTop_ = 0; // pixels
+};
