@@ -18,6 +18,9 @@ std::wstring windowText(HWND control) {
     return text;
 }
 
+// Marks a dialog made by createTemplateDialog.
+constexpr wchar_t kModelessProperty[] = L"qv.modeless";
+
 INT_PTR CALLBACK templateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* handler = reinterpret_cast<DialogHandler*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
@@ -26,9 +29,17 @@ INT_PTR CALLBACK templateDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         reinterpret_cast<DialogHandler*>(lParam)->onInit(dialog);
         return TRUE;
     case WM_COMMAND:
-        if (handler && handler->onCommand(dialog, LOWORD(wParam), HIWORD(wParam)))
-            EndDialog(dialog, LOWORD(wParam));
+        if (handler && handler->onCommand(dialog, LOWORD(wParam), HIWORD(wParam))) {
+            // A non-modal dialog has no modal loop to end: it is destroyed instead.
+            if (GetPropW(dialog, kModelessProperty))
+                DestroyWindow(dialog);
+            else
+                EndDialog(dialog, LOWORD(wParam));
+        }
         return TRUE;
+    case WM_NCDESTROY:
+        RemovePropW(dialog, kModelessProperty);
+        break;
     default:
         break;
     }
@@ -113,6 +124,49 @@ void Win32DialogControls::focus(int id, bool selectAllText) {
 
 void Win32DialogControls::enable(int id, bool enabled) {
     EnableWindow(GetDlgItem(dialog_, id), enabled ? TRUE : FALSE);
+}
+
+HWND createTemplateDialog(HINSTANCE module, HWND owner, const res::DialogTemplate& dialogTemplate,
+                          DialogHandler& handler) {
+    const std::vector<std::uint8_t> bytes = buildDialogTemplate(dialogTemplate);
+    HWND dialog =
+        CreateDialogIndirectParamW(module, reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
+                                   templateDialogProc, reinterpret_cast<LPARAM>(&handler));
+    if (dialog)
+        SetPropW(dialog, kModelessProperty, reinterpret_cast<HANDLE>(1));
+    return dialog;
+}
+
+namespace {
+thread_local DialogMessageRoute* currentRoute = nullptr;
+} // namespace
+
+DialogMessageRoute::DialogMessageRoute(HWND dialog, std::function<bool(const MSG&)> preview)
+    : dialog_(dialog), preview_(std::move(preview)),
+      hook_(SetWindowsHookExW(WH_MSGFILTER, filter, nullptr, GetCurrentThreadId())) {
+    currentRoute = this;
+}
+
+DialogMessageRoute::~DialogMessageRoute() {
+    if (hook_)
+        UnhookWindowsHookEx(hook_);
+    currentRoute = nullptr;
+}
+
+LRESULT CALLBACK DialogMessageRoute::filter(int code, WPARAM wParam, LPARAM lParam) {
+    DialogMessageRoute* route = currentRoute;
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    // Dialog and message-box loops; a menu's loop keeps its keys.
+    const bool dialogLoop = code == MSGF_DIALOGBOX || code == MSGF_MESSAGEBOX;
+    if (dialogLoop && route && !route->inside_ && msg &&
+        (msg->hwnd == route->dialog_ || IsChild(route->dialog_, msg->hwnd))) {
+        route->inside_ = true;
+        const bool taken = route->preview_(*msg) || IsDialogMessageW(route->dialog_, msg);
+        route->inside_ = false;
+        if (taken)
+            return TRUE;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 int runTemplateDialog(HINSTANCE module, HWND owner, const res::DialogTemplate& dialogTemplate,

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 namespace qv::win32 {
 
 // The controls of one dialog window, by control id.
@@ -53,6 +55,35 @@ public:
         (void)dialog, (void)message, (void)wParam, (void)lParam, (void)result;
         return false;
     }
+};
+
+// Builds `dialogTemplate` in memory and creates it non-modal, owned by `owner`, hidden
+// unless the template says visible. Commands reach the handler; one that it answers with
+// true destroys the window. Null when it could not be created. Its keyboard messages reach
+// IsDialogMessageW through routeDialogMessages.
+HWND createTemplateDialog(HINSTANCE module, HWND owner, const res::DialogTemplate& dialogTemplate,
+                          DialogHandler& handler);
+
+// Routes the messages of a non-modal dialog of this thread through IsDialogMessageW (Tab,
+// Enter, Escape, mnemonics). The program's message loops are all modal ones of Windows
+// (the main window's, message boxes', the file dialogs'), which pass each message they
+// take to the thread's message filter (WH_MSGFILTER) first; the route is such a filter
+// while it exists. `preview` sees a message to the dialog or any of its controls before
+// the dialog manager and takes it by returning true. One route per thread at a time.
+class DialogMessageRoute {
+public:
+    DialogMessageRoute(HWND dialog, std::function<bool(const MSG&)> preview);
+    ~DialogMessageRoute();
+    DialogMessageRoute(const DialogMessageRoute&) = delete;
+    DialogMessageRoute& operator=(const DialogMessageRoute&) = delete;
+
+private:
+    static LRESULT CALLBACK filter(int code, WPARAM wParam, LPARAM lParam);
+
+    HWND dialog_;
+    std::function<bool(const MSG&)> preview_;
+    HHOOK hook_;
+    bool inside_ = false; // IsDialogMessageW calls the filter again
 };
 
 // Builds `dialogTemplate` in memory and runs it modally over `owner`, resources (icons)

@@ -1,10 +1,14 @@
 #include "app/win32/win32_front_end.h"
 
 #include "app/res/dialog_templates.h"
+#include "app/services/error_report.h"
 #include "app/services/win32_text.h"
 #include "app/services/window_services.h"
 #include "app/setup_dialog.h"
+#include "app/win32/gdi_painter.h"
+#include "app/win32/png_writer.h"
 #include "app/win32/win32_dialog.h"
+#include "app/win32/win32_trend_window.h"
 #include "app/win32/win32_window_services.h"
 
 #include <commdlg.h>
@@ -60,6 +64,8 @@ public:
 Win32FrontEnd::Win32FrontEnd(HINSTANCE module, Win32WindowServices& window)
     : module_(module), window_(window) {}
 
+Win32FrontEnd::~Win32FrontEnd() = default;
+
 int Win32FrontEnd::runSetupDialog(QV53SetupDlg& dialog) {
     SetupHandler handler(dialog);
     return runTemplateDialog(module_, window_.ownerForModal(),
@@ -99,16 +105,51 @@ std::optional<std::string> Win32FrontEnd::browseForSave(const std::string& exten
     return utf8(path.data());
 }
 
-// The trend window's operations: not offered by this front end yet.
-void Win32FrontEnd::showTrendWindow(TrendWindow& /*window*/) {}
-void Win32FrontEnd::invalidateTrend() {}
-std::optional<std::string> Win32FrontEnd::browseForOpen(const std::string& /*extension*/,
-                                                        const std::string& /*filterText*/) {
-    return std::nullopt;
+void Win32FrontEnd::showTrendWindow(TrendWindow& window) {
+    if (!trend_)
+        trend_ = std::make_unique<Win32TrendWindow>(module_, window);
+    trend_->show(window_.window());
 }
-bool Win32FrontEnd::saveImage(const std::string& /*path*/, int /*width*/, int /*height*/,
-                              const std::function<void(trend::Painter&)>& /*paint*/) {
-    return false;
+
+void Win32FrontEnd::invalidateTrend() {
+    if (trend_)
+        trend_->invalidateCharts();
+}
+
+std::optional<std::string> Win32FrontEnd::browseForOpen(const std::string& extension,
+                                                        const std::string& filterText) {
+    // Pairs of description and pattern, each ended by a null, the list by another.
+    const std::wstring pattern = L"*." + wide(extension);
+    std::wstring filter = wide(filterText) + L" (" + pattern + L")" + L'\0' + pattern + L'\0' +
+                          L"All files (*.*)" + L'\0' + L"*.*" + L'\0';
+    std::vector<wchar_t> path(32768, L'\0');
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = window_.ownerForModal();
+    ofn.lpstrFilter = filter.c_str();
+    ofn.lpstrFile = path.data();
+    ofn.nMaxFile = static_cast<DWORD>(path.size());
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (!GetOpenFileNameW(&ofn))
+        return std::nullopt;
+    return utf8(path.data());
+}
+
+bool Win32FrontEnd::saveImage(const std::string& path, int width, int height,
+                              const std::function<void(trend::Painter&)>& paint) {
+    OffscreenBitmap image(width, height);
+    if (!image.dc())
+        return false;
+    PatBlt(image.dc(), 0, 0, image.width(), image.height(), WHITENESS);
+    {
+        GdiPainter painter(image.dc(), trend_ ? trend_->font() : nullptr);
+        paint(painter);
+    }
+    const HRESULT written =
+        writePng(wide(path), image.width(), image.height(), image.stride(), image.bits());
+    if (FAILED(written))
+        reportToStandardError(window_.application(), "writing " + path, systemMessage(written));
+    return SUCCEEDED(written);
 }
 
 } // namespace qv::win32

@@ -2,20 +2,26 @@
 
 // The front end's calls over Win32: the setup dialog (template 129) and the about box
 // (template 100) built in memory and run modally over the dialog open now, the wait
-// cursor, and the save-file dialog (GetSaveFileNameW). User-interface thread only.
+// cursor, the file dialogs (GetSaveFileNameW, GetOpenFileNameW), the non-modal trend
+// window (template 130) and its images: GDI into a DIB section, written as PNG by WIC's
+// encoder. User-interface thread only.
 
 #include "app/front_end.h"
 
 #include <windows.h>
 
+#include <memory>
+
 namespace qv::win32 {
 
+class Win32TrendWindow;
 class Win32WindowServices;
 
 class Win32FrontEnd : public FrontEnd {
 public:
     // `module` holds icon 128; `window` gives the owner of each dialog. Both outlive this.
     Win32FrontEnd(HINSTANCE module, Win32WindowServices& window);
+    ~Win32FrontEnd() override;
 
     int runSetupDialog(QV53SetupDlg& dialog) override;
     int runAboutBox() override;
@@ -32,6 +38,9 @@ public:
 private:
     HINSTANCE module_;
     Win32WindowServices& window_;
+    // Made at the first showTrendWindow; its window is owned by the main window and
+    // destroyed with it.
+    std::unique_ptr<Win32TrendWindow> trend_;
 };
 
 } // namespace qv::win32

@@ -20,6 +20,7 @@ void Win32MainWindow::onInit(HWND window) {
     const std::string entry = core_.aboutMenuEntry();
     if (HMENU menu = GetSystemMenu(window, FALSE); menu && !entry.empty()) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(menu, MF_STRING, res::kTrendCommandId, wide(core_.trendMenuEntry()).c_str());
         AppendMenuW(menu, MF_STRING, res::kAboutCommandId, wide(entry).c_str());
     }
     // The small icon from its own drawing rather than the big one scaled down.

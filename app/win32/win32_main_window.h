@@ -2,8 +2,8 @@
 
 // The main window on Win32: template 102 built in memory and run modally with no owner,
 // over the toolkit-free CQV53Dlg. This class is the window's procedure: it owns the window
-// services, adds the about entry to the system menu, sets and paints the icon, hands timer
-// ticks, posted messages and button commands to the core, and turns the ways of ending -
+// services, adds the trend and about entries to the system menu, sets and paints the icon, hands
+// timer ticks, posted messages and button commands to the core, and turns the ways of ending -
 // close box, Alt+F4, system-menu Close, log-off and shutdown - into the core's close path.
 // Exit (Enter) and Escape end the window without it; the core's destruction closes the
 // log then. User-interface thread only.

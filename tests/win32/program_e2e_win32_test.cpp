@@ -1,6 +1,6 @@
 // QV-5300.exe end to end, driven from outside as a user would: the simulator on COMn
 // (scripts/wine-run --sensor N --display), settings in the registry, a logging session,
-// the about box, Setup, an unplug and a replug. Skipped without the simulator.
+// the about box, the trend window, Setup, an unplug and a replug. Skipped without the simulator.
 
 #include "app/services/win32_text.h"
 #include "tests/support/wait_until.h"
@@ -119,6 +119,27 @@ TEST(ProgramE2eWin32, LogsReadingsKeepsSettingsInTheRegistryAndSurvivesAnUnplug)
     ASSERT_TRUE(waitFor([&] { return (about = shownDialog(L"About QV-5300")); }));
     command(about, IDOK);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(about); }));
+
+    // The trend window through its system-menu command: live readings charted on white, a
+    // span button answered, a second command keeps the one window, and its keys reach the
+    // dialog manager inside the main window's modal loop (Escape closes it).
+    PostMessageW(main, WM_SYSCOMMAND, 0x20, 0);
+    HWND trend = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (trend = shownDialog(L"QV-5300 Trend")); }));
+    EXPECT_EQ(GetWindow(trend, GW_OWNER), main);
+    EXPECT_EQ(controlText(trend, 1029), "Live readings");
+    command(trend, 1020);
+    EXPECT_TRUE(waitFor([&] { return !IsWindowEnabled(GetDlgItem(trend, 1020)); }));
+    RECT client{};
+    GetClientRect(trend, &client);
+    HDC dc = GetDC(trend);
+    EXPECT_TRUE(waitFor([&] { return GetPixel(dc, 2, client.bottom - 2) == RGB(255, 255, 255); }));
+    ReleaseDC(trend, dc);
+    PostMessageW(main, WM_SYSCOMMAND, 0x20, 0);
+    EXPECT_TRUE(waitFor([&] { return GetForegroundWindow() == trend; }));
+    EXPECT_EQ(FindWindowExW(nullptr, trend, L"#32770", L"QV-5300 Trend"), nullptr);
+    PostMessageW(GetDlgItem(trend, 1021), WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(trend); }));
 
     // Setup writes a changed interval to the registry.
     command(main, 1002);

@@ -1,0 +1,135 @@
+#include "app/win32/win32_trend_window.h"
+
+#include "app/res/dialog_templates.h"
+#include "app/services/window_services.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace qv::win32 {
+
+Win32TrendWindow::Win32TrendWindow(HINSTANCE module, TrendWindow& logic)
+    : module_(module), logic_(logic) {}
+
+Win32TrendWindow::~Win32TrendWindow() {
+    if (window_)
+        DestroyWindow(window_);
+}
+
+void Win32TrendWindow::show(HWND owner) {
+    if (!window_) {
+        if (!createTemplateDialog(module_, owner, res::dialogTemplate(res::kTrendDialogId), *this))
+            return;
+        ShowWindow(window_, SW_SHOW);
+        return;
+    }
+    if (IsIconic(window_))
+        ShowWindow(window_, SW_RESTORE);
+    SetForegroundWindow(window_);
+}
+
+void Win32TrendWindow::invalidateCharts() {
+    if (!window_)
+        return;
+    const RECT area = chartArea();
+    InvalidateRect(window_, &area, FALSE);
+}
+
+HFONT Win32TrendWindow::font() const {
+    const auto font =
+        window_ ? reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0)) : nullptr;
+    return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+RECT Win32TrendWindow::chartArea() const {
+    RECT client{}, top{0, res::kTrendChartTop, 0, res::kTrendChartTop};
+    GetClientRect(window_, &client);
+    MapDialogRect(window_, &top);
+    client.top = std::min(client.bottom, top.top);
+    return client;
+}
+
+void Win32TrendWindow::onInit(HWND window) {
+    window_ = window;
+    controls_ = std::make_unique<Win32DialogControls>(window);
+    route_ = std::make_unique<DialogMessageRoute>(window,
+                                                  [this](const MSG& msg) { return preview(msg); });
+    logic_.OnInitDialog(*controls_);
+}
+
+bool Win32TrendWindow::onCommand(HWND window, int id, int notification) {
+    // Escape and the close box close it; Enter without a focused button does nothing.
+    if (id == kIdCancel)
+        return true;
+    if (notification != BN_CLICKED)
+        return false;
+    logic_.OnCommand(id);
+    // The span just chosen is disabled: the focus moves on rather than to nowhere, where
+    // the arrow keys would no longer arrive.
+    if (HWND focus = GetFocus(); window_ && (!focus || !IsWindowEnabled(focus)))
+        SendMessageW(window, WM_NEXTDLGCTL, 0, FALSE);
+    return false;
+}
+
+bool Win32TrendWindow::preview(const MSG& msg) {
+    if (msg.message == WM_MOUSEWHEEL) {
+        logic_.OnMouseWheel(GET_WHEEL_DELTA_WPARAM(msg.wParam));
+        return true;
+    }
+    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_LEFT || msg.wParam == VK_RIGHT)) {
+        logic_.OnKey(msg.wParam == VK_LEFT ? TrendKey::Left : TrendKey::Right);
+        return true;
+    }
+    return false;
+}
+
+bool Win32TrendWindow::onMessage(HWND, UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
+    switch (message) {
+    case WM_SIZE:
+        invalidateCharts();
+        return false;
+    case WM_ERASEBKGND:
+        // The dialog's background everywhere but the charts, which paint every pixel.
+        if (window_) {
+            const RECT area = chartArea();
+            ExcludeClipRect(reinterpret_cast<HDC>(wParam), area.left, area.top, area.right,
+                            area.bottom);
+        }
+        return false;
+    case WM_PAINT:
+        paintCharts();
+        result = TRUE;
+        return true;
+    case WM_NCDESTROY:
+        route_.reset();
+        logic_.OnDestroy();
+        controls_.reset();
+        buffer_.reset();
+        window_ = nullptr;
+        return false;
+    default:
+        return false;
+    }
+}
+
+void Win32TrendWindow::paintCharts() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window_, &ps);
+    const RECT area = chartArea();
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (width > 0 && height > 0) {
+        if (!buffer_ || buffer_->width() != width || buffer_->height() != height)
+            buffer_ = std::make_unique<OffscreenBitmap>(width, height);
+        if (buffer_->dc()) {
+            {
+                GdiPainter painter(buffer_->dc(), font());
+                logic_.paint(painter, width, height);
+            }
+            BitBlt(dc, area.left, area.top, width, height, buffer_->dc(), 0, 0, SRCCOPY);
+        }
+    }
+    EndPaint(window_, &ps);
+}
+
+} // namespace qv::win32
