@@ -1,5 +1,6 @@
-// Cost of one log line: formatting alone, and the whole writeRecord with its per-line
-// hand-over to the operating system (write + fdatasync), on a real file.
+// Cost of one log line: formatting alone, and the whole round of a logged Reading on a
+// real file: writeRecord queues the line, the log's writer thread writes and syncs it
+// (write + fdatasync) and posts its outcome, and the log counts it.
 
 #include "acquisition/clock.h"
 #include "acquisition/measurement_log.h"
@@ -7,8 +8,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <unistd.h>
 
@@ -35,6 +38,28 @@ private:
     fs::path path_;
 };
 
+// Drops everything but counts the messages posted from any thread, so that the bench
+// can wait for the writer thread's outcome of each line.
+class PostCounter final : public qv::bench::NullWindowServices {
+public:
+    void postMessage(std::uint32_t, std::intptr_t, std::intptr_t) override {
+        {
+            std::lock_guard lock(mutex_);
+            ++posted_;
+        }
+        changed_.notify_all();
+    }
+    void waitFor(long count) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return posted_ >= count; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    long posted_ = 0;
+};
+
 void BM_LogFormatLine(benchmark::State& state) {
     const std::time_t now = std::time(nullptr);
     float h = 45.3f;
@@ -46,11 +71,11 @@ void BM_LogFormatLine(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
-// The program's path for a logged Reading: test the flags, format, write, hand to the
-// OS, count, show the count.
+// The program's path for a logged Reading: test the flags, format, queue; the writer
+// thread writes and hands the line to the disk; the outcome counted and shown.
 void BM_LogWriteRecord(benchmark::State& state) {
     TempDir dir;
-    qv::bench::NullWindowServices window;
+    PostCounter window;
     qv::SystemClock clock;
     qv::MeasurementLog log(window, clock);
     log.setFileName((dir.path() / "bench.log").string());
@@ -61,9 +86,12 @@ void BM_LogWriteRecord(benchmark::State& state) {
         return;
     }
     float h = 45.3f;
+    long lines = 0;
     for (auto _ : state) {
         bool pollPending = true;
         log.writeRecord(pollPending, h, 23.1f);
+        window.waitFor(++lines);
+        log.lineDone();
         h += 0.1f;
         if (h > 99.0f)
             h = 0.0f;

@@ -7,7 +7,7 @@
 
 namespace qv::bench {
 
-class NullWindowServices final : public WindowServices {
+class NullWindowServices : public WindowServices {
 public:
     void setControlText(int, const std::string&) override {}
     void messageBox(const std::string&, BoxIcon, const std::string&) override {}
