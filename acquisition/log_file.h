@@ -8,11 +8,22 @@
 // which writes, syncs, cuts back and closes it. fullPath() is set by open() and may be
 // read from either thread afterwards.
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace qv {
+
+// How long a pipe or terminal named as the log may take nothing before the line fails.
+inline constexpr auto kLogStallLimit = std::chrono::seconds{2};
+
+// The details every platform's file gives for a file held elsewhere and for a reader that
+// stopped reading (lastErrorText).
+inline constexpr char kLogInUseText[] = "in use by another program";
+inline std::string logStalledText() {
+    return "the reader took nothing for " + std::to_string(kLogStallLimit.count()) + " seconds";
+}
 
 class LogFile {
 public:

@@ -3,7 +3,7 @@
 // this program, or anything else asking for an exclusive lock, cannot open it.
 //
 // The descriptor stays non-blocking: a pipe or terminal whose reader stops reading
-// fails the write after kStallLimit instead of holding the writer thread for ever.
+// fails the write after kLogStallLimit instead of holding the writer thread for ever.
 
 #include "acquisition/log_file.h"
 
@@ -22,9 +22,6 @@ namespace qv {
 namespace {
 
 using Steady = std::chrono::steady_clock;
-
-// How long a reader may take nothing before the line fails.
-constexpr auto kStallLimit = std::chrono::seconds{2};
 
 // The absolute form of `path`, for messages: the resolved path when the file exists,
 // otherwise the path joined to the working directory.
@@ -64,7 +61,7 @@ public:
         if (regular_ && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
-            error_ = error == EWOULDBLOCK ? "in use by another program" : std::strerror(error);
+            error_ = error == EWOULDBLOCK ? kLogInUseText : std::strerror(error);
             return false;
         }
         if (truncate && regular_ && ::ftruncate(fd, 0) != 0)
@@ -85,7 +82,7 @@ public:
             return false;
         }
         lineStart_ = regular_ ? ::lseek(fd_, 0, SEEK_CUR) : off_t{-1};
-        const auto deadline = Steady::now() + kStallLimit;
+        const auto deadline = Steady::now() + kLogStallLimit;
         std::size_t done = 0;
         while (done < line.size()) {
             const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
@@ -151,8 +148,7 @@ private:
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now());
             if (left.count() <= 0) {
-                error_ = "the reader took nothing for " + std::to_string(kStallLimit.count()) +
-                         " seconds";
+                error_ = logStalledText();
                 return false;
             }
             pollfd p{fd_, POLLOUT, 0};

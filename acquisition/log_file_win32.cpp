@@ -4,7 +4,7 @@
 // disk with FlushFileBuffers.
 //
 // Writes are overlapped and waited for with a bound: a pipe named as the log whose reader
-// stops reading fails the line after kStallLimit instead of holding the writer thread for
+// stops reading fails the line after kLogStallLimit instead of holding the writer thread for
 // ever. An overlapped handle keeps no file position, so the file keeps its own.
 
 #include "acquisition/log_file.h"
@@ -19,11 +19,6 @@
 
 namespace qv {
 namespace {
-
-// How long a reader may take nothing before the line fails.
-constexpr auto kStallLimit = std::chrono::seconds{2};
-
-constexpr char kInUse[] = "in use by another program";
 
 // The absolute form of `path`, for messages.
 std::string absolutePath(const std::string& path) {
@@ -61,7 +56,7 @@ public:
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
             if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
-                error_ = kInUse;
+                error_ = kLogInUseText;
             else
                 fail(error);
             return false;
@@ -143,7 +138,7 @@ private:
     }
 
     // Writes what the device takes of `data` at the file's position, waiting at most
-    // kStallLimit; a write still pending then is cancelled and the line fails.
+    // kLogStallLimit; a write still pending then is cancelled and the line fails.
     bool writeSome(std::string_view data, DWORD& written) {
         OVERLAPPED overlapped{};
         overlapped.Offset = static_cast<DWORD>(position_ & 0xFFFFFFFF);
@@ -154,13 +149,12 @@ private:
         if (!WriteFile(file_, data.data(), size, nullptr, &overlapped) &&
             GetLastError() != ERROR_IO_PENDING)
             return fail(GetLastError());
-        const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(kStallLimit);
+        const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(kLogStallLimit);
         if (WaitForSingleObject(event_, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
             CancelIoEx(file_, &overlapped);
             // The record must outlive the operation: wait for the cancellation to land.
             GetOverlappedResult(file_, &overlapped, &written, TRUE);
-            error_ = "the reader took nothing for " + std::to_string(kStallLimit.count()) +
-                     " seconds";
+            error_ = logStalledText();
             return false;
         }
         if (!GetOverlappedResult(file_, &overlapped, &written, FALSE))

@@ -11,6 +11,7 @@
 
 #include "serial/serial_types.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -18,6 +19,17 @@
 #include <string>
 
 namespace qv {
+
+// A write the device does not take within this time is given up.
+inline constexpr auto kSerialWriteTimeout = std::chrono::milliseconds{2000};
+
+// The wordings of describeOpenFailure that do not depend on the platform.
+inline std::string portOutOfRangeText(int port) {
+    return "COM" + std::to_string(port) + ": ports are numbered 1 to " + std::to_string(kPortCount);
+}
+inline std::string portInUseText(int port) {
+    return "COM" + std::to_string(port) + " is in use by another program";
+}
 
 struct OpenResult {
     NativeHandle handle = kInvalidHandle;

@@ -29,9 +29,6 @@ namespace qv {
 
 namespace {
 
-// A write that the device does not take within this time is given up.
-constexpr auto kWriteTimeout = std::chrono::milliseconds{2000};
-
 // After a read that failed without a hang-up, how long the reader waits for the stop
 // signal alone before it watches the port again.
 constexpr auto kFailedReadPause = std::chrono::milliseconds{50};
@@ -173,7 +170,7 @@ OpenResult PosixSerialPlatform::openPort(int port) {
 std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) const {
     const std::string name = "COM" + std::to_string(port);
     if (port < 1 || port > kPortCount)
-        return name + ": ports are numbered 1 to " + std::to_string(kPortCount);
+        return portOutOfRangeText(port);
     const std::optional<std::string> path = portDevicePath(port, portsDir_);
     std::error_code ec;
     if (!path) {
@@ -185,7 +182,7 @@ std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) con
                homeAbbreviated(portsDir_.string());
     }
     if (error == EBUSY || error == EWOULDBLOCK)
-        return name + " is in use by another program";
+        return portInUseText(port);
     // The device the entry leads to says more than the entry itself.
     std::string device = *path;
     if (const auto target = std::filesystem::read_symlink(*path, ec); !ec)
@@ -261,7 +258,7 @@ Status PosixSerialPlatform::setBreak(NativeHandle port, bool on) {
 
 Status PosixSerialPlatform::write(NativeHandle port, const void* data, std::size_t count) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + kWriteTimeout;
+    const auto deadline = Clock::now() + kSerialWriteTimeout;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     while (count > 0) {
         const ssize_t n = retry([&] { return ::write(fd(port), bytes, count); });

@@ -13,8 +13,6 @@ namespace qv {
 
 namespace {
 
-// A write the device does not take within this time is given up.
-constexpr auto kWriteTimeout = std::chrono::milliseconds{2000};
 // How long the end of a reader waits for its cancelled port wait to complete. The wait
 // completes at once on Windows; should it not, its record is left alive rather than
 // freed under the driver.
@@ -126,9 +124,9 @@ OpenResult Win32SerialPlatform::openPort(int port) {
 std::string Win32SerialPlatform::describeOpenFailure(int port, Status error) const {
     const std::string name = "COM" + std::to_string(port);
     if (port < 1 || port > kPortCount)
-        return name + ": ports are numbered 1 to " + std::to_string(kPortCount);
+        return portOutOfRangeText(port);
     if (probeResultFromWin32Error(error) == kProbeBusy)
-        return name + " is in use by another program";
+        return portInUseText(port);
     return name + ": " + win32::systemMessage(error);
 }
 
@@ -194,7 +192,7 @@ Status Win32SerialPlatform::write(NativeHandle port, const void* data, std::size
     if (!WriteFile(win(port), data, static_cast<DWORD>(count), &written, &overlapped)) {
         result = lastError();
         if (result == ERROR_IO_PENDING) {
-            if (WaitForSingleObject(done, millis(kWriteTimeout)) != WAIT_OBJECT_0)
+            if (WaitForSingleObject(done, millis(kSerialWriteTimeout)) != WAIT_OBJECT_0)
                 CancelIoEx(win(port), &overlapped);
             // The record must outlive the operation: wait for its end, cancelled or not.
             result = GetOverlappedResult(win(port), &overlapped, &written, TRUE) ? 0 : lastError();
