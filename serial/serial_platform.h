@@ -98,7 +98,8 @@ public:
 };
 
 // The platform layer of this build. `portsDir` is the port folder that maps port
-// numbers to devices (see port_map.h); tests and tools pass their own.
+// numbers to devices (see port_map.h); tests and tools pass their own. On POSIX the
+// ports' lock files are those of the system's lock folder.
 std::unique_ptr<SerialPlatform> makePlatformSerial(std::filesystem::path portsDir);
 
 } // namespace qv

@@ -123,8 +123,9 @@ OpenResult acquire(const std::string& path, bool takeExclusive) {
 
 } // namespace
 
-PosixSerialPlatform::PosixSerialPlatform(std::filesystem::path portsDir)
-    : portsDir_(std::move(portsDir)) {}
+PosixSerialPlatform::PosixSerialPlatform(std::filesystem::path portsDir,
+                                         std::filesystem::path lockFolder)
+    : portsDir_(std::move(portsDir)), lockFolder_(std::move(lockFolder)) {}
 
 PosixSerialPlatform::~PosixSerialPlatform() {
     for (const auto& [reader, writer] : stopWriters_) {
@@ -138,7 +139,8 @@ bool PosixSerialPlatform::heldHere(const std::string& path) {
     if (::stat(path.c_str(), &device) != 0 || !S_ISCHR(device.st_mode))
         return false;
     std::lock_guard lock(mutex_);
-    for (const auto& [descriptor, node] : held_) {
+    for (const auto& [descriptor, held] : held_) {
+        const struct stat& node = held.node;
         if (node.st_rdev != device.st_rdev || node.st_ino != device.st_ino ||
             node.st_dev != device.st_dev)
             continue;
@@ -158,11 +160,17 @@ OpenResult PosixSerialPlatform::openPort(int port) {
         return {kInvalidHandle, ENOENT};
     if (heldHere(*path))
         return {kInvalidHandle, EBUSY};
+    // The lock file before the device: a port another program has locked is left
+    // untouched, and its lines stay as that program set them.
+    PortLockFile lockFile;
+    if (const auto file = lockFileFor(lockFolder_, *path); file && !lockFile.take(*file))
+        return {kInvalidHandle, EBUSY};
     const OpenResult opened = acquire(*path, true);
-    struct stat device {};
-    if (opened.handle != kInvalidHandle && ::fstat(fd(opened.handle), &device) == 0) {
+    if (opened.handle != kInvalidHandle) {
+        HeldPort held{{}, std::move(lockFile)};
+        ::fstat(fd(opened.handle), &held.node);
         std::lock_guard lock(mutex_);
-        held_[fd(opened.handle)] = device;
+        held_.insert_or_assign(fd(opened.handle), std::move(held));
     }
     return opened;
 }
@@ -198,6 +206,9 @@ ProbeResult PosixSerialPlatform::probePort(int port) {
     // would pass the exclusive flag, and every open of a UART raises DTR and RTS.
     if (heldHere(*path))
         return kProbeBusy;
+    if (const auto file = lockFileFor(lockFolder_, *path);
+        file && lockHolder(*file) == LockHolder::Live)
+        return kProbeBusy;
     const OpenResult probe = acquire(*path, false);
     if (probe.handle == kInvalidHandle)
         return probeResultFromErrno(probe.error);
@@ -206,13 +217,17 @@ ProbeResult PosixSerialPlatform::probePort(int port) {
 }
 
 void PosixSerialPlatform::closePort(NativeHandle port) {
+    decltype(held_)::node_type held;
     {
         std::lock_guard lock(mutex_);
-        held_.erase(fd(port));
+        held = held_.extract(fd(port));
     }
     ioctl(fd(port), TIOCNXCL);
     // The descriptor is gone whatever close reports; never close it twice.
     ::close(fd(port));
+    // The lock file goes last, when the port is free for whoever finds it gone.
+    if (held)
+        held.mapped().lock.release();
 }
 
 Status PosixSerialPlatform::getState(NativeHandle port, Dcb& dcb) {
@@ -373,7 +388,7 @@ long PosixSerialPlatform::read(NativeHandle port, std::uint8_t* buffer, std::siz
 }
 
 std::unique_ptr<SerialPlatform> makePlatformSerial(std::filesystem::path portsDir) {
-    return std::make_unique<PosixSerialPlatform>(std::move(portsDir));
+    return std::make_unique<PosixSerialPlatform>(std::move(portsDir), systemLockFolder());
 }
 
 } // namespace qv

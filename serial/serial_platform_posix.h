@@ -4,21 +4,25 @@
 //
 // Port n is the device that portDevicePath(n, portsDir) names, looked up afresh at
 // every open and probe, so a port folder created or changed while the program runs
-// counts at once. A port is held through three locks, each catching a different
+// counts at once. A port is held through four locks, each catching a different
 // holder: the exclusive open flag (TIOCEXCL, which root bypasses), an exclusive flock
-// on the descriptor (programs that lock their port, and root), and a check of the
+// on the descriptor (programs that lock their port, and root), a check of the
 // exclusive flag before taking it (TIOCGEXCL, catches a TIOCEXCL holder when we run
-// as root).
+// as root), and the device's lock file in the lock folder (port_lock_posix.h: programs
+// that take nothing else, such as minicom). A port whose lock file names a live process
+// is busy and is not opened at all, not even by a probe.
 //
 // A port this object holds is reported busy (probe) or refused (open) without opening
 // the device again: as root such an open would pass the exclusive flag, and the
 // kernel raises DTR and RTS at every open of a UART, which would switch the sensor on.
 //
-// Thread contract: as SerialPlatform. The only state of the object besides the port
-// folder is the table of stop pipes and that of held devices, used by the
-// user-interface thread alone and guarded by a mutex all the same; waitForInput and
-// read touch descriptors and one thread-local note of a failed read only.
+// Thread contract: as SerialPlatform. The only state of the object besides the two
+// folders is the table of stop pipes and that of held devices with their lock files,
+// used by the user-interface thread alone and guarded by a mutex all the same;
+// waitForInput and read touch descriptors and one thread-local note of a failed read
+// only.
 
+#include "serial/port_lock_posix.h"
 #include "serial/serial_platform.h"
 
 #include <filesystem>
@@ -31,7 +35,9 @@ namespace qv {
 
 class PosixSerialPlatform : public SerialPlatform {
 public:
-    explicit PosixSerialPlatform(std::filesystem::path portsDir);
+    // `lockFolder` is where the ports' lock files are read and made: the program passes
+    // systemLockFolder(), tests a folder of their own; empty for no lock files at all.
+    PosixSerialPlatform(std::filesystem::path portsDir, std::filesystem::path lockFolder);
     ~PosixSerialPlatform() override;
 
     OpenResult openPort(int port) override;
@@ -56,12 +62,18 @@ private:
     // and that port has not hung up.
     bool heldHere(const std::string& path);
 
+    struct HeldPort {
+        struct stat node; // the device node the port was opened through
+        PortLockFile lock;
+    };
+
     const std::filesystem::path portsDir_;
+    const std::filesystem::path lockFolder_;
     std::mutex mutex_;
     // Stop signals are pipes: the handle is the read end, this maps it to the write end.
     std::map<int, int> stopWriters_;
-    // Open port descriptor -> the device node it was opened through.
-    std::map<int, struct stat> held_;
+    // Open port descriptor -> what holds it.
+    std::map<int, HeldPort> held_;
 };
 
 } // namespace qv

@@ -262,7 +262,7 @@ TEST_F(MainWindowTest, PortListComesFromThePortFolder) {
     ASSERT_EQ(::symlink(other.slave().c_str(), ports.filePath("com5").toLocal8Bit()), 0);
     ASSERT_EQ(::symlink("/nonexistent/device", ports.filePath("com9").toLocal8Bit()), 0);
     store_->WriteProfileInt(nullptr, qv::kComPortEntry, 2);
-    qv::PosixSerialPlatform platform(ports.path().toStdString());
+    qv::PosixSerialPlatform platform(ports.path().toStdString(), {});
     open(&platform);
 
     QStringList offered;
@@ -377,7 +377,7 @@ TEST(ApplicationTest, RunsTheMainWindowFromTheUsersSettingsAndPortFolderUntilTer
     whenModal<QtMainDialog>([&](QtMainDialog* d) {
         d->initDialog();
         port = d->controller().port();
-        probe = qv::PosixSerialPlatform(ports.path().toStdString()).probePort(4);
+        probe = qv::PosixSerialPlatform(ports.path().toStdString(), {}).probePort(4);
         std::raise(SIGTERM);
     });
     EXPECT_EQ(CQV53App().run(), 0);

@@ -10,6 +10,7 @@
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/pseudo_terminal.h"
 #include "tests/support/ui_driver.h"
 
 #include <QComboBox>
@@ -87,6 +88,7 @@ protected:
         store_.SetRegistryKey(qv::kCompanyKey);
         ports_ = qv::portsFolder();
         fs::create_directories(ports_);
+        fs::create_directories(locks_);
         store_.WriteProfileInt(nullptr, qv::kComPortEntry, 1);
         store_.WriteProfileInt(nullptr, qv::kLogIntervalEntry, kIntervalSeconds);
         store_.WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath_);
@@ -102,7 +104,7 @@ protected:
         ASSERT_TRUE(sim_->plugged()) << sim_->out();
     }
     void openWindow() {
-        platform_ = std::make_unique<qv::PosixSerialPlatform>(ports_);
+        platform_ = std::make_unique<qv::PosixSerialPlatform>(ports_, locks_);
         window_ = std::make_unique<QtMainDialog>(store_, *platform_, clock_);
         window_->show();
         window_->initDialog();
@@ -133,6 +135,7 @@ protected:
     QTemporaryDir dir_;
     qv::SettingsStore store_{"QV-5300"};
     fs::path ports_;
+    fs::path locks_ = dir() / "locks";
     std::string logPath_ = (dir() / "tavrin.log").string();
     fs::path recordsPath_ = dir() / "records.log";
     std::unique_ptr<Simulator> sim_;
@@ -188,7 +191,7 @@ TEST_F(E2eLoggingSession, LinesArriveSurviveAnUnplugAndGoOnAfterReplugAndSetup) 
     click(window_.get(), qv::ctl::kSetup);
     EXPECT_EQ(selected, "") << "a free port is listed, not preselected";
     ASSERT_TRUE(waitUntil([&] { return sim_->said("a program opened COM1"); })) << sim_->out();
-    EXPECT_EQ(qv::PosixSerialPlatform(ports_).probePort(1), qv::kProbeBusy);
+    EXPECT_EQ(qv::PosixSerialPlatform(ports_, locks_).probePort(1), qv::kProbeBusy);
     EXPECT_EQ(store_.GetProfileInt(nullptr, qv::kComPortEntry, -1), 1);
 
     // Logging goes on into the same file, after the lines already there. The poll that
@@ -206,7 +209,7 @@ TEST_F(E2eLoggingSession, LinesArriveSurviveAnUnplugAndGoOnAfterReplugAndSetup) 
     EXPECT_EQ(text(qv::ctl::kRecordCount), QString::number(window_->log().recordCount()));
 
     window_.reset();
-    EXPECT_EQ(qv::PosixSerialPlatform(ports_).probePort(1), qv::kProbeFree);
+    EXPECT_EQ(qv::PosixSerialPlatform(ports_, locks_).probePort(1), qv::kProbeFree);
 }
 
 // Junk before every record (random bytes, broken records) is read and dropped on the way:
@@ -223,6 +226,33 @@ TEST_F(E2eLoggingSession, JunkOnTheLineNeverReachesTheLog) {
     EXPECT_TRUE(sentInThisOrder(logged));
     ASSERT_TRUE(sim_->unplug()); // its summary counts the junk sent
     EXPECT_TRUE(sim_->said(", junk ")) << sim_->out();
+}
+
+// A port whose lock file names a live process belongs to another program (minicom takes
+// no other lock), so Setup does not offer it; the program's own port carries its lock.
+TEST_F(E2eLoggingSession, SetupOffersNoPortThatALiveProgramHasLocked) {
+    plugIn("sim-locks");
+    openWindow();
+    qv::test::PseudoTerminal locked, free;
+    ASSERT_TRUE(locked.ok() && free.ok());
+    fs::create_symlink(locked.slave(), ports_ / "com2");
+    fs::create_symlink(free.slave(), ports_ / "com3");
+    // minicom's lock, naming init, which lives as long as the machine.
+    std::ofstream(locks_ / qv::lockFileName(locked.slave())) << "         1 minicom root\n";
+
+    QStringList offered;
+    qv::test::whenModal<QtSetupDialog>([&](QtSetupDialog* setup) {
+        const auto* list = child<QComboBox>(setup, qv::ctl::kPortList);
+        for (int i = 0; i < list->count(); ++i)
+            offered << list->itemText(i);
+        click(setup, qv::kIdCancel);
+    });
+    click(window_.get(), qv::ctl::kSetup);
+    EXPECT_EQ(offered, QStringList({"COM1", "COM3"}));
+    EXPECT_TRUE(readFile(locks_ / qv::lockFileName(sim_->slavePath()))
+                    .starts_with(std::to_string(::getpid()) + "\n"));
+    fs::remove(ports_ / "com2");
+    fs::remove(ports_ / "com3");
 }
 
 } // namespace

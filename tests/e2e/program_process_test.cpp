@@ -134,10 +134,10 @@ protected:
 TEST_F(E2eProgramProcess, ComesUpHoldingItsPortAndEndsCleanlyOnSigterm) {
     start(1);
     EXPECT_EQ(openPtys(program_->pid()), std::vector<std::string>{device_});
-    EXPECT_EQ(qv::PosixSerialPlatform(ports_).probePort(1), qv::kProbeBusy);
+    EXPECT_EQ(qv::PosixSerialPlatform(ports_, qv::systemLockFolder()).probePort(1), qv::kProbeBusy);
 
     terminate();
-    EXPECT_EQ(qv::PosixSerialPlatform(ports_).probePort(1), qv::kProbeFree);
+    EXPECT_EQ(qv::PosixSerialPlatform(ports_, qv::systemLockFolder()).probePort(1), qv::kProbeFree);
     EXPECT_TRUE(waitUntil([&] { return sim_->said("COM1 was closed by the program"); }))
         << sim_->out();
     // Nothing is saved at the end, and no log file appears while logging is off.

@@ -133,7 +133,7 @@ TEST(ChannelSoak, EveryGoodRecordArrivesOnceInOrder) {
     ASSERT_TRUE(test::waitUntil([&] { return fs::is_symlink(fs::symlink_status(ports / "com1")); },
                                 5s, test::sleepBriefly));
 
-    PosixSerialPlatform platform(ports);
+    PosixSerialPlatform platform(ports, {});
     test::FakeWindowServices services;
     ParsingWindow window;
     services.target = &window;
@@ -187,7 +187,7 @@ TEST(ChannelCycles, ThousandOpenCloseCyclesLeaveNoDescriptorThreadOrMemoryBehind
     ASSERT_FALSE(pty.slave().empty());
     fs::create_symlink(pty.slave(), ports / "com1");
 
-    PosixSerialPlatform platform(ports);
+    PosixSerialPlatform platform(ports, {});
     test::FakeWindowServices services;
     CSerialComm channel(platform);
     channel.SetOwner(&services, WM_SERIAL_BYTE);

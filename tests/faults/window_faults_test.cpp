@@ -245,7 +245,7 @@ TEST_F(WindowFaults, PortVanishingMidRecordIsReportedOnceAndTheNextGoodRecordIsL
     ASSERT_EQ(::symlink(sensor->slave().c_str(), link.constData()), 0);
     // The reply timeout (2 s) only fires when the poll interval is longer.
     store_->WriteProfileInt(nullptr, qv::kLogIntervalEntry, 3);
-    qv::PosixSerialPlatform platform(ports.path().toStdString());
+    qv::PosixSerialPlatform platform(ports.path().toStdString(), {});
     open(&platform);
     click(dlg_.get(), qv::ctl::kStartStopLog);
 

@@ -46,6 +46,8 @@ public:
     PortFolder() { fs::create_directory(dir_); }
 
     const fs::path& dir() const { return dir_; }
+    // The lock folder beside it.
+    fs::path locks() const { return root_.path(); }
     void link(int port, const fs::path& target) {
         fs::create_symlink(target, dir_ / ("com" + std::to_string(port)));
     }
@@ -111,7 +113,7 @@ protected:
 
     Pty a, b;
     PortFolder folder;
-    PosixSerialPlatform platform{folder.dir()};
+    PosixSerialPlatform platform{folder.dir(), folder.locks()};
     FakeWindowServices window;
     CSerialComm channel{platform};
 };
@@ -157,7 +159,7 @@ TEST_F(PosixSerialTest, HeldPortIsBusyAndRefusesASecondChannel) {
     EXPECT_EQ(channel.Probe(-1), kProbeBusy);
     EXPECT_EQ(channel.Probe(2), kProbeFree);
     // What another program sees: the device's own locks, also when it runs as root.
-    PosixSerialPlatform otherProgram(folder.dir());
+    PosixSerialPlatform otherProgram(folder.dir(), folder.locks());
     EXPECT_EQ(otherProgram.probePort(1), kProbeBusy);
     EXPECT_EQ(otherProgram.openPort(1).handle, kInvalidHandle);
 
@@ -331,7 +333,7 @@ TEST_F(PosixSerialTest, OpenFailuresAreDescribedInPlainWords) {
     };
     for (const auto& [port, error, detail] : rows)
         EXPECT_EQ(platform.describeOpenFailure(port, static_cast<Status>(error)), detail);
-    EXPECT_EQ(PosixSerialPlatform(folder.dir() / "none").describeOpenFailure(97, ENOENT),
+    EXPECT_EQ(PosixSerialPlatform(folder.dir() / "none", {}).describeOpenFailure(97, ENOENT),
               "COM97: no device for this port; a link com97 in ~/ports/none would name one");
     savedHome ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
 }

@@ -2,6 +2,7 @@
 #include "settings/user_folder.h"
 #include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/without_file_override.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
-#include <linux/capability.h>
 #include <pwd.h>
 #include <string>
-#include <sys/syscall.h>
-#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -209,26 +206,10 @@ TEST_F(SettingsStoreTest, AConfFileThatCannotBeReadGivesDefaults) {
     EXPECT_FALSE(store().WriteProfileInt(nullptr, kComPortEntry, 2));
 }
 
-// Runs `body` on a thread of its own without the capabilities that let root read any
-// file (capabilities belong to a thread), so file permissions bind it as any user.
-int withoutReadOverride(const std::function<int()>& body) {
-    int result = 0;
-    std::thread([&] {
-        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-        __user_cap_data_struct caps[2]{};
-        ASSERT_EQ(::syscall(SYS_capget, &header, caps), 0);
-        for (unsigned cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
-            caps[cap / 32].effective &= ~(1u << (cap % 32));
-        ASSERT_EQ(::syscall(SYS_capset, &header, caps), 0);
-        result = body();
-    }).join();
-    return result;
-}
-
 TEST_F(SettingsStoreTest, AFileWithoutReadPermissionGivesDefaults) {
     writeRaw("[General]\nComPort=4\n");
     fs::permissions(confFile(), fs::perms::none);
-    EXPECT_EQ(withoutReadOverride([] { return store().GetProfileInt(nullptr, kComPortEntry, 1); }),
+    EXPECT_EQ(test::withoutFileOverride([] { return store().GetProfileInt(nullptr, kComPortEntry, 1); }),
               1);
 }
 

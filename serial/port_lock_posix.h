@@ -1,0 +1,98 @@
+#pragma once
+
+// Lock files of serial devices: the signal that serial programs give each other on
+// POSIX besides the device's own locks. Some programs take nothing else (minicom locks
+// no device), so a port is busy while its lock file names a live process, and the
+// channel keeps a lock file of its own while it holds a port.
+//
+// Where: one file per device, "LCK..<name>" in the system's lock folder (/run/lock, or
+// /var/lock where that is the folder). <name> is the device's real path, all links
+// followed, without its "/dev/" and with every "/" made "_": /dev/pts/3 gives
+// LCK..pts_3, /dev/ttyUSB0 gives LCK..ttyUSB0.
+//
+// Reading one: the first line names the holder's process id in decimal, leading blanks
+// allowed, followed by the end of the line or a blank ("      4711 minicom user" from
+// minicom, "4711" from Qt's programs and this one). The lock holds the port while that
+// process lives. A lock file whose holder keeps an flock on it holds the port whatever
+// it names (its holder lives, maybe with another view of process ids). A lock naming a
+// dead process is stale: the next program that takes the lock removes it. A lock that
+// cannot be read or names no process holds nothing, and is left where it is.
+//
+// The lock file this program writes, in the format of Qt's lock files, one item a line,
+// each line ended by "\n":
+//     process id, in decimal
+//     the file name of the program's executable (what /proc/<pid>/exe names)
+//     the host name
+//     the machine id (/etc/machine-id), or an empty line
+//     the boot id (/proc/sys/kernel/random/boot_id), or an empty line
+// with mode 0644 whatever the umask, so that every user's programs can read it, and an
+// exclusive flock held on it for as long as it exists.
+//
+// Checked against, on pseudo-terminals:
+// - minicom 2.8 reads the first line's pid and refuses the port while that process
+//   lives; it removes a stale lock itself. Its own lock file is honoured here.
+// - Qt 6 (QSerialPort, QLockFile) refuses the port while the pid lives and its
+//   executable has the name on the second line, and never removes a lock whose flock is
+//   held. Its lock files are honoured here.
+// - picocom, tio and pyserial lock the device (flock) and take no lock file; the device
+//   locks keep them out.
+//
+// No Qt. Thread contract: none; the serial platform calls it on the user-interface
+// thread only.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// The system's lock folder: /run/lock where that is a folder, else /var/lock.
+std::filesystem::path systemLockFolder();
+
+// "LCK..<name>" for a device's real path, by the rule above.
+std::string lockFileName(std::string_view devicePath);
+
+// The lock file of the device that `devicePath` leads to, in `lockFolder`; nullopt when
+// the folder is empty (no lock files) or the path leads to no existing file.
+std::optional<std::filesystem::path> lockFileFor(const std::filesystem::path& lockFolder,
+                                                 const std::string& devicePath);
+
+enum class LockHolder {
+    None,    // no lock file
+    Live,    // a live process holds it: the port is busy
+    Dead,    // it names a process that has ended: stale
+    Unknown, // it cannot be read or names no process: holds nothing
+};
+
+// What the lock file at `file` says, by the reading rules above.
+LockHolder lockHolder(const std::filesystem::path& file);
+
+// What this process writes into its lock files, by the format above.
+std::string ownLockContents();
+
+// A lock file this process has made and holds, removed when the object goes.
+class PortLockFile {
+public:
+    PortLockFile() = default;
+    PortLockFile(PortLockFile&& other) noexcept;
+    PortLockFile& operator=(PortLockFile&& other) noexcept;
+    PortLockFile(const PortLockFile&) = delete;
+    PortLockFile& operator=(const PortLockFile&) = delete;
+    ~PortLockFile() { release(); }
+
+    // Takes the lock file `file` for this process, removing a stale one in the way.
+    // False only when a live process holds it. True otherwise, holding the file when it
+    // could be made: a folder that is missing or not writable, a lock that cannot be
+    // read or a stale one that cannot be removed leave this object holding nothing.
+    bool take(const std::filesystem::path& file);
+    bool held() const { return descriptor_ >= 0; }
+    // Removes the file, if it is still the one this object made, and lets go of it.
+    void release();
+
+private:
+    std::filesystem::path file_;
+    int descriptor_ = -1;
+};
+
+} // namespace qv

@@ -1,0 +1,162 @@
+// Ports' lock files on POSIX: what a lock file that another program left means to a probe
+// and to an open, and the lock file the channel keeps while it holds a port. A
+// pseudo-terminal is the device, a private folder the lock folder.
+
+#include "serial/port_lock_posix.h"
+#include "serial/serial_platform_posix.h"
+#include "tests/support/named_row.h"
+#include "tests/support/pseudo_terminal.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/without_file_override.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The id of a process that has ended and been reaped.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+class PortLockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(device.ok());
+        fs::create_directory(ports);
+        fs::create_directory(locks);
+        fs::create_symlink(device.slave(), ports / "com1");
+    }
+
+    test::PseudoTerminal device;
+    test::TempFolder root{"qv-locks"};
+    fs::path ports = root / "ports", locks = root / "locks";
+    fs::path lockFile = locks / lockFileName(device.slave());
+    PosixSerialPlatform platform{ports, locks};
+};
+
+TEST(LockFileName, IsTheDevicePathWithoutDevAndWithUnderscoresForSlashes) {
+    EXPECT_EQ(lockFileName("/dev/pts/3"), "LCK..pts_3");
+    EXPECT_EQ(lockFileName("/dev/ttyUSB0"), "LCK..ttyUSB0");
+    EXPECT_EQ(lockFileName("/srv/line/a"), "LCK.._srv_line_a");
+}
+
+// A lock file found in the port's place, and what it makes of the port.
+struct InTheWay : test::NamedRow {
+    const char* format;   // the file's text, given the process id it names
+    bool liveProcess;     // that id: 1 (init, alive as long as the machine) or an ended child
+    bool flockHeld;       // another descriptor keeps an flock on the file
+    enum { Busy, Replaced, Kept } outcome;
+};
+
+const InTheWay kInTheWay[] = {
+    {{"QtFormatNamingALiveProcess"}, "%d\nQV-5300\nhost\n\n\n", true, false, InTheWay::Busy},
+    {{"MinicomFormatNamingALiveProcess"}, "%10d minicom root\n", true, false, InTheWay::Busy},
+    {{"UucpFormatNamingAnEndedProcess"}, "%10d\n", false, false, InTheWay::Replaced},
+    {{"EndedProcessButItsFlockHeld"}, "%d\n", false, true, InTheWay::Busy},
+    {{"Garbled"}, "COM1 is mine\n", false, false, InTheWay::Kept},
+    {{"Empty"}, "", false, false, InTheWay::Kept},
+};
+
+class LockInTheWay : public PortLockTest, public ::testing::WithParamInterface<InTheWay> {};
+
+TEST_P(LockInTheWay, BusyOnlyWhileItsHolderLives) {
+    const InTheWay& row = GetParam();
+    char text[64];
+    std::snprintf(text, sizeof text, row.format, row.liveProcess ? 1 : endedProcess());
+    std::ofstream(lockFile) << text;
+    const int other = row.flockHeld ? ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    if (row.flockHeld) {
+        ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    }
+
+    const bool busy = row.outcome == InTheWay::Busy;
+    EXPECT_EQ(platform.probePort(1), busy ? kProbeBusy : kProbeFree);
+    EXPECT_EQ(readText(lockFile), text) << "a probe leaves lock files alone";
+    const OpenResult opened = platform.openPort(1);
+    if (busy) {
+        EXPECT_EQ(opened.handle, kInvalidHandle);
+        EXPECT_EQ(opened.error, Status{EBUSY});
+        EXPECT_EQ(readText(lockFile), text);
+    } else {
+        ASSERT_NE(opened.handle, kInvalidHandle);
+        // A stale lock gives way to ours; one that names nobody is not ours to remove.
+        EXPECT_EQ(readText(lockFile), row.outcome == InTheWay::Replaced ? ownLockContents() : text);
+        platform.closePort(opened.handle);
+        EXPECT_EQ(fs::exists(lockFile), row.outcome == InTheWay::Kept);
+    }
+    if (other >= 0)
+        ::close(other);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LockInTheWay, ::testing::ValuesIn(kInTheWay), test::RowName{});
+
+TEST_F(PortLockTest, TheHeldPortsLockFileNamesThisProcessUntilThePortIsClosed) {
+    const mode_t umaskBefore = ::umask(077);
+    const OpenResult opened = platform.openPort(1);
+    ::umask(umaskBefore);
+    ASSERT_NE(opened.handle, kInvalidHandle);
+
+    std::vector<std::string> lines;
+    std::istringstream text(readText(lockFile));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 5u) << "pid, program, host, machine id, boot id";
+    EXPECT_EQ(lines[0], std::to_string(::getpid()));
+    EXPECT_EQ(lines[1], "port_lock_test");
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    EXPECT_EQ(lines[2], host);
+    EXPECT_EQ(lines[4].size(), 36u) << "the boot id as a UUID";
+    // Readable by every user's programs, whatever the umask.
+    EXPECT_EQ(fs::status(lockFile).permissions(), fs::perms(0644));
+    // Its flock is held: a program that finds it stale still leaves it alone.
+    const int other = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0);
+    ::close(other);
+
+    platform.closePort(opened.handle);
+    EXPECT_FALSE(fs::exists(lockFile));
+}
+
+TEST_F(PortLockTest, APortOpensWithoutALockFileWhereNoneCanBeMade) {
+    PosixSerialPlatform noFolder(ports, root / "no-such-folder");
+    OpenResult opened = noFolder.openPort(1);
+    ASSERT_NE(opened.handle, kInvalidHandle);
+    noFolder.closePort(opened.handle);
+
+    fs::permissions(locks, fs::perms::owner_read | fs::perms::owner_exec);
+    opened = test::withoutFileOverride([&] { return platform.openPort(1); });
+    ASSERT_NE(opened.handle, kInvalidHandle);
+    EXPECT_FALSE(fs::exists(lockFile));
+    platform.closePort(opened.handle);
+}
+
+} // namespace
+} // namespace qv
