@@ -1,9 +1,10 @@
 #pragma once
 
 // Turns the requests to end the program that arrive as signals (SIGTERM at logout or
-// shutdown, SIGINT from Ctrl+C in a terminal) into a Qt signal on the user-interface
-// thread, so that the program ends through its normal close path and the log is closed
-// properly instead of the process dying mid-write.
+// shutdown, SIGINT from Ctrl+C in a terminal, SIGHUP when that terminal closes) into a
+// Qt signal on the user-interface thread, so that the program ends through its normal
+// close path, the log is closed properly and the port's lock file removed, instead of
+// the process dying mid-write.
 //
 // One bridge at a time: it installs the process-wide handlers while it lives and puts
 // back the previous ones when destroyed. The handlers only write one byte to a pipe

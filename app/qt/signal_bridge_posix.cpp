@@ -12,7 +12,7 @@ namespace {
 // The write end of the live bridge's pipe, or -1. Read by the signal handler.
 volatile std::sig_atomic_t gWakeFd = -1;
 
-constexpr int kSignals[] = {SIGTERM, SIGINT};
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 constexpr int kSignalCount = sizeof(kSignals) / sizeof(kSignals[0]);
 
 extern "C" void onTerminationSignal(int) {

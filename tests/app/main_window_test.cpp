@@ -167,6 +167,7 @@ const Ending kEndings[] = {
      }},
     {"CloseBox", qv::kIdCancel, true, [](QtMainDialog* d) { d->close(); }},
     {"Sigterm", qv::kIdCancel, true, [](QtMainDialog*) { std::raise(SIGTERM); }},
+    {"SighupFromAClosedTerminal", qv::kIdCancel, true, [](QtMainDialog*) { std::raise(SIGHUP); }},
     {"SigintWhileSetupIsOpen", qv::kIdCancel, true,
      [](QtMainDialog* d) {
          whenModal<QtSetupDialog>([](QtSetupDialog*) { std::raise(SIGINT); });
