@@ -123,9 +123,11 @@ std::string hostName() {
     return name;
 }
 
+// The machine id where Qt's programs read it, so that they see our lock as one of their
+// own machine's.
 std::string machineId() {
-    std::string id = firstLine("/etc/machine-id");
-    return id.empty() ? firstLine("/var/lib/dbus/machine-id") : id;
+    std::string id = firstLine("/var/lib/dbus/machine-id");
+    return id.empty() ? firstLine("/usr/local/var/lib/dbus/machine-id") : id;
 }
 
 } // namespace

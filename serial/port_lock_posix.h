@@ -11,31 +11,36 @@
 // LCK..pts_3, /dev/ttyUSB0 gives LCK..ttyUSB0.
 //
 // Reading one: the first line names the holder's process id in decimal, leading blanks
-// allowed, followed by the end of the line or a blank ("      4711 minicom user" from
-// minicom, "4711" from Qt's programs and this one). The lock holds the port while that
-// process lives. A lock file whose holder keeps an flock on it holds the port whatever
-// it names (its holder lives, maybe with another view of process ids). A lock naming a
-// dead process is stale: the next program that takes the lock removes it. A lock that
-// cannot be read or names no process holds nothing, and is left where it is.
+// allowed, followed by the end of the line or a blank ("     21456" from minicom, "4711"
+// from Qt's programs and this one). The lock holds the port while that process lives.
+// A lock file whose holder keeps an flock on it holds the port whatever it names (its
+// holder lives, maybe with another view of process ids). A lock naming a dead process is
+// stale: the next program that takes the lock removes it, after taking its flock. A lock
+// that cannot be read or names no process holds nothing, and is left where it is.
 //
 // The lock file this program writes, in the format of Qt's lock files, one item a line,
 // each line ended by "\n":
 //     process id, in decimal
 //     the file name of the program's executable (what /proc/<pid>/exe names)
 //     the host name
-//     the machine id (/etc/machine-id), or an empty line
+//     the machine id as D-Bus keeps it (/var/lib/dbus/machine-id, else
+//         /usr/local/var/lib/dbus/machine-id), or an empty line
 //     the boot id (/proc/sys/kernel/random/boot_id), or an empty line
 // with mode 0644 whatever the umask, so that every user's programs can read it, and an
-// exclusive flock held on it for as long as it exists.
+// exclusive flock held on it for as long as it exists. It goes when the port is closed.
 //
-// Checked against, on pseudo-terminals:
-// - minicom 2.8 reads the first line's pid and refuses the port while that process
-//   lives; it removes a stale lock itself. Its own lock file is honoured here.
-// - Qt 6 (QSerialPort, QLockFile) refuses the port while the pid lives and its
-//   executable has the name on the second line, and never removes a lock whose flock is
-//   held. Its lock files are honoured here.
-// - picocom, tio and pyserial lock the device (flock) and take no lock file; the device
-//   locks keep them out.
+// Checked against, on pseudo-terminals, as root and as an ordinary user (Debian 12):
+// - minicom 2.8 writes "%10d\n" and takes no other lock, neither on the device nor on
+//   the file. It refuses the port ("Device ... is locked.") while the first line's
+//   process lives, takes over a stale lock itself, and counts a garbled or empty lock as
+//   held. It refuses the port while this program holds it.
+// - Qt 6.4 (QSerialPort over QLockFile) writes the format above, keeps its flock and sets
+//   the exclusive terminal flag. It refuses the port while the process lives and its
+//   executable has the name on the second line; otherwise, or once the file is 30 s old,
+//   it takes the lock for stale, but never removes one whose flock is held. It refuses
+//   the port while this program holds it ("Permission error while locking the device").
+// - picocom 3.1 and tio 2.5 take an flock on the device and no lock file; the device's
+//   locks keep them and this program apart.
 //
 // No Qt. Thread contract: none; the serial platform calls it on the user-interface
 // thread only.

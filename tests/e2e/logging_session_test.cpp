@@ -238,7 +238,7 @@ TEST_F(E2eLoggingSession, SetupOffersNoPortThatALiveProgramHasLocked) {
     fs::create_symlink(locked.slave(), ports_ / "com2");
     fs::create_symlink(free.slave(), ports_ / "com3");
     // minicom's lock, naming init, which lives as long as the machine.
-    std::ofstream(locks_ / qv::lockFileName(locked.slave())) << "         1 minicom root\n";
+    std::ofstream(locks_ / qv::lockFileName(locked.slave())) << "         1\n";
 
     QStringList offered;
     qv::test::whenModal<QtSetupDialog>([&](QtSetupDialog* setup) {

@@ -77,9 +77,9 @@ struct InTheWay : test::NamedRow {
 
 const InTheWay kInTheWay[] = {
     {{"QtFormatNamingALiveProcess"}, "%d\nQV-5300\nhost\n\n\n", true, false, InTheWay::Busy},
-    {{"MinicomFormatNamingALiveProcess"}, "%10d minicom root\n", true, false, InTheWay::Busy},
-    {{"UucpFormatNamingAnEndedProcess"}, "%10d\n", false, false, InTheWay::Replaced},
-    {{"EndedProcessButItsFlockHeld"}, "%d\n", false, true, InTheWay::Busy},
+    {{"MinicomFormatNamingALiveProcess"}, "%10d\n", true, false, InTheWay::Busy},
+    {{"MinicomFormatNamingAnEndedProcess"}, "%10d\n", false, false, InTheWay::Replaced},
+    {{"EndedProcessButItsFlockHeld"}, "%d\nqsp\nhost\n\n\n", false, true, InTheWay::Busy},
     {{"Garbled"}, "COM1 is mine\n", false, false, InTheWay::Kept},
     {{"Empty"}, "", false, false, InTheWay::Kept},
 };
