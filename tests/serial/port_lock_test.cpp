@@ -4,6 +4,7 @@
 
 #include "serial/port_lock_posix.h"
 #include "serial/serial_platform_posix.h"
+#include "tests/support/child_process.h"
 #include "tests/support/named_row.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_folder.h"
@@ -28,13 +29,6 @@ namespace qv {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The id of a process that has ended and been reaped.
 pid_t endedProcess() {
@@ -98,16 +92,16 @@ TEST_P(LockInTheWay, BusyOnlyWhileItsHolderLives) {
 
     const bool busy = row.outcome == InTheWay::Busy;
     EXPECT_EQ(platform.probePort(1), busy ? kProbeBusy : kProbeFree);
-    EXPECT_EQ(readText(lockFile), text) << "a probe leaves lock files alone";
+    EXPECT_EQ(test::readFile(lockFile), text) << "a probe leaves lock files alone";
     const OpenResult opened = platform.openPort(1);
     if (busy) {
         EXPECT_EQ(opened.handle, kInvalidHandle);
         EXPECT_EQ(opened.error, Status{EBUSY});
-        EXPECT_EQ(readText(lockFile), text);
+        EXPECT_EQ(test::readFile(lockFile), text);
     } else {
         ASSERT_NE(opened.handle, kInvalidHandle);
         // A stale lock gives way to ours; one that names nobody is not ours to remove.
-        EXPECT_EQ(readText(lockFile), row.outcome == InTheWay::Replaced ? ownLockContents() : text);
+        EXPECT_EQ(test::readFile(lockFile), row.outcome == InTheWay::Replaced ? ownLockContents() : text);
         platform.closePort(opened.handle);
         EXPECT_EQ(fs::exists(lockFile), row.outcome == InTheWay::Kept);
     }
@@ -124,7 +118,7 @@ TEST_F(PortLockTest, TheHeldPortsLockFileNamesThisProcessUntilThePortIsClosed) {
     ASSERT_NE(opened.handle, kInvalidHandle);
 
     std::vector<std::string> lines;
-    std::istringstream text(readText(lockFile));
+    std::istringstream text(test::readFile(lockFile));
     for (std::string line; std::getline(text, line);)
         lines.push_back(line);
     ASSERT_EQ(lines.size(), 5u) << "pid, program, host, machine id, boot id";
