@@ -1,6 +1,7 @@
 #include "serial/port_lock_posix.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qv {
@@ -21,6 +23,8 @@ constexpr std::size_t kLockHead = 128;
 // Removing a stale lock and making ours may lose a race with another program doing the
 // same; after this many rounds the port is opened without a lock file.
 constexpr int kTakeRounds = 3;
+// How many milliseconds a new lock file waits for its flock at most.
+constexpr int kFlockWaits = 50;
 
 // Opens a lock file for reading without following a link and without blocking on
 // anything that is not a plain file. -1 and errno on failure.
@@ -74,6 +78,16 @@ LockHolder holderOf(int descriptor) {
     if (::kill(pid, 0) == 0 || errno == EPERM)
         return LockHolder::Live;
     return errno == ESRCH ? LockHolder::Dead : LockHolder::Unknown;
+}
+
+// Takes the exclusive flock of a lock file just made. A reader in another program may
+// hold it shared for the moment of a read.
+void holdFlock(int descriptor) {
+    for (int wait = 0; wait < kFlockWaits; ++wait) {
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds{1});
+    }
 }
 
 bool sameFile(const struct stat& a, const struct stat& b) {
@@ -192,19 +206,16 @@ bool PortLockFile::take(const fs::path& file) {
         const int descriptor =
             ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (descriptor >= 0) {
-            const std::string contents = ownLockContents();
-            // The flock first: a program that finds the file still empty sees it held.
-            ::flock(descriptor, LOCK_EX | LOCK_NB);
-            ::fchmod(descriptor, 0644);
-            if (::write(descriptor, contents.data(), contents.size()) !=
-                static_cast<ssize_t>(contents.size())) {
-                // A lock that names nobody would stand in every reader's way.
-                ::unlink(file.c_str());
-                ::close(descriptor);
-                return true;
-            }
             file_ = file;
             descriptor_ = descriptor;
+            // The flock first: a program that finds the file still empty sees it held.
+            holdFlock(descriptor);
+            ::fchmod(descriptor, 0644);
+            const std::string contents = ownLockContents();
+            // A lock that names nobody would stand in every reader's way.
+            if (::write(descriptor, contents.data(), contents.size()) !=
+                static_cast<ssize_t>(contents.size()))
+                release();
             return true;
         }
         if (errno != EEXIST)

@@ -15,8 +15,10 @@
 // from Qt's programs and this one). The lock holds the port while that process lives.
 // A lock file whose holder keeps an flock on it holds the port whatever it names (its
 // holder lives, maybe with another view of process ids). A lock naming a dead process is
-// stale: the next program that takes the lock removes it, after taking its flock. A lock
-// that cannot be read or names no process holds nothing, and is left where it is.
+// stale: the next program that takes the lock removes it, after taking its flock. (A
+// program that takes no flock, such as minicom, may put a fresh lock in its place just
+// before it goes; the convention has that gap, minicom's own takeover too.) A lock that
+// cannot be read or names no process holds nothing, and is left where it is.
 //
 // The lock file this program writes, in the format of Qt's lock files, one item a line,
 // each line ended by "\n":
@@ -92,6 +94,8 @@ public:
     // read or a stale one that cannot be removed leave this object holding nothing.
     bool take(const std::filesystem::path& file);
     bool held() const { return descriptor_ >= 0; }
+    // The file held, or an empty path.
+    std::filesystem::path file() const { return held() ? file_ : std::filesystem::path{}; }
     // Removes the file, if it is still the one this object made, and lets go of it.
     void release();
 

@@ -154,6 +154,14 @@ bool PosixSerialPlatform::heldHere(const std::string& path) {
     return false;
 }
 
+bool PosixSerialPlatform::ownLockFile(const std::filesystem::path& file) {
+    std::lock_guard lock(mutex_);
+    for (const auto& [descriptor, held] : held_)
+        if (held.lock.file() == file)
+            return true;
+    return false;
+}
+
 OpenResult PosixSerialPlatform::openPort(int port) {
     const std::optional<std::string> path = portDevicePath(port, portsDir_);
     if (!path)
@@ -206,8 +214,10 @@ ProbeResult PosixSerialPlatform::probePort(int port) {
     // would pass the exclusive flag, and every open of a UART raises DTR and RTS.
     if (heldHere(*path))
         return kProbeBusy;
+    // Our own lock file counts as nobody's here: heldHere has found its descriptor hung
+    // up, and the device now under its path is another.
     if (const auto file = lockFileFor(lockFolder_, *path);
-        file && lockHolder(*file) == LockHolder::Live)
+        file && !ownLockFile(*file) && lockHolder(*file) == LockHolder::Live)
         return kProbeBusy;
     const OpenResult probe = acquire(*path, false);
     if (probe.handle == kInvalidHandle)

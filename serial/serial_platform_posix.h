@@ -61,6 +61,8 @@ private:
     // Whether the device node at `path` is one of the ports open through this object
     // and that port has not hung up.
     bool heldHere(const std::string& path);
+    // Whether `file` is the lock file of one of the ports held through this object.
+    bool ownLockFile(const std::filesystem::path& file);
 
     struct HeldPort {
         struct stat node; // the device node the port was opened through

@@ -7,7 +7,8 @@
 // the process dying mid-write.
 //
 // One bridge at a time: it installs the process-wide handlers while it lives and puts
-// back the previous ones when destroyed. The handlers only write one byte to a pipe
+// back the previous ones when destroyed. A hang-up or interrupt ignored when the bridge
+// is made (nohup, a background job) stays ignored. The handlers only write one byte to a pipe
 // (async-signal-safe); the user-interface thread reads it through a socket notifier.
 
 #include <QObject>

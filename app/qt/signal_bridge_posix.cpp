@@ -59,8 +59,14 @@ SignalBridge::SignalBridge(QObject* parent) : QObject(parent), impl_(std::make_u
     sigemptyset(&action.sa_mask);
     // Interrupted system calls resume: the handler's only effect is the byte in the pipe.
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < kSignalCount; ++i)
-        sigaction(kSignals[i], &action, &impl_->previous[i]);
+    for (int i = 0; i < kSignalCount; ++i) {
+        sigaction(kSignals[i], nullptr, &impl_->previous[i]);
+        // Started under nohup, or in the background by a shell that has no job control:
+        // the hang-up and the interrupt were meant for others, and stay ignored.
+        if (kSignals[i] != SIGTERM && impl_->previous[i].sa_handler == SIG_IGN)
+            continue;
+        sigaction(kSignals[i], &action, nullptr);
+    }
     impl_->installed = true;
 }
 

@@ -176,6 +176,20 @@ const Ending kEndings[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Ways, MainWindowEnding, testing::ValuesIn(kEndings), qv::test::RowName{});
 
+// Under nohup the terminal's hang-up is ignored, and a logger must outlive the terminal.
+TEST(SignalBridgeTest, LeavesAHangUpIgnoredAtStartIgnored) {
+    struct sigaction ignore = {}, before = {}, during = {};
+    ignore.sa_handler = SIG_IGN;
+    ASSERT_EQ(sigaction(SIGHUP, &ignore, &before), 0);
+    {
+        SignalBridge bridge;
+        ASSERT_TRUE(bridge.isActive());
+        sigaction(SIGHUP, nullptr, &during);
+    }
+    sigaction(SIGHUP, &before, nullptr);
+    EXPECT_EQ(during.sa_handler, SIG_IGN);
+}
+
 // The file browser's wiring: "log" and "tavrin.log" handed to Qt's save dialog, the chosen
 // path in the field, no file made.
 TEST_F(MainWindowTest, BrowseFillsTheFieldWithAPickedNameAndCreatesNothing) {

@@ -187,7 +187,8 @@ TEST(ChannelCycles, ThousandOpenCloseCyclesLeaveNoDescriptorThreadOrMemoryBehind
     ASSERT_FALSE(pty.slave().empty());
     fs::create_symlink(pty.slave(), ports / "com1");
 
-    PosixSerialPlatform platform(ports, {});
+    // Each cycle also makes and removes the port's lock file.
+    PosixSerialPlatform platform(ports, home.path());
     test::FakeWindowServices services;
     CSerialComm channel(platform);
     channel.SetOwner(&services, WM_SERIAL_BYTE);

@@ -8,11 +8,12 @@
 #include "tests/support/named_row.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/without_file_override.h"
+#include "tests/support/without_root_overrides.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <sstream>
 #include <string>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -58,7 +60,6 @@ protected:
 TEST(LockFileName, IsTheDevicePathWithoutDevAndWithUnderscoresForSlashes) {
     EXPECT_EQ(lockFileName("/dev/pts/3"), "LCK..pts_3");
     EXPECT_EQ(lockFileName("/dev/ttyUSB0"), "LCK..ttyUSB0");
-    EXPECT_EQ(lockFileName("/srv/line/a"), "LCK.._srv_line_a");
 }
 
 // A lock file found in the port's place, and what it makes of the port.
@@ -98,6 +99,12 @@ TEST_P(LockInTheWay, BusyOnlyWhileItsHolderLives) {
         EXPECT_EQ(opened.handle, kInvalidHandle);
         EXPECT_EQ(opened.error, Status{EBUSY});
         EXPECT_EQ(test::readFile(lockFile), text);
+        // Refused before the device was opened: it carries no exclusive flag of ours.
+        const int mine = ::open(device.slave().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        int exclusive = -1;
+        EXPECT_EQ(::ioctl(mine, TIOCGEXCL, &exclusive), 0);
+        EXPECT_EQ(exclusive, 0);
+        ::close(mine);
     } else {
         ASSERT_NE(opened.handle, kInvalidHandle);
         // A stale lock gives way to ours; one that names nobody is not ours to remove.
@@ -110,6 +117,28 @@ TEST_P(LockInTheWay, BusyOnlyWhileItsHolderLives) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, LockInTheWay, ::testing::ValuesIn(kInTheWay), test::RowName{});
+
+// To an ordinary user, another user's process answers kill() with EPERM: it lives.
+TEST_F(PortLockTest, ALiveProcessOfAnotherUserHoldsThePort) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        if (::getuid() == 0 && ::setuid(65534) != 0) // nobody
+            ::_exit(1);
+        [[maybe_unused]] const ssize_t told = ::write(ready[1], "!", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    std::ofstream(lockFile) << holder << "\n";
+    EXPECT_EQ(test::withoutRootOverrides([&] { return platform.probePort(1); }), kProbeBusy);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+}
 
 TEST_F(PortLockTest, TheHeldPortsLockFileNamesThisProcessUntilThePortIsClosed) {
     const mode_t umaskBefore = ::umask(077);
@@ -124,10 +153,6 @@ TEST_F(PortLockTest, TheHeldPortsLockFileNamesThisProcessUntilThePortIsClosed) {
     ASSERT_EQ(lines.size(), 5u) << "pid, program, host, machine id, boot id";
     EXPECT_EQ(lines[0], std::to_string(::getpid()));
     EXPECT_EQ(lines[1], "port_lock_test");
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    EXPECT_EQ(lines[2], host);
-    EXPECT_EQ(lines[4].size(), 36u) << "the boot id as a UUID";
     // Readable by every user's programs, whatever the umask.
     EXPECT_EQ(fs::status(lockFile).permissions(), fs::perms(0644));
     // Its flock is held: a program that finds it stale still leaves it alone.
@@ -146,7 +171,7 @@ TEST_F(PortLockTest, APortOpensWithoutALockFileWhereNoneCanBeMade) {
     noFolder.closePort(opened.handle);
 
     fs::permissions(locks, fs::perms::owner_read | fs::perms::owner_exec);
-    opened = test::withoutFileOverride([&] { return platform.openPort(1); });
+    opened = test::withoutRootOverrides([&] { return platform.openPort(1); });
     ASSERT_NE(opened.handle, kInvalidHandle);
     EXPECT_FALSE(fs::exists(lockFile));
     platform.closePort(opened.handle);

@@ -2,7 +2,7 @@
 #include "settings/user_folder.h"
 #include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/without_file_override.h"
+#include "tests/support/without_root_overrides.h"
 
 #include <gtest/gtest.h>
 
@@ -209,7 +209,7 @@ TEST_F(SettingsStoreTest, AConfFileThatCannotBeReadGivesDefaults) {
 TEST_F(SettingsStoreTest, AFileWithoutReadPermissionGivesDefaults) {
     writeRaw("[General]\nComPort=4\n");
     fs::permissions(confFile(), fs::perms::none);
-    EXPECT_EQ(test::withoutFileOverride([] { return store().GetProfileInt(nullptr, kComPortEntry, 1); }),
+    EXPECT_EQ(test::withoutRootOverrides([] { return store().GetProfileInt(nullptr, kComPortEntry, 1); }),
               1);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// Runs a piece of a test as if by an ordinary user where files are concerned, also when
-// the suite runs as root. Linux only; no Qt.
+// Runs a piece of a test as if by an ordinary user where files and other users'
+// processes are concerned, also when the suite runs as root. Linux only; no Qt.
 
 #include <gtest/gtest.h>
 
@@ -14,15 +14,16 @@
 namespace qv::test {
 
 // Runs `body` on a thread of its own without the capabilities that let root read, write
-// and search any file (capabilities belong to a thread), so file permissions bind it as
-// they bind any user. Returns what `body` returns.
-template <typename Body> auto withoutFileOverride(Body body) -> decltype(body()) {
+// and search any file and signal any process (capabilities belong to a thread), so file
+// permissions and process ownership bind it as they bind any user. Returns what `body`
+// returns.
+template <typename Body> auto withoutRootOverrides(Body body) -> decltype(body()) {
     decltype(body()) result{};
     std::thread([&] {
         __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
         __user_cap_data_struct caps[2]{};
         ASSERT_EQ(::syscall(SYS_capget, &header, caps), 0);
-        for (unsigned cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH})
+        for (unsigned cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_KILL})
             caps[cap / 32].effective &= ~(1u << (cap % 32));
         ASSERT_EQ(::syscall(SYS_capset, &header, caps), 0);
         result = body();
