@@ -162,13 +162,10 @@ std::string lockFileName(std::string_view devicePath) {
     return name;
 }
 
-std::optional<fs::path> lockFileFor(const fs::path& lockFolder, const std::string& devicePath) {
-    if (lockFolder.empty())
+std::optional<fs::path> lockFileFor(const fs::path& lockFolder, const std::string& realDevice) {
+    if (lockFolder.empty() || realDevice.empty())
         return std::nullopt;
-    char resolved[PATH_MAX];
-    if (::realpath(devicePath.c_str(), resolved) == nullptr)
-        return std::nullopt;
-    return lockFolder / lockFileName(resolved);
+    return lockFolder / lockFileName(realDevice);
 }
 
 LockHolder lockHolder(const fs::path& file) {
@@ -201,7 +198,6 @@ PortLockFile& PortLockFile::operator=(PortLockFile&& other) noexcept {
 }
 
 bool PortLockFile::take(const fs::path& file) {
-    release();
     for (int round = 0; round < kTakeRounds; ++round) {
         const int descriptor =
             ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);

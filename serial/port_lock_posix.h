@@ -60,10 +60,11 @@ std::filesystem::path systemLockFolder();
 // "LCK..<name>" for a device's real path, by the rule above.
 std::string lockFileName(std::string_view devicePath);
 
-// The lock file of the device that `devicePath` leads to, in `lockFolder`; nullopt when
-// the folder is empty (no lock files) or the path leads to no existing file.
+// The lock file of the device whose real path (all links followed) is `realDevice`, in
+// `lockFolder`; nullopt when the folder is empty (no lock files) or the device path is
+// (it leads to no existing file).
 std::optional<std::filesystem::path> lockFileFor(const std::filesystem::path& lockFolder,
-                                                 const std::string& devicePath);
+                                                 const std::string& realDevice);
 
 enum class LockHolder {
     None,    // no lock file
@@ -88,7 +89,8 @@ public:
     PortLockFile& operator=(const PortLockFile&) = delete;
     ~PortLockFile() { release(); }
 
-    // Takes the lock file `file` for this process, removing a stale one in the way.
+    // Takes the lock file `file` for this process, removing a stale one in the way. Made
+    // for an object that holds nothing yet.
     // False only when a live process holds it. True otherwise, holding the file when it
     // could be made: a folder that is missing or not writable, a lock that cannot be
     // read or a stale one that cannot be removed leave this object holding nothing.

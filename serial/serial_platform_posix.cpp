@@ -67,15 +67,19 @@ std::string homeAbbreviated(const std::string& path) {
     return path;
 }
 
-// A /dev/ttyS device exists for every UART slot the kernel reserves, with or without a
-// UART behind it; the driver says "unknown" for the empty ones.
-bool isEmptyUartSlot(int descriptor, const std::string& path) {
-#if defined(__linux__) && defined(TIOCGSERIAL)
+// The real path of the device that `path` leads to, all links followed; "" when it leads
+// to no existing file.
+std::string realDevice(const std::string& path) {
     char resolved[PATH_MAX];
-    if (!realpath(path.c_str(), resolved))
-        return false;
+    return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+// A /dev/ttyS device exists for every UART slot the kernel reserves, with or without a
+// UART behind it; the driver says "unknown" for the empty ones. `device` is the real path.
+bool isEmptyUartSlot(int descriptor, const std::string& device) {
+#if defined(__linux__) && defined(TIOCGSERIAL)
     constexpr std::string_view kFamily = "/dev/ttyS";
-    const std::string_view name(resolved);
+    const std::string_view name(device);
     if (!name.starts_with(kFamily) || name.size() == kFamily.size())
         return false;
     for (char c : name.substr(kFamily.size()))
@@ -87,14 +91,15 @@ bool isEmptyUartSlot(int descriptor, const std::string& path) {
     return info.type == PORT_UNKNOWN;
 #else
     (void)descriptor;
-    (void)path;
+    (void)device;
     return false;
 #endif
 }
 
-// Opens the device at `path` for the channel (takeExclusive) or for a probe, which
-// must leave no trace: no exclusive flag that could outlive it, no setting changed.
-OpenResult acquire(const std::string& path, bool takeExclusive) {
+// Opens the device at `path` (whose real path is `device`) for the channel
+// (takeExclusive) or for a probe, which must leave no trace: no exclusive flag that could
+// outlive it, no setting changed.
+OpenResult acquire(const std::string& path, const std::string& device, bool takeExclusive) {
     const int descriptor =
         retry([&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (descriptor < 0)
@@ -113,7 +118,7 @@ OpenResult acquire(const std::string& path, bool takeExclusive) {
     termios settings{};
     if (tcgetattr(descriptor, &settings) != 0)
         return fail(lastError());
-    if (isEmptyUartSlot(descriptor, path))
+    if (isEmptyUartSlot(descriptor, device))
         return fail(ENXIO);
     // Without the flag the flock still keeps out every program that locks its port.
     if (takeExclusive)
@@ -170,10 +175,11 @@ OpenResult PosixSerialPlatform::openPort(int port) {
         return {kInvalidHandle, EBUSY};
     // The lock file before the device: a port another program has locked is left
     // untouched, and its lines stay as that program set them.
+    const std::string device = realDevice(*path);
     PortLockFile lockFile;
-    if (const auto file = lockFileFor(lockFolder_, *path); file && !lockFile.take(*file))
+    if (const auto file = lockFileFor(lockFolder_, device); file && !lockFile.take(*file))
         return {kInvalidHandle, EBUSY};
-    const OpenResult opened = acquire(*path, true);
+    const OpenResult opened = acquire(*path, device, true);
     if (opened.handle != kInvalidHandle) {
         HeldPort held{{}, std::move(lockFile)};
         ::fstat(fd(opened.handle), &held.node);
@@ -216,10 +222,11 @@ ProbeResult PosixSerialPlatform::probePort(int port) {
         return kProbeBusy;
     // Our own lock file counts as nobody's here: heldHere has found its descriptor hung
     // up, and the device now under its path is another.
-    if (const auto file = lockFileFor(lockFolder_, *path);
+    const std::string device = realDevice(*path);
+    if (const auto file = lockFileFor(lockFolder_, device);
         file && !ownLockFile(*file) && lockHolder(*file) == LockHolder::Live)
         return kProbeBusy;
-    const OpenResult probe = acquire(*path, false);
+    const OpenResult probe = acquire(*path, device, false);
     if (probe.handle == kInvalidHandle)
         return probeResultFromErrno(probe.error);
     ::close(fd(probe.handle));
