@@ -5,7 +5,7 @@
 #include "serial/serial_comm.h"
 #include "serial/serial_platform_posix.h"
 #include "tests/support/fake_window_services.h"
-
+#include "tests/support/named_row.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_folder.h"
 
@@ -23,6 +23,7 @@
 #include <set>
 #include <string>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <thread>
@@ -337,6 +338,52 @@ TEST_F(PosixSerialTest, OpenFailuresAreDescribedInPlainWords) {
               "COM97: no device for this port; a link com97 in ~/ports/none would name one");
     savedHome ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
 }
+
+// What the system's console list says, "%s" standing for COM1's device under /dev.
+struct ConsoleRow : test::NamedRow {
+    const char* active;  // console/active, or nullptr for none
+    const char* inFront; // tty0/active: the virtual terminal in front
+    bool console;
+};
+
+class SystemConsole : public PosixSerialTest, public ::testing::WithParamInterface<ConsoleRow> {};
+
+TEST_P(SystemConsole, IsNeitherOfferedNorOpenedNorEvenProbed) {
+    const ConsoleRow& row = GetParam();
+    const fs::path tty = folder.locks() / "class-tty";
+    for (const auto& [list, text] : {std::pair{"console", row.active}, {"tty0", row.inFront}})
+        if (text && fs::create_directories(tty / list)) {
+            std::string names = text;
+            if (const auto at = names.find("%s"); at != std::string::npos)
+                names.replace(at, 2, a.slave().substr(5));
+            std::ofstream(tty / list / "active") << names;
+        }
+    PosixSerialPlatform machine{folder.dir(), folder.locks(), tty / "console" / "active"};
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, a.slave().c_str(), IN_OPEN), 0);
+
+    EXPECT_EQ(machine.probePort(1), row.console ? kProbeAbsent : kProbeFree);
+    const OpenResult opened = machine.openPort(1);
+    char events[256];
+    EXPECT_EQ(::read(watch, events, sizeof events) > 0, !row.console) << "opens of the device";
+    if (row.console) {
+        EXPECT_EQ(opened.handle, kInvalidHandle);
+        EXPECT_EQ(machine.describeOpenFailure(1, opened.error),
+                  "COM1 is " + a.slave() + ", the system console");
+    } else {
+        ASSERT_NE(opened.handle, kInvalidHandle);
+        machine.closePort(opened.handle);
+    }
+    ::close(watch);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SystemConsole,
+    ::testing::Values(ConsoleRow{{"NamedInTheList"}, "tty0 %s\n", nullptr, true},
+                      ConsoleRow{{"TheVirtualTerminalInFront"}, "tty0\n", "%s\n", true},
+                      ConsoleRow{{"OtherConsoles"}, "ttyS0 tty1\n", "%s\n", false},
+                      ConsoleRow{{"NoList"}, nullptr, nullptr, false}),
+    test::RowName{});
 
 TEST_F(PosixSerialTest, PortListShowsFreePortsAndTheHeldOne) {
     Pty c, d;
