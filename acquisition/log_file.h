@@ -19,10 +19,12 @@ namespace qv {
 inline constexpr auto kLogStallLimit = std::chrono::seconds{2};
 
 // The details every platform's file gives for a file held elsewhere and for a reader that
-// stopped reading (lastErrorText).
+// stopped reading for `limit` (lastErrorText).
 inline constexpr char kLogInUseText[] = "in use by another program";
-inline std::string logStalledText() {
-    return "the reader took nothing for " + std::to_string(kLogStallLimit.count()) + " seconds";
+inline std::string logStalledText(std::chrono::milliseconds limit = kLogStallLimit) {
+    const auto ms = limit.count();
+    return "the reader took nothing for " +
+           (ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms");
 }
 
 class LogFile {
@@ -35,14 +37,16 @@ public:
     virtual bool open(const std::string& path, bool truncate) = 0;
     // Moves the write position to the end of the file.
     virtual bool seekToEnd() = 0;
-    // Writes all of `line`, or cuts back what it wrote of it and fails: a regular file
-    // never keeps a torn line. A reader that takes nothing for a while fails it too.
+    // Appends all of `line`, or cuts back what it wrote of it (by the rule of
+    // appended_line.h) and fails. Lines that other programs append meanwhile are never
+    // overwritten. A reader that takes nothing for the stall limit fails it too.
     virtual bool write(std::string_view line) = 0;
     // Hands what was written to the disk. Files that cannot be synchronised (devices,
     // pipes) succeed.
     virtual bool sync() = 0;
     // Removes the line of the last successful write (after its sync failed), so that
-    // writing it again leaves no doubled line.
+    // writing it again leaves no doubled line; left as it is when another program has
+    // appended after it (appended_line.h).
     virtual void cutBackLastWrite() = 0;
     // Releases the file. False if the close reported an error.
     virtual bool close() = 0;
@@ -54,6 +58,8 @@ public:
     virtual std::string lastErrorText() const = 0;
 };
 
+// The platform's file, with kLogStallLimit or with `stallLimit` (tests).
 std::unique_ptr<LogFile> makePlatformLogFile();
+std::unique_ptr<LogFile> makePlatformLogFile(std::chrono::milliseconds stallLimit);
 
 } // namespace qv

@@ -1,11 +1,15 @@
 // The log file on POSIX systems: a plain descriptor held with an exclusive advisory
 // lock (flock) while open. Other programs can still read the file; a second instance of
-// this program, or anything else asking for an exclusive lock, cannot open it.
+// this program, or anything else asking for an exclusive lock, cannot open it. Programs
+// that take no lock can still append to it, so every line is appended (O_APPEND), never
+// written at a position of our own that another's lines may have passed.
 //
 // The descriptor stays non-blocking: a pipe or terminal whose reader stops reading
-// fails the write after kLogStallLimit instead of holding the writer thread for ever.
+// fails the write after the stall limit instead of holding the writer thread for ever.
 
 #include "acquisition/log_file.h"
+
+#include "acquisition/appended_line.h"
 
 #include <cerrno>
 #include <chrono>
@@ -41,6 +45,7 @@ std::string absolutePath(const std::string& path) {
 
 class PosixLogFile final : public LogFile {
 public:
+    explicit PosixLogFile(std::chrono::milliseconds stallLimit) : stallLimit_(stallLimit) {}
     ~PosixLogFile() override { close(); }
 
     bool open(const std::string& path, bool truncate) override {
@@ -48,7 +53,9 @@ public:
         fullPath_ = absolutePath(path);
         path_ = path;
         // Non-blocking: a pipe without a reader fails at once instead of waiting for one.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+        // A terminal named as the log never becomes our controlling terminal.
+        const int fd = ::open(
+            path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
         if (fd < 0)
             return fail(errno);
         struct stat st {};
@@ -81,13 +88,16 @@ public:
             error_ = "deleted or replaced while open";
             return false;
         }
-        lineStart_ = regular_ ? ::lseek(fd_, 0, SEEK_CUR) : off_t{-1};
-        const auto deadline = Steady::now() + kLogStallLimit;
+        line_.begin();
+        const auto deadline = Steady::now() + stallLimit_;
         std::size_t done = 0;
         while (done < line.size()) {
             const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
             if (n > 0) {
                 done += static_cast<std::size_t>(n);
+                // An append leaves the offset right after the bytes it wrote.
+                if (const off_t end = regular_ ? ::lseek(fd_, 0, SEEK_CUR) : off_t{-1}; end >= 0)
+                    line_.wrote(end, n);
                 continue;
             }
             if (n < 0 && errno == EINTR)
@@ -113,8 +123,12 @@ public:
     }
 
     void cutBackLastWrite() override {
-        if (fd_ >= 0 && lineStart_ >= 0 && ::ftruncate(fd_, lineStart_) == 0)
-            ::lseek(fd_, lineStart_, SEEK_SET);
+        struct stat st {};
+        if (fd_ < 0 || !regular_ || ::fstat(fd_, &st) != 0)
+            return;
+        if (const auto size = line_.cutBackTo(st.st_size))
+            ::ftruncate(fd_, static_cast<off_t>(*size));
+        line_.begin();
     }
 
     bool close() override {
@@ -148,7 +162,7 @@ private:
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - Steady::now());
             if (left.count() <= 0) {
-                error_ = logStalledText();
+                error_ = logStalledText(stallLimit_);
                 return false;
             }
             pollfd p{fd_, POLLOUT, 0};
@@ -171,10 +185,11 @@ private:
                held.st_dev == named.st_dev && held.st_ino == named.st_ino;
     }
 
+    const std::chrono::milliseconds stallLimit_;
     int fd_ = -1;
     bool regular_ = false;
-    off_t lineStart_ = -1; // where the last write began, regular files only
-    std::string path_;     // as opened, for stillNamedByPath
+    AppendedLine line_; // what the last write put in the file, regular files only
+    std::string path_;  // as opened, for stillNamedByPath
     std::string fullPath_;
     std::string error_;
 };
@@ -182,7 +197,11 @@ private:
 } // namespace
 
 std::unique_ptr<LogFile> makePlatformLogFile() {
-    return std::make_unique<PosixLogFile>();
+    return makePlatformLogFile(kLogStallLimit);
+}
+
+std::unique_ptr<LogFile> makePlatformLogFile(std::chrono::milliseconds stallLimit) {
+    return std::make_unique<PosixLogFile>(stallLimit);
 }
 
 } // namespace qv

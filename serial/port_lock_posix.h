@@ -14,11 +14,15 @@
 // allowed, followed by the end of the line or a blank ("     21456" from minicom, "4711"
 // from Qt's programs and this one). The lock holds the port while that process lives.
 // A lock file whose holder keeps an flock on it holds the port whatever it names (its
-// holder lives, maybe with another view of process ids). A lock naming a dead process is
-// stale: the next program that takes the lock removes it, after taking its flock. (A
-// program that takes no flock, such as minicom, may put a fresh lock in its place just
-// before it goes; the convention has that gap, minicom's own takeover too.) A lock that
-// cannot be read or names no process holds nothing, and is left where it is.
+// holder lives, maybe with another view of process ids). A lock whose first line has no
+// end yet and that was written less than a few seconds ago holds the port too: its
+// program may still be writing it. A lock in this program's own format (below, its
+// second line naming this program) whose flock is free is stale whatever process now has
+// its id: every copy holds its lock's flock. A lock naming a dead process is stale: the
+// next program that takes the lock removes it, after taking its flock. (A program that
+// takes no flock, such as minicom, may put a fresh lock in its place just before it goes;
+// the convention has that gap, minicom's own takeover too.) A lock that cannot be read or
+// names no process holds nothing, and is left where it is.
 //
 // The lock file this program writes, in the format of Qt's lock files, one item a line,
 // each line ended by "\n":
@@ -29,7 +33,10 @@
 //         /usr/local/var/lib/dbus/machine-id), or an empty line
 //     the boot id (/proc/sys/kernel/random/boot_id), or an empty line
 // with mode 0644 whatever the umask, so that every user's programs can read it, and an
-// exclusive flock held on it for as long as it exists. It goes when the port is closed.
+// exclusive flock held on it for as long as it exists. It is written whole and flocked
+// under a hidden name of its own in the lock folder and then given its name with link(),
+// which fails where a lock is already there: nobody ever finds it half written or its
+// flock free. It goes when the port is closed, if it is still this one.
 //
 // Checked against, on pseudo-terminals, as root and as an ordinary user (Debian 12):
 // - minicom 2.8 writes "%10d\n" and takes no other lock, neither on the device nor on
@@ -91,9 +98,10 @@ public:
 
     // Takes the lock file `file` for this process, removing a stale one in the way. Made
     // for an object that holds nothing yet.
-    // False only when a live process holds it. True otherwise, holding the file when it
-    // could be made: a folder that is missing or not writable, a lock that cannot be
-    // read or a stale one that cannot be removed leave this object holding nothing.
+    // False when a live process holds it, or when other programs kept taking and removing
+    // it. True otherwise, holding the file when it could be made: a folder that is
+    // missing, not writable or without hard links, a lock that cannot be read or a stale
+    // one that this process may not remove leave this object holding nothing.
     bool take(const std::filesystem::path& file);
     bool held() const { return descriptor_ >= 0; }
     // The file held, or an empty path.

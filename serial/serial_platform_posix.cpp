@@ -129,8 +129,10 @@ OpenResult acquire(const std::string& path, const std::string& device, bool take
 } // namespace
 
 PosixSerialPlatform::PosixSerialPlatform(std::filesystem::path portsDir,
-                                         std::filesystem::path lockFolder)
-    : portsDir_(std::move(portsDir)), lockFolder_(std::move(lockFolder)) {}
+                                         std::filesystem::path lockFolder,
+                                         std::filesystem::path consoleList)
+    : portsDir_(std::move(portsDir)), lockFolder_(std::move(lockFolder)),
+      consoleList_(std::move(consoleList)) {}
 
 PosixSerialPlatform::~PosixSerialPlatform() {
     for (const auto& [reader, writer] : stopWriters_) {
@@ -173,9 +175,11 @@ OpenResult PosixSerialPlatform::openPort(int port) {
         return {kInvalidHandle, ENOENT};
     if (heldHere(*path))
         return {kInvalidHandle, EBUSY};
+    const std::string device = realDevice(*path);
+    if (isSystemConsole(device, consoleList_))
+        return {kInvalidHandle, ENXIO};
     // The lock file before the device: a port another program has locked is left
     // untouched, and its lines stay as that program set them.
-    const std::string device = realDevice(*path);
     PortLockFile lockFile;
     if (const auto file = lockFileFor(lockFolder_, device); file && !lockFile.take(*file))
         return {kInvalidHandle, EBUSY};
@@ -203,6 +207,8 @@ std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) con
         return name + ": no entry com" + std::to_string(port) + " in " +
                homeAbbreviated(portsDir_.string());
     }
+    if (const std::string device = realDevice(*path); isSystemConsole(device, consoleList_))
+        return name + " is " + device + ", the system console";
     if (error == EBUSY || error == EWOULDBLOCK)
         return portInUseText(port);
     // The device the entry leads to says more than the entry itself.
@@ -220,9 +226,12 @@ ProbeResult PosixSerialPlatform::probePort(int port) {
     // would pass the exclusive flag, and every open of a UART raises DTR and RTS.
     if (heldHere(*path))
         return kProbeBusy;
+    const std::string device = realDevice(*path);
+    // Not a port to offer: it cannot be used.
+    if (isSystemConsole(device, consoleList_))
+        return kProbeAbsent;
     // Our own lock file counts as nobody's here: heldHere has found its descriptor hung
     // up, and the device now under its path is another.
-    const std::string device = realDevice(*path);
     if (const auto file = lockFileFor(lockFolder_, device);
         file && !ownLockFile(*file) && lockHolder(*file) == LockHolder::Live)
         return kProbeBusy;

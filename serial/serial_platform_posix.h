@@ -10,20 +10,21 @@
 // exclusive flag before taking it (TIOCGEXCL, catches a TIOCEXCL holder when we run
 // as root), and the device's lock file in the lock folder (port_lock_posix.h: programs
 // that take nothing else, such as minicom). A port whose lock file names a live process
-// is busy and is not opened at all, not even by a probe.
+// is busy and is not opened at all, not even by a probe. A port that is the system
+// console (system_console_posix.h) is absent and never opened either.
 //
 // A port this object holds is reported busy (probe) or refused (open) without opening
 // the device again: as root such an open would pass the exclusive flag, and the
 // kernel raises DTR and RTS at every open of a UART, which would switch the sensor on.
 //
 // Thread contract: as SerialPlatform. The only state of the object besides the two
-// folders is the table of stop pipes and that of held devices with their lock files,
-// used by the user-interface thread alone and guarded by a mutex all the same;
-// waitForInput and read touch descriptors and one thread-local note of a failed read
-// only.
+// folders and the console list is the table of stop pipes and that of held devices with their lock
+// files, used by the user-interface thread alone and guarded by a mutex all the same; waitForInput
+// and read touch descriptors and one thread-local note of a failed read only.
 
 #include "serial/port_lock_posix.h"
 #include "serial/serial_platform.h"
+#include "serial/system_console_posix.h"
 
 #include <filesystem>
 #include <map>
@@ -37,7 +38,9 @@ class PosixSerialPlatform : public SerialPlatform {
 public:
     // `lockFolder` is where the ports' lock files are read and made: the program passes
     // systemLockFolder(), tests a folder of their own; empty for no lock files at all.
-    PosixSerialPlatform(std::filesystem::path portsDir, std::filesystem::path lockFolder);
+    // `consoleList` names the system's consoles (kActiveConsoles); tests pass their own.
+    PosixSerialPlatform(std::filesystem::path portsDir, std::filesystem::path lockFolder,
+                        std::filesystem::path consoleList = kActiveConsoles);
     ~PosixSerialPlatform() override;
 
     OpenResult openPort(int port) override;
@@ -71,6 +74,7 @@ private:
 
     const std::filesystem::path portsDir_;
     const std::filesystem::path lockFolder_;
+    const std::filesystem::path consoleList_;
     std::mutex mutex_;
     // Stop signals are pipes: the handle is the read end, this maps it to the write end.
     std::map<int, int> stopWriters_;

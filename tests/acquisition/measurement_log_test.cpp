@@ -3,6 +3,7 @@
 #include "tests/support/fake_window_services.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 #include "tests/support/named_row.h"
 
@@ -16,6 +17,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <limits>
 #include <ostream>
 #include <sstream>
@@ -350,12 +352,24 @@ TEST_F(MeasurementLogTest, FailedWriteIsShownNotCountedAndRetried) {
 TEST_F(MeasurementLogTest, PipeWhoseReaderStopsReadingFailsTheWriteInsteadOfWaiting) {
     const std::string fifo = dir_ + "/pipe";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // never reads
+    const int reader =
+        ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK); // reads only to let a late line go
     ASSERT_GE(reader, 0);
-    auto file = makePlatformLogFile();
+    auto file = makePlatformLogFile(100ms);
     ASSERT_TRUE(file->open(fifo, false));
-    EXPECT_FALSE(file->write(std::string(1 << 20, 'x'))); // more than a pipe holds
-    EXPECT_FALSE(file->lastErrorText().empty());
+    auto written = std::async(std::launch::async, [&] {
+        return file->write(std::string(1 << 20, 'x')); // more than a pipe holds
+    });
+    EXPECT_EQ(written.wait_for(5s), std::future_status::ready) << "the line outlived its limit";
+    // A write still waiting is let go by reading the pipe empty.
+    char sink[1 << 16];
+    test::waitUntil([&] { return written.wait_for(0s) == std::future_status::ready; }, 60s,
+                    [&] {
+                        [[maybe_unused]] const ssize_t taken = ::read(reader, sink, sizeof sink);
+                        test::sleepBriefly();
+                    });
+    EXPECT_FALSE(written.get());
+    EXPECT_EQ(file->lastErrorText(), "the reader took nothing for 100 ms");
     file->close();
     ::close(reader);
 }
@@ -399,6 +413,41 @@ TEST_F(MeasurementLogTest, WriteFailingPartWayLeavesNoTornLine) {
     EXPECT_EQ(readFile(path), first + line(46.0f, 22.9f));
     EXPECT_EQ(log->recordCount(), 2);
 }
+
+// Another program appends while the log is open, as `echo NOTE >> log` does. Steps: 'L' a
+// line of ours, 'N' their "NOTE\n", 'F' a line of ours that fails part-way (the disk
+// fills), 'C' our last line cut back (its sync failed). Their bytes always stay.
+struct AppendRow : test::NamedRow {
+    const char *steps, *expected;
+};
+
+class AppendedByAnother : public MeasurementLogTest,
+                          public testing::WithParamInterface<AppendRow> {};
+
+TEST_P(AppendedByAnother, StaysWhole) {
+    auto file = makePlatformLogFile();
+    ASSERT_TRUE(file->open(path, false) && file->seekToEnd());
+    int ours = 0;
+    for (const char step : std::string(GetParam().steps)) {
+        if (step == 'N') {
+            std::ofstream(path, std::ios::app) << "NOTE\n";
+        } else if (step == 'C') {
+            file->cutBackLastWrite();
+        } else {
+            FileSizeLimit limit(step == 'F' ? readFile(path).size() + 3 : RLIM_INFINITY);
+            EXPECT_EQ(file->write("ours " + std::to_string(++ours) + "\n"), step == 'L');
+        }
+    }
+    EXPECT_EQ(readFile(path), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AppendedByAnother,
+    testing::Values(AppendRow{{"BetweenTwoLinesOfOurs"}, "LNL", "ours 1\nNOTE\nours 2\n"},
+                    AppendRow{{"BeforeALineThatFails"}, "LNF", "ours 1\nNOTE\n"},
+                    AppendRow{{"AfterALineThenCutBack"}, "LLNC", "ours 1\nours 2\nNOTE\n"},
+                    AppendRow{{"BeforeALineThenCutBack"}, "LNLC", "ours 1\nNOTE\n"}),
+    test::RowName{});
 
 // A file whose every operation can be made to fail; it notes the writer's calls.
 class FailingFile final : public LogFile {

@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <barrier>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -24,6 +26,7 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -64,10 +67,11 @@ TEST(LockFileName, IsTheDevicePathWithoutDevAndWithUnderscoresForSlashes) {
 
 // A lock file found in the port's place, and what it makes of the port.
 struct InTheWay : test::NamedRow {
-    const char* format;   // the file's text, given the process id it names
-    bool liveProcess;     // that id: 1 (init, alive as long as the machine) or an ended child
-    bool flockHeld;       // another descriptor keeps an flock on the file
+    const char* format; // the file's text, given the process id it names
+    bool liveProcess;   // that id: 1 (init, alive as long as the machine) or an ended child
+    bool flockHeld;     // another descriptor keeps an flock on the file
     enum { Busy, Replaced, Kept } outcome;
+    int age = 0; // seconds since the file was written
 };
 
 const InTheWay kInTheWay[] = {
@@ -76,7 +80,16 @@ const InTheWay kInTheWay[] = {
     {{"MinicomFormatNamingAnEndedProcess"}, "%10d\n", false, false, InTheWay::Replaced},
     {{"EndedProcessButItsFlockHeld"}, "%d\nqsp\nhost\n\n\n", false, true, InTheWay::Busy},
     {{"Garbled"}, "COM1 is mine\n", false, false, InTheWay::Kept},
-    {{"Empty"}, "", false, false, InTheWay::Kept},
+    {{"Empty"}, "", false, false, InTheWay::Kept, 60},
+    // Its program may still be writing it.
+    {{"EmptyJustMade"}, "", false, false, InTheWay::Busy},
+    {{"FirstLineHalfWrittenJustNow"}, "%10d", false, false, InTheWay::Busy},
+    // A copy of this program holds its lock's flock: without it the id is someone else's.
+    {{"OwnFormatWithoutItsFlock"},
+     "%d\nport_lock_test\nhost\n\n\n",
+     true,
+     false,
+     InTheWay::Replaced},
 };
 
 class LockInTheWay : public PortLockTest, public ::testing::WithParamInterface<InTheWay> {};
@@ -86,6 +99,7 @@ TEST_P(LockInTheWay, BusyOnlyWhileItsHolderLives) {
     char text[64];
     std::snprintf(text, sizeof text, row.format, row.liveProcess ? 1 : endedProcess());
     std::ofstream(lockFile) << text;
+    fs::last_write_time(lockFile, fs::last_write_time(lockFile) - std::chrono::seconds{row.age});
     const int other = row.flockHeld ? ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC) : -1;
     if (row.flockHeld) {
         ASSERT_EQ(::flock(other, LOCK_EX), 0);
@@ -108,7 +122,8 @@ TEST_P(LockInTheWay, BusyOnlyWhileItsHolderLives) {
     } else {
         ASSERT_NE(opened.handle, kInvalidHandle);
         // A stale lock gives way to ours; one that names nobody is not ours to remove.
-        EXPECT_EQ(test::readFile(lockFile), row.outcome == InTheWay::Replaced ? ownLockContents() : text);
+        EXPECT_EQ(test::readFile(lockFile),
+                  row.outcome == InTheWay::Replaced ? ownLockContents() : text);
         platform.closePort(opened.handle);
         EXPECT_EQ(fs::exists(lockFile), row.outcome == InTheWay::Kept);
     }
@@ -162,6 +177,38 @@ TEST_F(PortLockTest, TheHeldPortsLockFileNamesThisProcessUntilThePortIsClosed) {
 
     platform.closePort(opened.handle);
     EXPECT_FALSE(fs::exists(lockFile));
+}
+
+TEST_F(PortLockTest, ClosingThePortLeavesALockThatAnotherProgramPutInItsPlace) {
+    const OpenResult opened = platform.openPort(1);
+    ASSERT_NE(opened.handle, kInvalidHandle);
+    fs::remove(lockFile);
+    std::ofstream(lockFile) << "      4242\n";
+    platform.closePort(opened.handle);
+    EXPECT_EQ(test::readFile(lockFile), "      4242\n");
+}
+
+// Two copies started together: every round ends with the port held under a complete lock
+// file that names its holder, or refused; never held without one.
+TEST_F(PortLockTest, TwoCopiesStartedTogetherNeverHoldThePortWithoutACompleteLockFile) {
+    PosixSerialPlatform rival{ports, locks};
+    PosixSerialPlatform* copies[] = {&platform, &rival};
+    for (int round = 0; round < 400; ++round) {
+        std::barrier start(2);
+        OpenResult opened[2];
+        std::thread second([&] { start.arrive_and_wait(), opened[1] = rival.openPort(1); });
+        start.arrive_and_wait();
+        opened[0] = platform.openPort(1);
+        second.join();
+        for (int copy : {0, 1})
+            if (opened[copy].handle != kInvalidHandle) {
+                EXPECT_EQ(test::readFile(lockFile), ownLockContents()) << "round " << round;
+                copies[copy]->closePort(opened[copy].handle);
+            }
+        ASSERT_FALSE(HasFailure());
+        ASSERT_FALSE(fs::exists(lockFile)) << "round " << round;
+    }
+    EXPECT_TRUE(fs::is_empty(locks)) << "no temporary file is left behind";
 }
 
 TEST_F(PortLockTest, APortOpensWithoutALockFileWhereNoneCanBeMade) {

@@ -5,7 +5,7 @@
 #include "serial/serial_comm.h"
 #include "serial/serial_platform_posix.h"
 #include "tests/support/fake_window_services.h"
-
+#include "tests/support/named_row.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_folder.h"
 
@@ -23,6 +23,7 @@
 #include <set>
 #include <string>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <thread>
@@ -337,6 +338,48 @@ TEST_F(PosixSerialTest, OpenFailuresAreDescribedInPlainWords) {
               "COM97: no device for this port; a link com97 in ~/ports/none would name one");
     savedHome ? ::setenv("HOME", home.c_str(), 1) : ::unsetenv("HOME");
 }
+
+// The system's console list and the terminal in front; "%s" stands for COM1's device.
+struct ConsoleRow : test::NamedRow {
+    const char *active, *inFront;
+    bool console;
+};
+
+class SystemConsole : public PosixSerialTest, public ::testing::WithParamInterface<ConsoleRow> {};
+
+TEST_P(SystemConsole, IsNeitherListedNorOpened) {
+    const ConsoleRow& row = GetParam();
+    for (const auto& [list, text] : {std::pair{"console", row.active}, {"tty0", row.inFront}}) {
+        std::string names = text;
+        if (const auto at = names.find("%s"); at != std::string::npos)
+            names.replace(at, 2, a.slave().substr(5));
+        fs::create_directory(folder.locks() / list);
+        std::ofstream(folder.locks() / list / "active") << names;
+    }
+    PosixSerialPlatform machine{folder.dir(), folder.locks(), folder.locks() / "console/active"};
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, a.slave().c_str(), IN_OPEN), 0);
+
+    EXPECT_EQ(machine.probePort(1), row.console ? kProbeAbsent : kProbeFree);
+    const OpenResult opened = machine.openPort(1);
+    char events[256];
+    EXPECT_EQ(::read(watch, events, sizeof events) > 0, !row.console) << "opens of the device";
+    EXPECT_EQ(opened.handle == kInvalidHandle, row.console);
+    if (opened.handle == kInvalidHandle)
+        EXPECT_EQ(machine.describeOpenFailure(1, opened.error),
+                  "COM1 is " + a.slave() + ", the system console");
+    else
+        machine.closePort(opened.handle);
+    ::close(watch);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SystemConsole,
+                         ::testing::Values(ConsoleRow{{"NamedInTheList"}, "tty0 %s\n", "", true},
+                                           ConsoleRow{{"InFront"}, "tty0\n", "%s\n", true},
+                                           ConsoleRow{
+                                               {"NotInTheList"}, "ttyS0 tty1\n", "%s", false},
+                                           ConsoleRow{{"NoConsole"}, "", "", false}),
+                         test::RowName{});
 
 TEST_F(PosixSerialTest, PortListShowsFreePortsAndTheHeldOne) {
     Pty c, d;
