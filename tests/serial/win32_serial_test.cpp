@@ -1,4 +1,6 @@
-// The Windows serial platform: its pure mappings, and the channel over real COM ports.
+// The Windows serial platform: its pure mappings, its reader and writer over a driver
+// played through its calls (line errors, removal, a cancel the driver ignores), and the
+// channel over real COM ports.
 // The port tests need two null-modem pairs, named in QV_NULL_MODEM ("1 3": COM1-COM2 and
 // COM3-COM4; scripts/wine-run makes them from pseudo-terminals); they are skipped
 // without. Pulling a pair's cable: a file "unplug-N" in the folder QV_WINE_CONTROL_WIN.
@@ -9,12 +11,17 @@
 #include "tests/support/fake_window_services.h"
 
 #include "tests/support/named_row.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -49,6 +56,32 @@ INSTANTIATE_TEST_SUITE_P(
                     ProbeCase{"NotReady", ERROR_NOT_READY, kProbeAbsent}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct FailureCase : test::NamedRow {
+    std::uint32_t error;
+    CommFailure failure;
+};
+
+class CommFailures : public testing::TestWithParam<FailureCase> {};
+
+TEST_P(CommFailures, TellAGoneDeviceFromOneStillThere) {
+    EXPECT_EQ(commFailureFromWin32Error(GetParam().error), GetParam().failure);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, CommFailures,
+    testing::Values(FailureCase{"LineErrorUnderAbortOnError", ERROR_OPERATION_ABORTED,
+                                CommFailure::Retry},
+                    FailureCase{"TimeOut", ERROR_SEM_TIMEOUT, CommFailure::Retry},
+                    FailureCase{"CounterTimeOut", ERROR_COUNTER_TIMEOUT, CommFailure::Retry},
+                    FailureCase{"UnknownError", ERROR_INVALID_PARAMETER, CommFailure::Retry},
+                    FailureCase{"AdapterPulled", ERROR_DEVICE_NOT_CONNECTED, CommFailure::Gone},
+                    FailureCase{"CommandNoLongerKnown", ERROR_BAD_COMMAND, CommFailure::Gone},
+                    FailureCase{"AccessDenied", ERROR_ACCESS_DENIED, CommFailure::Gone},
+                    FailureCase{"DeviceNotFunctioning", ERROR_GEN_FAILURE, CommFailure::Gone},
+                    FailureCase{"DeviceRemoved", ERROR_DEVICE_REMOVED, CommFailure::Gone},
+                    FailureCase{"HandleUnusable", ERROR_INVALID_HANDLE, CommFailure::Gone}),
+    test::RowName{});
+
 TEST(Win32SerialMap, DevicePathReachesPortsAboveNine) {
     EXPECT_EQ(comDevicePath(1), L"\\\\.\\COM1");
     EXPECT_EQ(comDevicePath(256), L"\\\\.\\COM256");
@@ -76,6 +109,142 @@ TEST(Win32SerialMap, FlagsWordLandsInTheDriversBitFieldsAndOtherFieldsStay) {
     EXPECT_EQ(driver.fOutX, 1u);
     EXPECT_EQ(driver.XonChar, 0x11);
     EXPECT_EQ(dcbFromWin32(driver).flags, dcb.flags);
+}
+
+// --- over a driver played through the platform's calls ---
+
+// After a line error under fAbortOnError every read and wait fails with `failure` until
+// ClearCommError, unless the line keeps failing (`lasting`). With `keepsIo` every read and
+// write stays pending for ever, cancelled or not.
+struct PlayedDriver {
+    static inline std::atomic<DWORD> failure = 0;
+    static inline bool lasting = false, keepsIo = false;
+    static inline std::string held; // bytes waiting to be read
+    static inline std::atomic<int> attempts = 0, clears = 0;
+
+    static BOOL WINAPI readFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD count,
+                                LPOVERLAPPED overlapped) {
+        ++attempts;
+        if (keepsIo)
+            return pending(overlapped);
+        if (failure != 0)
+            return fail(failure);
+        *count = std::min<DWORD>(size, static_cast<DWORD>(held.size()));
+        std::memcpy(buffer, held.data(), *count);
+        held.erase(0, *count);
+        return TRUE;
+    }
+    static BOOL WINAPI writeFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED overlapped) {
+        return pending(overlapped);
+    }
+    static BOOL WINAPI waitCommEvent(HANDLE, LPDWORD events, LPOVERLAPPED) {
+        ++attempts;
+        if (failure != 0)
+            return fail(failure);
+        *events = EV_RXCHAR;
+        return TRUE;
+    }
+    static BOOL WINAPI clearCommError(HANDLE, LPDWORD errors, LPCOMSTAT status) {
+        ++clears;
+        if (!lasting)
+            failure = 0;
+        *errors = 0;
+        *status = COMSTAT{};
+        status->cbInQue = static_cast<DWORD>(held.size());
+        return TRUE;
+    }
+    static BOOL fail(DWORD error) {
+        SetLastError(error);
+        return FALSE;
+    }
+    static BOOL pending(LPOVERLAPPED overlapped) {
+        overlapped->Internal = STATUS_PENDING;
+        return fail(ERROR_IO_PENDING);
+    }
+};
+
+class PlayedDriverTest : public testing::Test {
+protected:
+    PlayedDriverTest() {
+        PlayedDriver::failure = 0;
+        PlayedDriver::lasting = PlayedDriver::keepsIo = false;
+        PlayedDriver::held.clear();
+        PlayedDriver::attempts = PlayedDriver::clears = 0;
+    }
+    ~PlayedDriverTest() override {
+        platform_.endReading(port_);
+        platform_.closeStopSignal(stop_);
+        CloseHandle(reinterpret_cast<HANDLE>(port_));
+    }
+
+    static Win32CommCalls played() {
+        return {PlayedDriver::readFile, PlayedDriver::writeFile, PlayedDriver::waitCommEvent,
+                PlayedDriver::clearCommError};
+    }
+
+    Win32SerialPlatform platform_{played()};
+    // Any handle: the played calls ignore it, the system's cancel refuses it.
+    NativeHandle port_ =
+        reinterpret_cast<NativeHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    NativeHandle stop_ = platform_.createStopSignal().handle;
+    std::uint8_t buffer_[40] = {};
+};
+
+TEST_F(PlayedDriverTest, ALineErrorIsClearedAndOnlyAGoneDeviceEndsWatching) {
+    PlayedDriver::held = "H 45.3";
+    PlayedDriver::failure = ERROR_OPERATION_ABORTED;
+    EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), 0);
+    EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), 6); // cleared after the failure
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer_), 6), "H 45.3");
+
+    PlayedDriver::lasting = true;
+    EXPECT_EQ(platform_.waitForInput(port_, stop_, true), WaitResult::Readable);
+    PlayedDriver::failure = ERROR_DEVICE_NOT_CONNECTED;
+    EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), -1);
+    EXPECT_EQ(platform_.waitForInput(port_, stop_, true), WaitResult::PortGone);
+}
+
+TEST_F(PlayedDriverTest, AnErrorThatComesBackAtOnceIsRetriedWithoutSpinning) {
+    PlayedDriver::failure = ERROR_OPERATION_ABORTED;
+    PlayedDriver::lasting = true;
+    std::thread reader([this] { // as the channel's reader thread
+        std::uint8_t buffer[40];
+        for (bool watching = true;;) {
+            const WaitResult woke = platform_.waitForInput(port_, stop_, watching);
+            if (woke == WaitResult::Stop)
+                break;
+            watching = woke == WaitResult::Readable && platform_.read(port_, buffer, 40) >= 0;
+        }
+        platform_.endReading(port_);
+    });
+    // Still watched: the error is cleared again and again.
+    EXPECT_TRUE(test::waitUntil([] { return PlayedDriver::clears >= 6; }, 10s, test::sleepBriefly));
+    // A few tries a second; a busy loop would make thousands here.
+    const int before = PlayedDriver::attempts;
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LT(PlayedDriver::attempts - before, 60);
+    platform_.signalStop(stop_);
+    reader.join();
+}
+
+TEST_F(PlayedDriverTest, ADriverThatIgnoresTheCancelHoldsNoReadOrWriteForEver) {
+    PlayedDriver::keepsIo = true;
+    struct Outcome {
+        std::atomic<int> returned = 0;
+        long read = 0;
+        Status written = 0;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    // Detached: should a call never return, the test still ends (and fails).
+    std::thread([outcome, this, port = port_] {
+        outcome->read = platform_.read(port, buffer_, sizeof buffer_);
+        ++outcome->returned;
+        outcome->written = platform_.write(port, "x", 1);
+        ++outcome->returned;
+    }).detach();
+    ASSERT_TRUE(test::waitUntil([&] { return outcome->returned == 2; }, 30s, test::sleepBriefly));
+    EXPECT_EQ(outcome->read, -1); // that port is not read again
+    EXPECT_NE(outcome->written, kStatusOk);
 }
 
 // --- over null-modem pairs ---
