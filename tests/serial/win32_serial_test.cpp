@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -56,31 +55,14 @@ INSTANTIATE_TEST_SUITE_P(
                     ProbeCase{"NotReady", ERROR_NOT_READY, kProbeAbsent}),
     [](const auto& info) { return std::string(info.param.name); });
 
-struct FailureCase : test::NamedRow {
-    std::uint32_t error;
-    CommFailure failure;
-};
-
-class CommFailures : public testing::TestWithParam<FailureCase> {};
-
-TEST_P(CommFailures, TellAGoneDeviceFromOneStillThere) {
-    EXPECT_EQ(commFailureFromWin32Error(GetParam().error), GetParam().failure);
+TEST(Win32SerialMap, OnlyRemovalErrorsSayTheDeviceHasGone) {
+    for (const DWORD error : {ERROR_OPERATION_ABORTED, ERROR_SEM_TIMEOUT, ERROR_COUNTER_TIMEOUT,
+                              ERROR_INVALID_PARAMETER})
+        EXPECT_EQ(commFailureFromWin32Error(error), CommFailure::Retry) << error;
+    for (const DWORD error : {ERROR_DEVICE_NOT_CONNECTED, ERROR_BAD_COMMAND, ERROR_ACCESS_DENIED,
+                              ERROR_GEN_FAILURE, ERROR_DEVICE_REMOVED, ERROR_INVALID_HANDLE})
+        EXPECT_EQ(commFailureFromWin32Error(error), CommFailure::Gone) << error;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Errors, CommFailures,
-    testing::Values(FailureCase{"LineErrorUnderAbortOnError", ERROR_OPERATION_ABORTED,
-                                CommFailure::Retry},
-                    FailureCase{"TimeOut", ERROR_SEM_TIMEOUT, CommFailure::Retry},
-                    FailureCase{"CounterTimeOut", ERROR_COUNTER_TIMEOUT, CommFailure::Retry},
-                    FailureCase{"UnknownError", ERROR_INVALID_PARAMETER, CommFailure::Retry},
-                    FailureCase{"AdapterPulled", ERROR_DEVICE_NOT_CONNECTED, CommFailure::Gone},
-                    FailureCase{"CommandNoLongerKnown", ERROR_BAD_COMMAND, CommFailure::Gone},
-                    FailureCase{"AccessDenied", ERROR_ACCESS_DENIED, CommFailure::Gone},
-                    FailureCase{"DeviceNotFunctioning", ERROR_GEN_FAILURE, CommFailure::Gone},
-                    FailureCase{"DeviceRemoved", ERROR_DEVICE_REMOVED, CommFailure::Gone},
-                    FailureCase{"HandleUnusable", ERROR_INVALID_HANDLE, CommFailure::Gone}),
-    test::RowName{});
 
 TEST(Win32SerialMap, DevicePathReachesPortsAboveNine) {
     EXPECT_EQ(comDevicePath(1), L"\\\\.\\COM1");
@@ -114,19 +96,18 @@ TEST(Win32SerialMap, FlagsWordLandsInTheDriversBitFieldsAndOtherFieldsStay) {
 // --- over a driver played through the platform's calls ---
 
 // After a line error under fAbortOnError every read and wait fails with `failure` until
-// ClearCommError, unless the line keeps failing (`lasting`). With `keepsIo` every read and
-// write stays pending for ever, cancelled or not.
+// ClearCommError, unless the line keeps failing (`lasting`). With `keepsIo` reads and
+// writes stay pending for ever, cancelled or not.
 struct PlayedDriver {
     static inline std::atomic<DWORD> failure = 0;
     static inline bool lasting = false, keepsIo = false;
     static inline std::string held; // bytes waiting to be read
-    static inline std::atomic<int> attempts = 0, clears = 0;
+    static inline std::atomic<int> calls = 0;
 
-    static BOOL WINAPI readFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD count,
-                                LPOVERLAPPED overlapped) {
-        ++attempts;
+    static BOOL WINAPI readFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD count, LPOVERLAPPED o) {
+        ++calls;
         if (keepsIo)
-            return pending(overlapped);
+            return pending(o);
         if (failure != 0)
             return fail(failure);
         *count = std::min<DWORD>(size, static_cast<DWORD>(held.size()));
@@ -134,18 +115,16 @@ struct PlayedDriver {
         held.erase(0, *count);
         return TRUE;
     }
-    static BOOL WINAPI writeFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED overlapped) {
-        return pending(overlapped);
+    static BOOL WINAPI writeFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED o) {
+        return pending(o);
     }
     static BOOL WINAPI waitCommEvent(HANDLE, LPDWORD events, LPOVERLAPPED) {
-        ++attempts;
-        if (failure != 0)
-            return fail(failure);
+        ++calls;
         *events = EV_RXCHAR;
-        return TRUE;
+        return failure != 0 ? fail(failure) : TRUE;
     }
     static BOOL WINAPI clearCommError(HANDLE, LPDWORD errors, LPCOMSTAT status) {
-        ++clears;
+        ++calls;
         if (!lasting)
             failure = 0;
         *errors = 0;
@@ -157,8 +136,8 @@ struct PlayedDriver {
         SetLastError(error);
         return FALSE;
     }
-    static BOOL pending(LPOVERLAPPED overlapped) {
-        overlapped->Internal = STATUS_PENDING;
+    static BOOL pending(LPOVERLAPPED o) {
+        o->Internal = STATUS_PENDING;
         return fail(ERROR_IO_PENDING);
     }
 };
@@ -166,10 +145,9 @@ struct PlayedDriver {
 class PlayedDriverTest : public testing::Test {
 protected:
     PlayedDriverTest() {
-        PlayedDriver::failure = 0;
+        PlayedDriver::failure = PlayedDriver::calls = 0;
         PlayedDriver::lasting = PlayedDriver::keepsIo = false;
         PlayedDriver::held.clear();
-        PlayedDriver::attempts = PlayedDriver::clears = 0;
     }
     ~PlayedDriverTest() override {
         platform_.endReading(port_);
@@ -177,12 +155,8 @@ protected:
         CloseHandle(reinterpret_cast<HANDLE>(port_));
     }
 
-    static Win32CommCalls played() {
-        return {PlayedDriver::readFile, PlayedDriver::writeFile, PlayedDriver::waitCommEvent,
-                PlayedDriver::clearCommError};
-    }
-
-    Win32SerialPlatform platform_{played()};
+    Win32SerialPlatform platform_{{PlayedDriver::readFile, PlayedDriver::writeFile,
+                                   PlayedDriver::waitCommEvent, PlayedDriver::clearCommError}};
     // Any handle: the played calls ignore it, the system's cancel refuses it.
     NativeHandle port_ =
         reinterpret_cast<NativeHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -195,8 +169,6 @@ TEST_F(PlayedDriverTest, ALineErrorIsClearedAndOnlyAGoneDeviceEndsWatching) {
     PlayedDriver::failure = ERROR_OPERATION_ABORTED;
     EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), 0);
     EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), 6); // cleared after the failure
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer_), 6), "H 45.3");
-
     PlayedDriver::lasting = true;
     EXPECT_EQ(platform_.waitForInput(port_, stop_, true), WaitResult::Readable);
     PlayedDriver::failure = ERROR_DEVICE_NOT_CONNECTED;
@@ -208,43 +180,29 @@ TEST_F(PlayedDriverTest, AnErrorThatComesBackAtOnceIsRetriedWithoutSpinning) {
     PlayedDriver::failure = ERROR_OPERATION_ABORTED;
     PlayedDriver::lasting = true;
     std::thread reader([this] { // as the channel's reader thread
-        std::uint8_t buffer[40];
         for (bool watching = true;;) {
             const WaitResult woke = platform_.waitForInput(port_, stop_, watching);
             if (woke == WaitResult::Stop)
                 break;
-            watching = woke == WaitResult::Readable && platform_.read(port_, buffer, 40) >= 0;
+            watching = woke == WaitResult::Readable && platform_.read(port_, buffer_, 40) >= 0;
         }
         platform_.endReading(port_);
     });
-    // Still watched: the error is cleared again and again.
-    EXPECT_TRUE(test::waitUntil([] { return PlayedDriver::clears >= 6; }, 10s, test::sleepBriefly));
-    // A few tries a second; a busy loop would make thousands here.
-    const int before = PlayedDriver::attempts;
+    // Still watched: the error is cleared and tried again and again, a few times a second;
+    // a busy loop would make thousands of calls while the test sleeps.
+    EXPECT_TRUE(test::waitUntil([] { return PlayedDriver::calls >= 10; }, 10s, test::sleepBriefly));
+    const int before = PlayedDriver::calls;
     std::this_thread::sleep_for(300ms);
-    EXPECT_LT(PlayedDriver::attempts - before, 60);
+    EXPECT_LT(PlayedDriver::calls - before, 100);
     platform_.signalStop(stop_);
     reader.join();
 }
 
+// Returning at all is the point: without the bound the test runs into its time limit.
 TEST_F(PlayedDriverTest, ADriverThatIgnoresTheCancelHoldsNoReadOrWriteForEver) {
     PlayedDriver::keepsIo = true;
-    struct Outcome {
-        std::atomic<int> returned = 0;
-        long read = 0;
-        Status written = 0;
-    };
-    auto outcome = std::make_shared<Outcome>();
-    // Detached: should a call never return, the test still ends (and fails).
-    std::thread([outcome, this, port = port_] {
-        outcome->read = platform_.read(port, buffer_, sizeof buffer_);
-        ++outcome->returned;
-        outcome->written = platform_.write(port, "x", 1);
-        ++outcome->returned;
-    }).detach();
-    ASSERT_TRUE(test::waitUntil([&] { return outcome->returned == 2; }, 30s, test::sleepBriefly));
-    EXPECT_EQ(outcome->read, -1); // that port is not read again
-    EXPECT_NE(outcome->written, kStatusOk);
+    EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), -1); // not read again
+    EXPECT_NE(platform_.write(port_, "x", 1), kStatusOk);
 }
 
 // --- over null-modem pairs ---
