@@ -3,10 +3,14 @@
 // not even to read it. Created when missing; each line is written and then handed to the
 // disk with FlushFileBuffers.
 //
-// Writes are overlapped and waited for with a bound: a pipe named as the log whose reader
-// stops reading fails the line after kLogStallLimit instead of holding the writer thread for
-// ever. An overlapped handle keeps no file position, so the file keeps its own.
+// Every write goes to the end of the file as it is at that moment (the overlapped offset
+// that means "append"), and a cut-back only removes our own line while nothing follows
+// it: what another program appends is never overwritten or cut, should one get at the file.
+// Writes are overlapped; a pipe or device named as the log whose reader stops reading fails
+// the line after kLogStallLimit instead of holding the writer thread for ever (see
+// logWriteLimit); a disk file is waited for.
 
+#include "acquisition/log_file_win32.h"
 #include "acquisition/log_file.h"
 
 #include "app/services/win32_text.h"
@@ -33,6 +37,22 @@ std::string absolutePath(const std::string& path) {
     full.resize(written);
     return win32::utf8(full);
 }
+
+} // namespace
+
+std::optional<std::chrono::milliseconds> logWriteLimit(DWORD fileType) {
+    if (fileType == FILE_TYPE_DISK)
+        return std::nullopt;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(kLogStallLimit);
+}
+
+LogWriteOutcome logWriteOutcome(bool completed, DWORD written, bool cancelled) {
+    if (written > 0)
+        return LogWriteOutcome::Wrote;
+    return !completed && cancelled ? LogWriteOutcome::Stalled : LogWriteOutcome::Failed;
+}
+
+namespace {
 
 class Win32LogFile final : public LogFile {
 public:
@@ -63,9 +83,11 @@ public:
         }
         // Only a file on a disk has a size to empty or sync; a device or pipe is used as it
         // is.
-        disk_ = GetFileType(file) == FILE_TYPE_DISK;
+        const DWORD type = GetFileType(file);
+        disk_ = type == FILE_TYPE_DISK;
+        limit_ = logWriteLimit(type);
         file_ = file;
-        position_ = 0;
+        lineStart_ = -1;
         if (truncate && disk_ && !setEnd(0)) {
             const DWORD error = GetLastError();
             CloseHandle(file_);
@@ -76,31 +98,30 @@ public:
     }
 
     bool seekToEnd() override {
+        // Every write goes to the end anyway; what is checked here is that the file has one.
         if (file_ == INVALID_HANDLE_VALUE)
             return false;
-        if (!disk_)
-            return true;
-        LARGE_INTEGER size{};
-        if (!GetFileSizeEx(file_, &size))
-            return fail(GetLastError());
-        position_ = size.QuadPart;
-        return true;
+        long long size = 0;
+        return !disk_ || sizeNow(size) || fail(GetLastError());
     }
 
     bool write(std::string_view line) override {
         if (file_ == INVALID_HANDLE_VALUE)
             return fail(ERROR_INVALID_HANDLE);
-        lineStart_ = position_;
-        std::size_t done = 0;
-        while (done < line.size()) {
+        // Where the line starts, unless another program appends in between: then the sizes
+        // do not add up at a cut-back, and nothing is cut.
+        lineStart_ = -1;
+        lineWritten_ = 0;
+        if (long long size = 0; disk_ && sizeNow(size))
+            lineStart_ = size;
+        while (lineWritten_ < line.size()) {
             DWORD written = 0;
-            if (!writeSome(line.substr(done), written)) {
-                if (done > 0)
+            if (!writeSome(line.substr(lineWritten_), written)) {
+                if (lineWritten_ > 0)
                     cutBackLastWrite();
                 return false;
             }
-            done += written;
-            position_ += written;
+            lineWritten_ += written;
         }
         return true;
     }
@@ -115,8 +136,13 @@ public:
     }
 
     void cutBackLastWrite() override {
-        if (file_ != INVALID_HANDLE_VALUE && disk_ && setEnd(lineStart_))
-            position_ = lineStart_;
+        // Only while the end of the file is still the end of our line.
+        long long size = 0;
+        if (file_ == INVALID_HANDLE_VALUE || !disk_ || lineStart_ < 0 || !sizeNow(size) ||
+            size != lineStart_ + static_cast<long long>(lineWritten_))
+            return;
+        if (setEnd(lineStart_))
+            lineStart_ = -1;
     }
 
     bool close() override {
@@ -137,30 +163,44 @@ private:
         return false;
     }
 
-    // Writes what the device takes of `data` at the file's position, waiting at most
-    // kLogStallLimit; a write still pending then is cancelled and the line fails.
+    // Appends what the device takes of `data`, waiting at most `limit_` (if any); a write
+    // still pending then is cancelled, and fails unless it wrote something all the same.
     bool writeSome(std::string_view data, DWORD& written) {
         OVERLAPPED overlapped{};
-        overlapped.Offset = static_cast<DWORD>(position_ & 0xFFFFFFFF);
-        overlapped.OffsetHigh = static_cast<DWORD>(position_ >> 32);
+        // Both halves all ones: at the end of the file, as FILE_APPEND_DATA would write.
+        overlapped.Offset = overlapped.OffsetHigh = 0xFFFFFFFF;
         overlapped.hEvent = event_;
         ResetEvent(event_);
         const DWORD size = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 20));
         if (!WriteFile(file_, data.data(), size, nullptr, &overlapped) &&
             GetLastError() != ERROR_IO_PENDING)
             return fail(GetLastError());
-        const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(kLogStallLimit);
-        if (WaitForSingleObject(event_, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
+        const bool cancelled =
+            limit_ &&
+            WaitForSingleObject(event_, static_cast<DWORD>(limit_->count())) != WAIT_OBJECT_0;
+        if (cancelled)
             CancelIoEx(file_, &overlapped);
-            // The record must outlive the operation: wait for the cancellation to land.
-            GetOverlappedResult(file_, &overlapped, &written, TRUE);
+        // The record must outlive the operation: wait for its end, cancelled or not.
+        written = 0;
+        const bool completed = GetOverlappedResult(file_, &overlapped, &written, TRUE);
+        const DWORD error = completed ? DWORD{ERROR_DISK_FULL} : GetLastError();
+        switch (logWriteOutcome(completed, written, cancelled)) {
+        case LogWriteOutcome::Wrote:
+            return true;
+        case LogWriteOutcome::Stalled:
             error_ = logStalledText();
             return false;
+        case LogWriteOutcome::Failed:
+            break;
         }
-        if (!GetOverlappedResult(file_, &overlapped, &written, FALSE))
-            return fail(GetLastError());
-        if (written == 0)
-            return fail(ERROR_DISK_FULL);
+        return fail(error);
+    }
+
+    bool sizeNow(long long& size) const {
+        LARGE_INTEGER at{};
+        if (!GetFileSizeEx(file_, &at))
+            return false;
+        size = at.QuadPart;
         return true;
     }
 
@@ -174,8 +214,9 @@ private:
     HANDLE event_;
     HANDLE file_ = INVALID_HANDLE_VALUE;
     bool disk_ = false;
-    long long position_ = 0;  // where the next write goes (disk files)
-    long long lineStart_ = 0; // where the last write began
+    std::optional<std::chrono::milliseconds> limit_;
+    long long lineStart_ = -1;    // the size before the last line, -1 unknown (disk files)
+    std::size_t lineWritten_ = 0; // how much of the last line was written
     std::string fullPath_;
     std::string error_;
 };

@@ -49,6 +49,8 @@ Status CSerialComm::Open(int port, int baud, int parity, int stopBits, int byteS
     m_dcb.flags &= ~Dcb::kDsrSensitivity;
     m_dcb.setDtrControl(kDtrEnable);
     m_dcb.flags &= ~Dcb::kOutxDsrFlow;
+    // Another program may have left it set; one line error would then stop every read.
+    m_dcb.flags &= ~Dcb::kAbortOnError;
     if (Status error = platform_.setState(m_hPort, m_dcb))
         return error;
     // DTR enabled means the line is high while the port is open. A device without

@@ -4,8 +4,10 @@
 
 #include "app/services/win32_text.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 #include <windows.h>
 
@@ -13,12 +15,16 @@ namespace qv {
 
 namespace {
 
-// How long the end of a reader waits for its cancelled port wait to complete. The wait
-// completes at once on Windows; should it not, its record is left alive rather than
-// freed under the driver.
+// How long a cancelled operation (the reader's port wait or read, a write) may take to
+// complete. It completes at once on Windows; should it not, its record is left alive
+// rather than freed under the driver, and nothing waits for it any longer.
 constexpr auto kCancelGrace = std::chrono::milliseconds{2000};
 // How long a read that should return at once may stay pending before it is cancelled.
 constexpr auto kReadGrace = std::chrono::milliseconds{100};
+// After a failed read or port wait that is retried, how long the reader waits for the stop
+// signal alone before it watches the port again: an error that comes back at once (a
+// line held in break, a noisy line) is retried a few times a second, not in a busy loop.
+constexpr auto kRetryPause = std::chrono::milliseconds{50};
 
 HANDLE win(NativeHandle handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -37,23 +43,26 @@ DWORD millis(std::chrono::milliseconds ms) {
     return static_cast<DWORD>(ms.count());
 }
 
-// The reader thread's overlapped state, alive from its first wait to endReading.
+// The reader thread's overlapped state, alive from its first wait to endReading (or for
+// ever, when the driver keeps an operation of it after its cancel).
 struct ReaderRecord {
     OVERLAPPED wait{};
     DWORD events = 0;
     bool pending = false; // an event wait is in flight on `port`
     HANDLE port = INVALID_HANDLE_VALUE;
-    HANDLE readDone = nullptr;
+    OVERLAPPED read{};
+    std::vector<std::uint8_t> inbox; // what the driver reads into
+    bool pauseFirst = false;         // a failure was retried: see kRetryPause
 
     ReaderRecord() {
         wait.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        readDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        read.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     }
     ~ReaderRecord() {
         if (wait.hEvent)
             CloseHandle(wait.hEvent);
-        if (readDone)
-            CloseHandle(readDone);
+        if (read.hEvent)
+            CloseHandle(read.hEvent);
     }
     ReaderRecord(const ReaderRecord&) = delete;
     ReaderRecord& operator=(const ReaderRecord&) = delete;
@@ -72,15 +81,44 @@ bool stopRaised(HANDLE stop) {
     return WaitForSingleObject(stop, 0) == WAIT_OBJECT_0;
 }
 
-// Bytes the driver holds already: a port event may never come for them (the event came
-// for the first byte of a burst longer than one read), so they are read before waiting.
-bool inputQueued(HANDLE port) {
-    DWORD errors = 0;
-    COMSTAT status{};
-    return ClearCommError(port, &errors, &status) && status.cbInQue > 0;
+// A write's record and a copy of its bytes, which must outlive the write.
+struct PendingWrite {
+    OVERLAPPED overlapped{};
+    std::vector<std::uint8_t> bytes;
+
+    PendingWrite(const void* data, std::size_t count)
+        : bytes(static_cast<const std::uint8_t*>(data),
+                static_cast<const std::uint8_t*>(data) + count) {
+        overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    ~PendingWrite() {
+        if (overlapped.hEvent)
+            CloseHandle(overlapped.hEvent);
+    }
+    PendingWrite(const PendingWrite&) = delete;
+    PendingWrite& operator=(const PendingWrite&) = delete;
+};
+
+// Waits for `overlapped` after `CancelIoEx` at most kCancelGrace; false if the driver
+// still has it.
+bool cancelled(HANDLE port, OVERLAPPED& overlapped) {
+    CancelIoEx(port, &overlapped);
+    return WaitForSingleObject(overlapped.hEvent, millis(kCancelGrace)) == WAIT_OBJECT_0;
 }
 
 } // namespace
+
+bool Win32SerialPlatform::deviceGone(HANDLE port, DWORD error) {
+    if (commFailureFromWin32Error(error) == CommFailure::Gone)
+        return true;
+    // Under fAbortOnError (set by another program, or a driver's default) a line error
+    // fails every read and wait until it is cleared.
+    DWORD errors = 0;
+    COMSTAT status{};
+    calls_.clearCommError(port, &errors, &status);
+    readerRecord().pauseFirst = true;
+    return false;
+}
 
 bool Win32SerialPlatform::heldHere(int port) {
     std::lock_guard lock(mutex_);
@@ -182,26 +220,26 @@ Status Win32SerialPlatform::setBreak(NativeHandle port, bool on) {
 }
 
 Status Win32SerialPlatform::write(NativeHandle port, const void* data, std::size_t count) {
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!done)
+    auto pending = std::make_unique<PendingWrite>(data, count);
+    OVERLAPPED& overlapped = pending->overlapped;
+    if (!overlapped.hEvent)
         return lastError();
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = done;
     DWORD written = 0;
-    Status result = 0;
-    if (!WriteFile(win(port), data, static_cast<DWORD>(count), &written, &overlapped)) {
-        result = lastError();
-        if (result == ERROR_IO_PENDING) {
-            if (WaitForSingleObject(done, millis(kSerialWriteTimeout)) != WAIT_OBJECT_0)
-                CancelIoEx(win(port), &overlapped);
-            // The record must outlive the operation: wait for its end, cancelled or not.
-            result = GetOverlappedResult(win(port), &overlapped, &written, TRUE) ? 0 : lastError();
+    if (!calls_.writeFile(win(port), pending->bytes.data(), static_cast<DWORD>(count), &written,
+                          &overlapped)) {
+        const Status error = lastError();
+        if (error != ERROR_IO_PENDING)
+            return error;
+        if (WaitForSingleObject(overlapped.hEvent, millis(kSerialWriteTimeout)) != WAIT_OBJECT_0 &&
+            !cancelled(win(port), overlapped)) {
+            // The driver keeps the write: the record and its bytes stay with it.
+            (void)pending.release();
+            return ERROR_OPERATION_ABORTED;
         }
+        if (!GetOverlappedResult(win(port), &overlapped, &written, FALSE))
+            return lastError();
     }
-    CloseHandle(done);
-    if (result == 0 && written != count)
-        result = ERROR_WRITE_FAULT;
-    return result;
+    return written == count ? 0 : ERROR_WRITE_FAULT;
 }
 
 OpenResult Win32SerialPlatform::createStopSignal() {
@@ -229,22 +267,33 @@ WaitResult Win32SerialPlatform::waitForInput(NativeHandle portHandle, NativeHand
         return WaitResult::Stop;
     }
     ReaderRecord& reader = readerRecord();
-    if (!reader.wait.hEvent || !reader.readDone)
+    if (!reader.wait.hEvent || !reader.read.hEvent)
         return WaitResult::PortGone;
+    if (reader.pauseFirst) {
+        reader.pauseFirst = false;
+        if (WaitForSingleObject(stop, millis(kRetryPause)) == WAIT_OBJECT_0)
+            return WaitResult::Stop;
+    }
     if (!reader.pending) {
         if (stopRaised(stop))
             return WaitResult::Stop;
-        if (inputQueued(port))
+        // Bytes the driver holds already: a port event may never come for them (the event
+        // came for the first byte of a burst longer than one read), so they are read
+        // before waiting.
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (calls_.clearCommError(port, &errors, &status) && status.cbInQue > 0)
             return WaitResult::Readable;
         ResetEvent(reader.wait.hEvent);
         reader.port = port;
-        if (WaitCommEvent(port, &reader.events, &reader.wait)) {
+        if (calls_.waitCommEvent(port, &reader.events, &reader.wait)) {
             // Completed at once.
             return stopRaised(stop) ? WaitResult::Stop : WaitResult::Readable;
         }
-        if (GetLastError() != ERROR_IO_PENDING) {
-            // A device that has gone fails every wait at once; waiting on would spin.
-            return WaitResult::PortGone;
+        if (const DWORD error = GetLastError(); error != ERROR_IO_PENDING) {
+            // A device that has gone fails every wait at once: waiting on would spin.
+            // Otherwise a read tells what there is.
+            return deviceGone(port, error) ? WaitResult::PortGone : WaitResult::Readable;
         }
         reader.pending = true;
     }
@@ -256,8 +305,9 @@ WaitResult Win32SerialPlatform::waitForInput(NativeHandle portHandle, NativeHand
     case WAIT_OBJECT_0 + 1: {
         DWORD unused = 0;
         reader.pending = false;
-        // Whatever the wait's outcome, a read tells whether the device still delivers.
-        GetOverlappedResult(port, &reader.wait, &unused, FALSE);
+        if (!GetOverlappedResult(port, &reader.wait, &unused, FALSE) &&
+            deviceGone(port, GetLastError()))
+            return WaitResult::PortGone;
         return WaitResult::Readable;
     }
     default:
@@ -271,24 +321,37 @@ long Win32SerialPlatform::read(NativeHandle portHandle, std::uint8_t* buffer,
                                std::size_t capacity) {
     const HANDLE port = win(portHandle);
     ReaderRecord& reader = readerRecord();
-    if (!reader.readDone)
+    if (!reader.read.hEvent)
         return -1;
-    ResetEvent(reader.readDone);
-    OVERLAPPED overlapped{};
-    overlapped.hEvent = reader.readDone;
+    const HANDLE done = reader.read.hEvent;
+    ResetEvent(done);
+    reader.read = OVERLAPPED{};
+    reader.read.hEvent = done;
+    reader.inbox.resize(capacity);
     DWORD count = 0;
-    if (!ReadFile(port, buffer, static_cast<DWORD>(capacity), &count, &overlapped)) {
-        if (GetLastError() != ERROR_IO_PENDING)
-            return -1;
+    if (!calls_.readFile(port, reader.inbox.data(), static_cast<DWORD>(capacity), &count,
+                         &reader.read)) {
+        if (const DWORD error = GetLastError(); error != ERROR_IO_PENDING)
+            return deviceGone(port, error) ? -1 : 0;
         // The time-outs make the read complete at once with what has arrived. A driver
         // that keeps it pending all the same has it cancelled rather than waited on for
         // ever, so that a Close never waits on this thread without bound.
-        if (WaitForSingleObject(reader.readDone, millis(kReadGrace)) != WAIT_OBJECT_0)
-            CancelIoEx(port, &overlapped);
-        if (!GetOverlappedResult(port, &overlapped, &count, TRUE))
-            return GetLastError() == ERROR_OPERATION_ABORTED ? static_cast<long>(count) : -1;
+        if (WaitForSingleObject(done, millis(kReadGrace)) != WAIT_OBJECT_0 &&
+            !cancelled(port, reader.read)) {
+            // Not even the cancel ends it: the record stays with the driver, and this
+            // port is not read again.
+            (void)tReader.release();
+            return -1;
+        }
+        if (!GetOverlappedResult(port, &reader.read, &count, FALSE)) {
+            // ERROR_OPERATION_ABORTED: the cancel above, or a line error; what arrived
+            // before it (the count it gives) is delivered.
+            if (deviceGone(port, GetLastError()))
+                return -1;
+        }
     }
-    return static_cast<long>(count);
+    std::copy_n(reader.inbox.begin(), std::min<std::size_t>(count, capacity), buffer);
+    return static_cast<long>(std::min<std::size_t>(count, capacity));
 }
 
 void Win32SerialPlatform::endReading(NativeHandle) {
@@ -299,8 +362,7 @@ void Win32SerialPlatform::endReading(NativeHandle) {
         // An empty mask ends a pending event wait; CancelIoEx ends it where the driver
         // does not.
         SetCommMask(reader.port, 0);
-        CancelIoEx(reader.port, &reader.wait);
-        if (WaitForSingleObject(reader.wait.hEvent, millis(kCancelGrace)) != WAIT_OBJECT_0) {
+        if (!cancelled(reader.port, reader.wait)) {
             // Still in the driver's hands: leave the record alive rather than free it
             // under a pending operation.
             (void)tReader.release();

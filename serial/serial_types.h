@@ -46,6 +46,9 @@ struct Dcb {
     static constexpr std::uint32_t kDsrSensitivity = 0x40;
     static constexpr std::uint32_t kRtsControlMask = 0x3000;
     static constexpr int kRtsControlShift = 12;
+    // Windows: after a line error (framing, parity, overrun, break) every read and write
+    // fails until the error is cleared.
+    static constexpr std::uint32_t kAbortOnError = 0x4000;
 
     int dtrControl() const {
         return static_cast<int>((flags & kDtrControlMask) >> kDtrControlShift);

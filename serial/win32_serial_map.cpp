@@ -29,6 +29,25 @@ ProbeResult probeResultFromWin32Error(std::uint32_t error) {
     }
 }
 
+CommFailure commFailureFromWin32Error(std::uint32_t error) {
+    switch (error) {
+    // What USB adapters' drivers report once the adapter has been pulled, and what a handle
+    // whose device went away reports.
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_BAD_COMMAND:
+    case ERROR_GEN_FAILURE:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+        return CommFailure::Gone;
+    default:
+        // A device wrongly taken for gone is never read again while the probe still finds
+        // it held: the channel would be deaf without a word. Retrying costs a short pause.
+        return CommFailure::Retry;
+    }
+}
+
 Dcb dcbFromWin32(const DCB& driver) {
     Dcb dcb;
     dcb.BaudRate = driver.BaudRate;

@@ -4,10 +4,44 @@
 #include "app/services/window_services.h"
 #include "app/win32/dialog_template_win32.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace qv::win32 {
 namespace {
+
+// The modal dialogs of this thread that runTemplateDialog has open, in the order opened.
+thread_local std::vector<HWND> openModals;
+
+// Puts the dialog on openModals before its handler's initialisation (which may raise a box
+// over it) and takes it off when its run ends.
+class OpenModal : public DialogHandler {
+public:
+    explicit OpenModal(DialogHandler& handler) : handler_(handler) {}
+    ~OpenModal() override {
+        if (window_)
+            openModals.erase(std::find(openModals.begin(), openModals.end(), window_));
+    }
+    OpenModal(const OpenModal&) = delete;
+    OpenModal& operator=(const OpenModal&) = delete;
+
+    void onInit(HWND dialog) override {
+        window_ = dialog;
+        openModals.push_back(dialog);
+        handler_.onInit(dialog);
+    }
+    bool onCommand(HWND dialog, int id, int notification) override {
+        return handler_.onCommand(dialog, id, notification);
+    }
+    bool onMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
+                   INT_PTR& result) override {
+        return handler_.onMessage(dialog, message, wParam, lParam, result);
+    }
+
+private:
+    DialogHandler& handler_;
+    HWND window_ = nullptr;
+};
 
 std::wstring windowText(HWND control) {
     if (!control)
@@ -172,10 +206,17 @@ LRESULT CALLBACK DialogMessageRoute::filter(int code, WPARAM wParam, LPARAM lPar
 int runTemplateDialog(HINSTANCE module, HWND owner, const res::DialogTemplate& dialogTemplate,
                       DialogHandler& handler) {
     const std::vector<std::uint8_t> bytes = buildDialogTemplate(dialogTemplate);
+    OpenModal open(handler);
     const INT_PTR result =
         DialogBoxIndirectParamW(module, reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), owner,
-                                templateDialogProc, reinterpret_cast<LPARAM>(&handler));
+                                templateDialogProc, reinterpret_cast<LPARAM>(&open));
     return result == kIdOk ? kIdOk : kIdCancel;
+}
+
+HWND topModalDialog() {
+    const auto open = std::find_if(openModals.rbegin(), openModals.rend(),
+                                   [](HWND dialog) { return IsWindow(dialog) != FALSE; });
+    return open != openModals.rend() ? *open : nullptr;
 }
 
 } // namespace qv::win32

@@ -88,7 +88,13 @@ private:
 
 // Builds `dialogTemplate` in memory and runs it modally over `owner`, resources (icons)
 // from `module`. Returns the id that ended it; kIdCancel when it could not be created.
+// While it runs (from before its handler's onInit) it is the thread's topModalDialog.
 int runTemplateDialog(HINSTANCE module, HWND owner, const res::DialogTemplate& dialogTemplate,
                       DialogHandler& handler);
+
+// The last opened of the thread's modal dialogs run by runTemplateDialog that are still
+// open (the main window, the setup dialog over it, ...); null when none is. Message boxes
+// and file dialogs are not counted: none is opened over them.
+HWND topModalDialog();
 
 } // namespace qv::win32

@@ -78,6 +78,12 @@ int Win32FrontEnd::runAboutBox() {
                              res::dialogTemplate(res::kAboutDialogId), handler);
 }
 
+HWND Win32FrontEnd::fileDialogOwner() const {
+    // Only a click opens one: over the window clicked in (the setup dialog, the trend window).
+    HWND active = GetActiveWindow();
+    return active ? active : window_.ownerForModal();
+}
+
 void Win32FrontEnd::setWaitCursor(bool on) {
     // The probes run on the user-interface thread without dispatching messages, so nothing
     // resets the cursor until they end.
@@ -94,7 +100,7 @@ std::optional<std::string> Win32FrontEnd::browseForSave(const std::string& exten
 
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = window_.ownerForModal();
+    ofn.hwndOwner = fileDialogOwner();
     ofn.lpstrFile = path.data();
     ofn.nMaxFile = static_cast<DWORD>(path.size());
     ofn.lpstrDefExt = defaultExtension.c_str();
@@ -125,7 +131,7 @@ std::optional<std::string> Win32FrontEnd::browseForOpen(const std::string& exten
     std::vector<wchar_t> path(32768, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = window_.ownerForModal();
+    ofn.hwndOwner = fileDialogOwner();
     ofn.lpstrFilter = filter.c_str();
     ofn.lpstrFile = path.data();
     ofn.nMaxFile = static_cast<DWORD>(path.size());

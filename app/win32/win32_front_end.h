@@ -36,6 +36,8 @@ public:
                    const std::function<void(trend::Painter&)>& paint) override;
 
 private:
+    HWND fileDialogOwner() const;
+
     HINSTANCE module_;
     Win32WindowServices& window_;
     // Made at the first showTrendWindow; its window is owned by the main window and

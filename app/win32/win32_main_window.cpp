@@ -11,6 +11,12 @@ Win32MainWindow::Win32MainWindow(HINSTANCE module, std::string application, Sett
       services_(std::move(application)), frontEnd_(module, services_),
       core_(services_, frontEnd_, settings, platform, clock) {}
 
+Win32MainWindow::~Win32MainWindow() {
+    // run() has returned: no window shows it any longer.
+    if (smallIcon_)
+        DestroyIcon(smallIcon_);
+}
+
 int Win32MainWindow::run() {
     return runTemplateDialog(module_, nullptr, res::dialogTemplate(res::kMainDialogId), *this);
 }
@@ -24,11 +30,13 @@ void Win32MainWindow::onInit(HWND window) {
         AppendMenuW(menu, MF_STRING, res::kAboutCommandId, wide(entry).c_str());
     }
     // The small icon from its own drawing rather than the big one scaled down.
-    auto* small = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(res::kIconId), IMAGE_ICON,
-                                                GetSystemMetrics(SM_CXSMICON),
-                                                GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    if (!smallIcon_)
+        smallIcon_ = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(res::kIconId),
+                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : icon_));
+    SendMessageW(window, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(smallIcon_ ? smallIcon_ : icon_));
     core_.OnInitDialog();
 }
 

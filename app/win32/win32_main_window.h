@@ -20,6 +20,9 @@ public:
     // `application` names the message boxes; the rest must outlive the window.
     Win32MainWindow(HINSTANCE module, std::string application, SettingsStore& settings,
                     SerialPlatform& platform, const Clock& clock);
+    ~Win32MainWindow() override;
+    Win32MainWindow(const Win32MainWindow&) = delete;
+    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
     // Creates, shows and runs the window until it ends; kIdOk (Exit, Enter) or kIdCancel.
     int run();
@@ -33,7 +36,8 @@ private:
     void paintMinimised(HWND window);
 
     HINSTANCE module_;
-    HICON icon_;
+    HICON icon_;                // shared: the system's until the module goes
+    HICON smallIcon_ = nullptr; // loaded at its own size: ours to destroy
     Win32WindowServices services_;
     Win32FrontEnd frontEnd_;
     // Last: destroyed first, closing the log and joining the reader while the services

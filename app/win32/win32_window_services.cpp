@@ -2,8 +2,10 @@
 
 #include "app/services/error_report.h"
 #include "app/services/win32_text.h"
+#include "app/win32/win32_dialog.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace qv::win32 {
 
@@ -15,18 +17,36 @@ void Win32WindowServices::setControlText(int controlId, const std::string& text)
 }
 
 HWND Win32WindowServices::ownerForModal() const {
-    // The thread's active window is the main window or a dialog of this program over it;
-    // none while the main window is still being initialised.
-    HWND active = GetActiveWindow();
-    return active ? active : window();
+    return topModalDialog();
 }
+
+namespace {
+
+// The enabled, visible top-level windows of this thread but `owner` (the trend window),
+// disabled while a box is shown, so that nothing of the program is used under it.
+BOOL CALLBACK disableOther(HWND window, LPARAM context) {
+    auto& disabled = *reinterpret_cast<std::pair<HWND, std::vector<HWND>>*>(context);
+    if (window != disabled.first && IsWindowVisible(window) && IsWindowEnabled(window)) {
+        EnableWindow(window, FALSE);
+        disabled.second.push_back(window);
+    }
+    return TRUE;
+}
+
+} // namespace
 
 void Win32WindowServices::messageBox(const std::string& text, BoxIcon icon,
                                      const std::string& detail) {
     reportToStandardError(application_, text, detail);
     const std::string shown = detail.empty() ? text : text + "\n\n" + detail;
     const UINT type = MB_OK | (icon == BoxIcon::Stop ? MB_ICONSTOP : MB_ICONEXCLAMATION);
-    MessageBoxW(ownerForModal(), wide(shown).c_str(), wide(application_).c_str(), type);
+    // The box disables its owner itself.
+    std::pair<HWND, std::vector<HWND>> disabled{ownerForModal(), {}};
+    EnumThreadWindows(GetCurrentThreadId(), disableOther, reinterpret_cast<LPARAM>(&disabled));
+    MessageBoxW(disabled.first, wide(shown).c_str(), wide(application_).c_str(), type);
+    for (HWND window : disabled.second)
+        if (IsWindow(window))
+            EnableWindow(window, TRUE);
 }
 
 TimerId Win32WindowServices::startTimer(int timerId, std::chrono::milliseconds period) {

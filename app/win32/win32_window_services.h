@@ -38,8 +38,9 @@ public:
     void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
     int runModal(ModalDialog& dialog) override;
 
-    // The owner of a box or dialog opened now: the dialog open over the main window, or
-    // the main window itself.
+    // The owner of a box or dialog opened now: the modal dialog open over the main window,
+    // or the main window itself, even while another window (the trend window) is active;
+    // null once the main window has ended, so that a box at exit is still shown.
     HWND ownerForModal() const;
 
 private:

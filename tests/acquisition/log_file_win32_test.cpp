@@ -1,9 +1,12 @@
 // The Windows log file on a real disk (under Wine in this project's CI): the no-sharing
-// open, creation, the append and truncate rules, cut-back, and paths beyond ASCII.
+// open, creation, the append and truncate rules, cut-back, lines another program appends,
+// paths beyond ASCII; and the rules of its writes on pipes and slow disks.
 
 #include "acquisition/log_file.h"
+#include "acquisition/log_file_win32.h"
 
 #include "app/services/win32_text.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +21,66 @@ namespace qv {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+TEST(Win32LogWrites, OnlyAReaderThatStoppedIsGivenUpOn) {
+    EXPECT_EQ(logWriteLimit(FILE_TYPE_DISK), std::nullopt);
+    for (const DWORD type : {FILE_TYPE_PIPE, FILE_TYPE_CHAR, FILE_TYPE_UNKNOWN})
+        EXPECT_EQ(logWriteLimit(type), kLogStallLimit) << type;
+}
+
+TEST(Win32LogWrites, WhatAWriteWroteCountsEvenWhenItWasCancelled) {
+    const struct {
+        bool completed;
+        DWORD written;
+        bool cancelled;
+        LogWriteOutcome outcome;
+    } rows[] = {
+        {true, 30, false, LogWriteOutcome::Wrote},
+        {true, 30, true, LogWriteOutcome::Wrote},   // completed just before the cancel
+        {false, 12, true, LogWriteOutcome::Wrote},  // part of it went out first
+        {false, 0, true, LogWriteOutcome::Stalled}, // the reader took nothing
+        {false, 0, false, LogWriteOutcome::Failed},
+        {true, 0, false, LogWriteOutcome::Failed}, // a full disk
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(logWriteOutcome(row.completed, row.written, row.cancelled), row.outcome)
+            << row.completed << " " << row.written << " " << row.cancelled;
+}
+
+// Appends `text` to `path` from a Unix process, which Wine's sharing rules do not hold back,
+// as another program would on a system that let it; false where there is no such way (real
+// Windows).
+bool appendFromOutside(const std::string& path, const std::string& text) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(win32::wide(path).c_str()) : nullptr;
+    if (!name)
+        return false;
+    SetEnvironmentVariableA("QV_APPEND_FILE", name);
+    SetEnvironmentVariableA("QV_APPEND_TEXT", text.c_str());
+    HeapFree(GetProcessHeap(), 0, name);
+    WIN32_FILE_ATTRIBUTE_DATA before{};
+    GetFileAttributesExW(win32::wide(path).c_str(), GetFileExInfoStandard, &before);
+    std::wstring command = LR"(/bin/sh -c "printf %s \"$QV_APPEND_TEXT\" >> \"$QV_APPEND_FILE\"")";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // A Unix process gives Wine no handle to wait on: the file's size tells when it is done.
+    return test::waitUntil(
+        [&] {
+            WIN32_FILE_ATTRIBUTE_DATA now{};
+            return GetFileAttributesExW(win32::wide(path).c_str(), GetFileExInfoStandard, &now) &&
+                   now.nFileSizeLow == before.nFileSizeLow + text.size();
+        },
+        10s, [] { Sleep(10); });
+}
 
 class Win32LogFileTest : public testing::Test {
 protected:
@@ -72,6 +135,20 @@ TEST_F(Win32LogFileTest, HeldAloneWhileOpenCreatedWhenMissingAndAppendedOrEmptie
 
     ASSERT_TRUE(file->open(log, true) && file->seekToEnd() && file->close());
     EXPECT_EQ(contents(log), "");
+}
+
+TEST_F(Win32LogFileTest, LinesAnotherProgramAppendsAreNeitherOverwrittenNorCut) {
+    const std::string log = path("shared.log");
+    auto file = makePlatformLogFile();
+    ASSERT_TRUE(file->open(log, true) && file->seekToEnd());
+    ASSERT_TRUE(file->write("one\r\n"));
+    if (!appendFromOutside(log, "NOTE\r\n"))
+        GTEST_SKIP() << "no way here for another program to append while the log holds the file";
+    ASSERT_TRUE(file->write("two\r\n"));
+    ASSERT_TRUE(appendFromOutside(log, "LATE\r\n"));
+    file->cutBackLastWrite(); // the end is no longer our line's
+    ASSERT_TRUE(file->close());
+    EXPECT_EQ(contents(log), "one\r\nNOTE\r\ntwo\r\nLATE\r\n");
 }
 
 TEST_F(Win32LogFileTest, NamesBeyondAsciiAndFailuresInTheSystemsWords) {

@@ -50,6 +50,7 @@ protected:
 TEST_F(SerialCommTest, OpenAppliesTheLineSettingsAndKeepsTheDriversRtsControl) {
     Dcb driver = FakeSerialPlatform::driverDefaults();
     driver.setRtsControl(kRtsHandshake);
+    driver.flags |= Dcb::kAbortOnError; // as another program may have left it
     platform.setDriverState(driver);
     ASSERT_EQ(open(3), kStatusOk);
 
@@ -60,10 +61,12 @@ TEST_F(SerialCommTest, OpenAppliesTheLineSettingsAndKeepsTheDriversRtsControl) {
     EXPECT_EQ(applied.StopBits, 0);
     EXPECT_EQ(applied.flags & Dcb::kOutxDsrFlow, 0u);
     EXPECT_EQ(applied.flags & Dcb::kDsrSensitivity, 0u);
+    EXPECT_EQ(applied.flags & Dcb::kAbortOnError, 0u);
     EXPECT_EQ(applied.dtrControl(), kDtrEnable);
     // Everything else is written back as the driver reported it.
-    EXPECT_EQ(applied.flags & ~(Dcb::kOutxDsrFlow | Dcb::kDsrSensitivity | Dcb::kDtrControlMask),
-              driver.flags & ~(Dcb::kOutxDsrFlow | Dcb::kDsrSensitivity | Dcb::kDtrControlMask));
+    constexpr auto kWritten =
+        Dcb::kOutxDsrFlow | Dcb::kDsrSensitivity | Dcb::kDtrControlMask | Dcb::kAbortOnError;
+    EXPECT_EQ(applied.flags & ~kWritten, driver.flags & ~kWritten);
     EXPECT_EQ(channel.dcb().BaudRate, 9600u);
     // DTR goes high with the open; RTS and the break are the caller's business.
     EXPECT_EQ(platform.calls(), std::vector<std::string>{"dtr 1"});

@@ -1,4 +1,6 @@
-// The Windows serial platform: its pure mappings, and the channel over real COM ports.
+// The Windows serial platform: its pure mappings, its reader and writer over a driver
+// played through its calls (line errors, removal, a cancel the driver ignores), and the
+// channel over real COM ports.
 // The port tests need two null-modem pairs, named in QV_NULL_MODEM ("1 3": COM1-COM2 and
 // COM3-COM4; scripts/wine-run makes them from pseudo-terminals); they are skipped
 // without. Pulling a pair's cable: a file "unplug-N" in the folder QV_WINE_CONTROL_WIN.
@@ -9,11 +11,15 @@
 #include "tests/support/fake_window_services.h"
 
 #include "tests/support/named_row.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -49,6 +55,15 @@ INSTANTIATE_TEST_SUITE_P(
                     ProbeCase{"NotReady", ERROR_NOT_READY, kProbeAbsent}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(Win32SerialMap, OnlyRemovalErrorsSayTheDeviceHasGone) {
+    for (const DWORD error : {ERROR_OPERATION_ABORTED, ERROR_SEM_TIMEOUT, ERROR_COUNTER_TIMEOUT,
+                              ERROR_INVALID_PARAMETER})
+        EXPECT_EQ(commFailureFromWin32Error(error), CommFailure::Retry) << error;
+    for (const DWORD error : {ERROR_DEVICE_NOT_CONNECTED, ERROR_BAD_COMMAND, ERROR_ACCESS_DENIED,
+                              ERROR_GEN_FAILURE, ERROR_DEVICE_REMOVED, ERROR_INVALID_HANDLE})
+        EXPECT_EQ(commFailureFromWin32Error(error), CommFailure::Gone) << error;
+}
+
 TEST(Win32SerialMap, DevicePathReachesPortsAboveNine) {
     EXPECT_EQ(comDevicePath(1), L"\\\\.\\COM1");
     EXPECT_EQ(comDevicePath(256), L"\\\\.\\COM256");
@@ -76,6 +91,118 @@ TEST(Win32SerialMap, FlagsWordLandsInTheDriversBitFieldsAndOtherFieldsStay) {
     EXPECT_EQ(driver.fOutX, 1u);
     EXPECT_EQ(driver.XonChar, 0x11);
     EXPECT_EQ(dcbFromWin32(driver).flags, dcb.flags);
+}
+
+// --- over a driver played through the platform's calls ---
+
+// After a line error under fAbortOnError every read and wait fails with `failure` until
+// ClearCommError, unless the line keeps failing (`lasting`). With `keepsIo` reads and
+// writes stay pending for ever, cancelled or not.
+struct PlayedDriver {
+    static inline std::atomic<DWORD> failure = 0;
+    static inline bool lasting = false, keepsIo = false;
+    static inline std::string held; // bytes waiting to be read
+    static inline std::atomic<int> calls = 0;
+
+    static BOOL WINAPI readFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD count, LPOVERLAPPED o) {
+        ++calls;
+        if (keepsIo)
+            return pending(o);
+        if (failure != 0)
+            return fail(failure);
+        *count = std::min<DWORD>(size, static_cast<DWORD>(held.size()));
+        std::memcpy(buffer, held.data(), *count);
+        held.erase(0, *count);
+        return TRUE;
+    }
+    static BOOL WINAPI writeFile(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED o) {
+        return pending(o);
+    }
+    static BOOL WINAPI waitCommEvent(HANDLE, LPDWORD events, LPOVERLAPPED) {
+        ++calls;
+        *events = EV_RXCHAR;
+        return failure != 0 ? fail(failure) : TRUE;
+    }
+    static BOOL WINAPI clearCommError(HANDLE, LPDWORD errors, LPCOMSTAT status) {
+        ++calls;
+        if (!lasting)
+            failure = 0;
+        *errors = 0;
+        *status = COMSTAT{};
+        status->cbInQue = static_cast<DWORD>(held.size());
+        return TRUE;
+    }
+    static BOOL fail(DWORD error) {
+        SetLastError(error);
+        return FALSE;
+    }
+    static BOOL pending(LPOVERLAPPED o) {
+        o->Internal = STATUS_PENDING;
+        return fail(ERROR_IO_PENDING);
+    }
+};
+
+class PlayedDriverTest : public testing::Test {
+protected:
+    PlayedDriverTest() {
+        PlayedDriver::failure = PlayedDriver::calls = 0;
+        PlayedDriver::lasting = PlayedDriver::keepsIo = false;
+        PlayedDriver::held.clear();
+    }
+    ~PlayedDriverTest() override {
+        platform_.endReading(port_);
+        platform_.closeStopSignal(stop_);
+        CloseHandle(reinterpret_cast<HANDLE>(port_));
+    }
+
+    Win32SerialPlatform platform_{{PlayedDriver::readFile, PlayedDriver::writeFile,
+                                   PlayedDriver::waitCommEvent, PlayedDriver::clearCommError}};
+    // Any handle: the played calls ignore it, the system's cancel refuses it.
+    NativeHandle port_ =
+        reinterpret_cast<NativeHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    NativeHandle stop_ = platform_.createStopSignal().handle;
+    std::uint8_t buffer_[40] = {};
+};
+
+TEST_F(PlayedDriverTest, ALineErrorIsClearedAndOnlyAGoneDeviceEndsWatching) {
+    PlayedDriver::held = "H 45.3";
+    PlayedDriver::failure = ERROR_OPERATION_ABORTED;
+    EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), 0);
+    EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), 6); // cleared after the failure
+    PlayedDriver::lasting = true;
+    EXPECT_EQ(platform_.waitForInput(port_, stop_, true), WaitResult::Readable);
+    PlayedDriver::failure = ERROR_DEVICE_NOT_CONNECTED;
+    EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), -1);
+    EXPECT_EQ(platform_.waitForInput(port_, stop_, true), WaitResult::PortGone);
+}
+
+TEST_F(PlayedDriverTest, AnErrorThatComesBackAtOnceIsRetriedWithoutSpinning) {
+    PlayedDriver::failure = ERROR_OPERATION_ABORTED;
+    PlayedDriver::lasting = true;
+    std::thread reader([this] { // as the channel's reader thread
+        for (bool watching = true;;) {
+            const WaitResult woke = platform_.waitForInput(port_, stop_, watching);
+            if (woke == WaitResult::Stop)
+                break;
+            watching = woke == WaitResult::Readable && platform_.read(port_, buffer_, 40) >= 0;
+        }
+        platform_.endReading(port_);
+    });
+    // Still watched: the error is cleared and tried again and again, a few times a second;
+    // a busy loop would make thousands of calls while the test sleeps.
+    EXPECT_TRUE(test::waitUntil([] { return PlayedDriver::calls >= 10; }, 10s, test::sleepBriefly));
+    const int before = PlayedDriver::calls;
+    std::this_thread::sleep_for(300ms);
+    EXPECT_LT(PlayedDriver::calls - before, 100);
+    platform_.signalStop(stop_);
+    reader.join();
+}
+
+// Returning at all is the point: without the bound the test runs into its time limit.
+TEST_F(PlayedDriverTest, ADriverThatIgnoresTheCancelHoldsNoReadOrWriteForEver) {
+    PlayedDriver::keepsIo = true;
+    EXPECT_EQ(platform_.read(port_, buffer_, sizeof buffer_), -1); // not read again
+    EXPECT_NE(platform_.write(port_, "x", 1), kStatusOk);
 }
 
 // --- over null-modem pairs ---

@@ -92,6 +92,21 @@ TEST_F(RegistryStoreTest, NumbersAreDwordsAndTextIsZeroEndedUtf16) {
     RegDeleteTreeW(HKEY_CURRENT_USER, appKeyPath("QV-5300-copy").c_str());
 }
 
+TEST_F(RegistryStoreTest, EmptyTextKeepsItsTerminator) {
+    SettingsStore s = store();
+    ASSERT_TRUE(s.WriteProfileString(nullptr, kLogFileNameEntry, ""));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, appKeyPath(app_).c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    DWORD type = 0, size = 0;
+    // RegGetValueW would add a missing terminator; the raw query shows the stored bytes.
+    EXPECT_EQ(RegQueryValueExW(key, L"LogFileName", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(size, sizeof(wchar_t));
+    EXPECT_EQ(s.GetProfileString(nullptr, kLogFileNameEntry, "default"), "");
+}
+
 struct OtherTypeCase : test::NamedRow {
     DWORD type;
     const void* data;

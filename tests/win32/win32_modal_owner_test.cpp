@@ -1,0 +1,163 @@
+// Who owns the program's message boxes on Win32, in the real main window: the main window
+// (or the modal dialog over it), even while the trend window is active, with the rest of
+// the program disabled meanwhile; and a box at exit, when the main window has gone, is
+// still shown.
+// Also that the main window frees the small icon it loaded. Needs a display (scripts/wine-run
+// --display, or Windows); skipped without.
+
+// Before windows.h, which defines the name of one of its operations as a macro.
+#include "settings/settings_store.h"
+
+#include "app/res/dialog_templates.h"
+#include "app/services/win32_text.h"
+#include "app/win32/win32_main_window.h"
+#include "app/win32/win32_window_services.h"
+#include "tests/support/fake_serial_platform.h"
+#include "tests/support/fixed_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#undef WriteProfileString
+
+namespace qv::win32 {
+namespace {
+
+bool haveDisplay() {
+    HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                 nullptr);
+    if (probe)
+        DestroyWindow(probe);
+    return probe != nullptr;
+}
+
+// A visible top-level window of this thread with `caption`, or null.
+HWND threadWindow(const std::wstring& caption) {
+    struct Search {
+        const std::wstring& caption;
+        HWND found = nullptr;
+    } search{caption};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM context) {
+            auto& s = *reinterpret_cast<Search*>(context);
+            wchar_t text[128] = {};
+            GetWindowTextW(window, text, 128);
+            if (IsWindowVisible(window) && s.caption == text)
+                s.found = window;
+            return s.found ? FALSE : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Steps taken one after another by a thread timer, inside whatever modal loop runs (the
+// main window's, a box's): each waits for its condition, then acts. A step that never
+// becomes ready leaves the test to its time limit.
+class Script {
+public:
+    struct Step {
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+    explicit Script(std::vector<Step> steps)
+        : steps_(std::move(steps)), timer_(SetTimer(nullptr, 0, 20, tick)) {
+        current_ = this;
+    }
+    ~Script() {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    bool finished() const { return next_ == steps_.size(); }
+
+private:
+    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (Script* s = current_; s && !s->finished() && s->steps_[s->next_].ready())
+            s->steps_[s->next_++].act();
+    }
+
+    static inline Script* current_ = nullptr;
+    std::vector<Step> steps_;
+    std::size_t next_ = 0;
+    UINT_PTR timer_;
+};
+
+class ModalOwner : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!haveDisplay())
+            GTEST_SKIP() << "needs a display (scripts/wine-run --display)";
+    }
+};
+
+TEST_F(ModalOwner, ABoxRaisedWhileTheTrendWindowIsActiveBelongsToTheMainWindow) {
+    const std::string app = "QV-5300 modal owner test";
+    SettingsStore settings(app);
+    settings.SetRegistryKey(kCompanyKey);
+    // Start Log then fails with "Error opening file".
+    settings.WriteProfileString(nullptr, kLogFileNameEntry, "C:\\no-such-folder\\x.log");
+    test::FakeSerialPlatform platform;
+    platform.addPort(1);
+    const test::FixedClock clock;
+
+    HWND main = nullptr, trend = nullptr, box = nullptr, owner = nullptr;
+    HICON smallIcon = nullptr;
+    bool mainEnabled = true, trendEnabled = true;
+    {
+        Win32MainWindow window(GetModuleHandleW(nullptr), app, settings, platform, clock);
+        Script script({
+            {[&] { return (main = threadWindow(L"Tavrin QV-5300")) != nullptr; },
+             [&] {
+                 smallIcon = reinterpret_cast<HICON>(SendMessageW(main, WM_GETICON, ICON_SMALL, 0));
+                 PostMessageW(main, WM_SYSCOMMAND, res::kTrendCommandId, 0);
+             }},
+            {[&] {
+                 trend = threadWindow(L"QV-5300 Trend");
+                 return trend && GetActiveWindow() == trend;
+             },
+             [&] {
+                 PostMessageW(main, WM_COMMAND, MAKEWPARAM(ctl::kStartStopLog, BN_CLICKED), 0);
+             }},
+            {[&] { return (box = threadWindow(wide(app))) != nullptr; },
+             [&] {
+                 owner = GetWindow(box, GW_OWNER);
+                 mainEnabled = IsWindowEnabled(main);
+                 trendEnabled = IsWindowEnabled(trend);
+                 PostMessageW(box, WM_COMMAND, IDOK, 0);
+             }},
+            {[&] { return !IsWindow(box); }, [&] { PostMessageW(main, WM_CLOSE, 0, 0); }},
+        });
+        window.run();
+        EXPECT_TRUE(script.finished());
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Tavrin QV-5300\\" + wide(app)).c_str());
+    EXPECT_EQ(owner, main);
+    EXPECT_FALSE(mainEnabled);
+    EXPECT_FALSE(trendEnabled);
+    // The small icon went with the window.
+    ICONINFO info{};
+    ASSERT_NE(smallIcon, nullptr);
+    EXPECT_FALSE(GetIconInfo(smallIcon, &info));
+}
+
+// Exit and Escape end the main window before the log's last failure is reported.
+TEST_F(ModalOwner, ABoxAfterTheMainWindowEndedIsStillShown) {
+    Win32WindowServices services("QV-5300 exit test");
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr,
+                                nullptr);
+    services.attach(gone);
+    DestroyWindow(gone);
+    HWND box = nullptr;
+    Script script({{[&] { return (box = threadWindow(L"QV-5300 exit test")) != nullptr; },
+                    [&] { PostMessageW(box, WM_COMMAND, IDOK, 0); }}});
+    services.messageBox("Disk full while accessing x.log.", BoxIcon::Stop);
+    EXPECT_TRUE(script.finished());
+}
+
+} // namespace
+} // namespace qv::win32
