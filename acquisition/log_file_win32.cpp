@@ -7,10 +7,12 @@
 // that means "append"), and a cut-back only removes our own line while nothing follows
 // it: what another program appends is never overwritten or cut, should one get at the file.
 // Writes are overlapped; a pipe or device named as the log whose reader stops reading fails
-// the line after kLogStallLimit instead of holding the writer thread for ever (see
+// the line after the stall limit instead of holding the writer thread for ever (see
 // logWriteLimit); a disk file is waited for.
 
 #include "acquisition/log_file_win32.h"
+
+#include "acquisition/appended_line.h"
 #include "acquisition/log_file.h"
 
 #include "app/services/win32_text.h"
@@ -40,10 +42,11 @@ std::string absolutePath(const std::string& path) {
 
 } // namespace
 
-std::optional<std::chrono::milliseconds> logWriteLimit(DWORD fileType) {
+std::optional<std::chrono::milliseconds> logWriteLimit(DWORD fileType,
+                                                       std::chrono::milliseconds stallLimit) {
     if (fileType == FILE_TYPE_DISK)
         return std::nullopt;
-    return std::chrono::duration_cast<std::chrono::milliseconds>(kLogStallLimit);
+    return stallLimit;
 }
 
 LogWriteOutcome logWriteOutcome(bool completed, DWORD written, bool cancelled) {
@@ -56,7 +59,8 @@ namespace {
 
 class Win32LogFile final : public LogFile {
 public:
-    Win32LogFile() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    explicit Win32LogFile(std::chrono::milliseconds stallLimit)
+        : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), stallLimit_(stallLimit) {}
     ~Win32LogFile() override {
         close();
         if (event_)
@@ -85,9 +89,9 @@ public:
         // is.
         const DWORD type = GetFileType(file);
         disk_ = type == FILE_TYPE_DISK;
-        limit_ = logWriteLimit(type);
+        limit_ = logWriteLimit(type, stallLimit_);
         file_ = file;
-        lineStart_ = -1;
+        line_.begin();
         if (truncate && disk_ && !setEnd(0)) {
             const DWORD error = GetLastError();
             CloseHandle(file_);
@@ -108,20 +112,19 @@ public:
     bool write(std::string_view line) override {
         if (file_ == INVALID_HANDLE_VALUE)
             return fail(ERROR_INVALID_HANDLE);
-        // Where the line starts, unless another program appends in between: then the sizes
-        // do not add up at a cut-back, and nothing is cut.
-        lineStart_ = -1;
-        lineWritten_ = 0;
-        if (long long size = 0; disk_ && sizeNow(size))
-            lineStart_ = size;
-        while (lineWritten_ < line.size()) {
+        line_.begin();
+        std::size_t done = 0;
+        while (done < line.size()) {
             DWORD written = 0;
-            if (!writeSome(line.substr(lineWritten_), written)) {
-                if (lineWritten_ > 0)
+            if (!writeSome(line.substr(done), written)) {
+                if (done > 0)
                     cutBackLastWrite();
                 return false;
             }
-            lineWritten_ += written;
+            done += written;
+            // Each write lands at the end of the file: the size after it is where it ended.
+            if (long long size = 0; disk_ && sizeNow(size))
+                line_.wrote(size, written);
         }
         return true;
     }
@@ -136,13 +139,12 @@ public:
     }
 
     void cutBackLastWrite() override {
-        // Only while the end of the file is still the end of our line.
         long long size = 0;
-        if (file_ == INVALID_HANDLE_VALUE || !disk_ || lineStart_ < 0 || !sizeNow(size) ||
-            size != lineStart_ + static_cast<long long>(lineWritten_))
+        if (file_ == INVALID_HANDLE_VALUE || !disk_ || !sizeNow(size))
             return;
-        if (setEnd(lineStart_))
-            lineStart_ = -1;
+        if (const auto start = line_.cutBackTo(size))
+            setEnd(*start);
+        line_.begin();
     }
 
     bool close() override {
@@ -188,7 +190,7 @@ private:
         case LogWriteOutcome::Wrote:
             return true;
         case LogWriteOutcome::Stalled:
-            error_ = logStalledText();
+            error_ = logStalledText(stallLimit_);
             return false;
         case LogWriteOutcome::Failed:
             break;
@@ -212,11 +214,11 @@ private:
     }
 
     HANDLE event_;
+    const std::chrono::milliseconds stallLimit_;
     HANDLE file_ = INVALID_HANDLE_VALUE;
     bool disk_ = false;
     std::optional<std::chrono::milliseconds> limit_;
-    long long lineStart_ = -1;    // the size before the last line, -1 unknown (disk files)
-    std::size_t lineWritten_ = 0; // how much of the last line was written
+    AppendedLine line_; // what the last write put in the file (disk files)
     std::string fullPath_;
     std::string error_;
 };
@@ -224,7 +226,11 @@ private:
 } // namespace
 
 std::unique_ptr<LogFile> makePlatformLogFile() {
-    return std::make_unique<Win32LogFile>();
+    return makePlatformLogFile(kLogStallLimit);
+}
+
+std::unique_ptr<LogFile> makePlatformLogFile(std::chrono::milliseconds stallLimit) {
+    return std::make_unique<Win32LogFile>(stallLimit);
 }
 
 } // namespace qv

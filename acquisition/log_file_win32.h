@@ -2,6 +2,8 @@
 
 // The rules of the Windows log file's writes, kept apart from the calls that use them.
 
+#include "acquisition/log_file.h"
+
 #include <chrono>
 #include <optional>
 
@@ -11,10 +13,11 @@ namespace qv {
 
 // How long a write to a file of GetFileType `fileType` may take nothing before the line
 // fails: a pipe, a character device or anything unknown (a reader that stopped reading)
-// kLogStallLimit; a disk file is waited for however slow it is (a sleeping USB disk, a
+// `stallLimit`; a disk file is waited for however slow it is (a sleeping USB disk, a
 // network share), since its write ends sooner or later and a cancelled one may well have
 // been written.
-std::optional<std::chrono::milliseconds> logWriteLimit(DWORD fileType);
+std::optional<std::chrono::milliseconds>
+logWriteLimit(DWORD fileType, std::chrono::milliseconds stallLimit = kLogStallLimit);
 
 enum class LogWriteOutcome {
     Wrote,   // some bytes went out: they count
