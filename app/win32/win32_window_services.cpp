@@ -14,6 +14,10 @@ void Win32WindowServices::setControlText(int controlId, const std::string& text)
     SetDlgItemTextW(window(), controlId, wide(text).c_str());
 }
 
+void Win32WindowServices::setCaption(const std::string& text) {
+    SetWindowTextW(window(), wide(text).c_str());
+}
+
 HWND Win32WindowServices::ownerForModal() const {
     // The thread's active window is the main window or a dialog of this program over it;
     // none while the main window is still being initialised.
