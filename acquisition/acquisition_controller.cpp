@@ -31,8 +31,9 @@ AcquisitionController::AcquisitionController(CSerialComm& channel, WindowService
     : channel_(channel), window_(window), log_(log) {}
 
 void AcquisitionController::start() {
+    started_ = true;
     channel_.SetOwner(&window_, WM_SERIAL_BYTE);
-    if (openChannel())
+    if (openChannel(OnFailure::ShowBox))
         startPollTimer();
     // Without a timer nothing more happens until the setup dialog reopens the port or
     // changes the interval. pollPending stays false, so a record answering this first
@@ -69,10 +70,14 @@ void AcquisitionController::timeoutTick() {
         return;
     // The box below runs a nested message loop: the channel is closed and both timers
     // are stopped before it opens, so nothing dispatched meanwhile polls, probes or
-    // reports the loss a second time. The log is left alone: its file stays open.
+    // reports the loss a second time. The log is left alone: its file stays open, so
+    // logging goes on into the same file once the port is back.
     channel_.Close();
     stopTimers();
-    window_.messageBox(kDisconnected);
+    if (autoReconnect_)
+        beginWaiting();
+    else
+        window_.messageBox(kDisconnected);
 }
 
 void AcquisitionController::readingComplete(const Reading& reading) {
@@ -89,10 +94,53 @@ void AcquisitionController::readingComplete(const Reading& reading) {
 
 void AcquisitionController::reopen(int newPort) {
     port_ = newPort;
+    reopenPort(OnFailure::ShowBox);
+}
+
+void AcquisitionController::reconnectTick() {
+    // Absent or held by another program: nothing to open yet. Free is what the setup
+    // dialog also requires before it reopens the same port.
+    if (channel_.Probe(port_) == kProbeFree)
+        reopenPort(OnFailure::Quiet);
+}
+
+bool AcquisitionController::reopenPort(OnFailure onFailure) {
     channel_.Close();
     stopTimers();
-    if (openChannel())
-        startPollTimer();
+    if (!openChannel(onFailure))
+        return false;
+    endWaiting();
+    startPollTimer();
+    return true;
+}
+
+void AcquisitionController::setAutoReconnect(bool on) {
+    autoReconnect_ = on;
+    if (!started_)
+        return;
+    if (!on)
+        endWaiting();
+    else if (channel_.GetPortHandle() == kInvalidHandle && pollTimerId_ == kNoTimer)
+        beginWaiting();
+}
+
+void AcquisitionController::beginWaiting() {
+    if (waitingForPort())
+        return;
+    window_.setControlText(ctl::kHumidity, "");
+    window_.setControlText(ctl::kTemperature, "");
+    reconnectTimerId_ = window_.startTimer(kReconnectTimer, kReconnectRetry);
+    if (waitingListener_)
+        waitingListener_(true);
+}
+
+void AcquisitionController::endWaiting() {
+    if (!waitingForPort())
+        return;
+    window_.stopTimer(reconnectTimerId_);
+    reconnectTimerId_ = kNoTimer;
+    if (waitingListener_)
+        waitingListener_(false);
 }
 
 void AcquisitionController::changeInterval(int seconds) {
@@ -110,6 +158,8 @@ void AcquisitionController::onTimer(int timerId) {
         pollTick();
     else if (timerId == kTimeoutTimer && timeoutTimerId_ != kNoTimer)
         timeoutTick();
+    else if (timerId == kReconnectTimer && reconnectTimerId_ != kNoTimer)
+        reconnectTick();
 }
 
 // The sensor sends one record while RTS and DTR are on and break is clear. Status
@@ -126,13 +176,16 @@ void AcquisitionController::linesOff() {
     channel_.SetBreak(1);
 }
 
-bool AcquisitionController::openChannel() {
+bool AcquisitionController::openChannel(OnFailure onFailure) {
     const Status opened = channel_.Open(port_, kBaud, kParityNone, kOneStopBit, kByteSize);
     if (opened == kStatusOk) {
         linesOn();
         return true;
     }
-    window_.messageBox(kOpenFailed, BoxIcon::Exclamation, channel_.describeOpenFailure(opened));
+    if (autoReconnect_)
+        beginWaiting();
+    if (onFailure == OnFailure::ShowBox)
+        window_.messageBox(kOpenFailed, BoxIcon::Exclamation, channel_.describeOpenFailure(opened));
     return false;
 }
 

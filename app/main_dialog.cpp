@@ -25,6 +25,10 @@ CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& se
             {static_cast<std::int64_t>(clock_.now()), reading.humidity, reading.temperature});
         trend_.readingAdded(std::chrono::seconds{controller_.interval()});
     });
+    controller_.setWaitingListener([this](bool waiting) {
+        window_.setCaption(waiting ? res::loadString(res::kPortLostCaptionStringId)
+                                   : res::dialogTemplate(res::kMainDialogId).caption);
+    });
 }
 
 CQV53Dlg::~CQV53Dlg() {
@@ -47,9 +51,12 @@ void CQV53Dlg::OnInitDialog() {
     log_.setFileName(loaded.fileName);
     append_ = loaded.append;
     log_.setAppend(append_ != 0);
+    controller_.setAutoReconnect(loaded.autoReconnect != 0);
     // The run-time state (flags, values, record count) is in its reset state from the
     // construction of the controller and the log; nothing has run since.
 
+    if (startLogging_)
+        window_.postMessage(WM_START_LOG, 0, 0);
     controller_.start();
 }
 
@@ -61,6 +68,10 @@ std::string CQV53Dlg::trendMenuEntry() const {
     return res::loadString(res::kTrendMenuStringId);
 }
 
+std::string CQV53Dlg::reconnectMenuEntry() const {
+    return res::loadString(res::kReconnectMenuStringId);
+}
+
 bool CQV53Dlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
     switch (id & kSysCommandMask) {
     case res::kAboutCommandId:
@@ -69,6 +80,12 @@ bool CQV53Dlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
     case res::kTrendCommandId:
         frontEnd_.showTrendWindow(trend_);
         return true;
+    case res::kReconnectCommandId: {
+        const bool on = !controller_.autoReconnect();
+        settings_.WriteProfileInt(nullptr, kAutoReconnectEntry, on ? 1 : 0);
+        controller_.setAutoReconnect(on);
+        return true;
+    }
     default:
         return false;
     }
@@ -98,6 +115,8 @@ void CQV53Dlg::onTimer(int timerId) {
 void CQV53Dlg::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t /*lParam*/) {
     if (message == WM_LOG_LINE_DONE)
         log_.lineDone();
+    if (message == WM_START_LOG)
+        OnCommand(ctl::kStartStopLog);
     if (message != WM_SERIAL_BYTE)
         return;
     const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);

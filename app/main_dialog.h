@@ -43,6 +43,10 @@ public:
     // nothing. The icon and the system-menu entry are the front end's.
     void OnInitDialog();
 
+    // Before OnInitDialog: Start Log is pressed once the window is up (WM_START_LOG,
+    // posted before the port is opened, so that a box about the port does not hold it up).
+    void setStartLogging(bool on) { startLogging_ = on; }
+
     // The text of the system-menu entry (string 101, "&About QV-5300..."), under command
     // res::kAboutCommandId; empty: no entry (and no separator) is added.
     std::string aboutMenuEntry() const;
@@ -50,11 +54,18 @@ public:
     // The entry above it (string 102, "&Trend..."), under command res::kTrendCommandId.
     std::string trendMenuEntry() const;
 
+    // The checkable entry below "&Trend..." (string 106, "Reconnect &automatically"), under
+    // command res::kReconnectCommandId, checked while autoReconnect() holds.
+    std::string reconnectMenuEntry() const;
+    bool autoReconnect() const { return controller_.autoReconnect(); }
+
     // The system-command handler: an id whose value with the low four bits cleared is
     // 0x10 opens the about box (FrontEnd::runAboutBox), 0x20 shows the trend window
-    // (FrontEnd::showTrendWindow: opens it, or brings the open one to the front); both
-    // return true. False for any other id, which is left to the platform's default
-    // handling with `lParam` unchanged.
+    // (FrontEnd::showTrendWindow: opens it, or brings the open one to the front), 0x30
+    // switches automatic reconnection and stores "AutoReconnect" at once; all return
+    // true. False for any other id, which is left to the platform's default handling with
+    // `lParam` unchanged. While the controller waits for a lost port the caption is
+    // string 107, otherwise the template's.
     bool OnSysCommand(unsigned id, std::intptr_t lParam);
 
     // A button: 1002 runs Setup..., 1003 toggles the log; other ids are ignored (Exit, 1,
@@ -68,8 +79,9 @@ public:
     // the log closes its file. The front end then ends the window with kIdCancel.
     void OnClose();
 
-    // WindowMessageTarget: timers 1 and 2 to the acquisition cycle, WM_SERIAL_BYTE's low
-    // 8 bits to the Reading parser, WM_LOG_LINE_DONE to the log; others are ignored.
+    // WindowMessageTarget: timers 1 to 3 to the acquisition cycle, WM_SERIAL_BYTE's low
+    // 8 bits to the Reading parser, WM_LOG_LINE_DONE to the log, WM_START_LOG to the
+    // Start/Stop Log command; others are ignored.
     void onTimer(int timerId) override;
     void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
 
@@ -94,6 +106,7 @@ private:
     TrendWindow trend_;
     int append_ = 1; // "Append" as loaded; the log only needs whether it is non-zero
     bool initialised_ = false;
+    bool startLogging_ = false;
 };
 
 } // namespace qv

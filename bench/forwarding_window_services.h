@@ -33,6 +33,7 @@ public:
         if (afterSetText)
             afterSetText(controlId, text);
     }
+    void setCaption(const std::string& text) override { inner_.setCaption(text); }
     void messageBox(const std::string& text, BoxIcon icon, const std::string& detail) override {
         inner_.messageBox(text, icon, detail);
     }

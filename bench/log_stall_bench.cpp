@@ -56,6 +56,7 @@ private:
 class QueueWindowServices final : public qv::WindowServices {
 public:
     void setControlText(int, const std::string&) override {}
+    void setCaption(const std::string&) override {}
     void messageBox(const std::string& text, qv::BoxIcon, const std::string& detail) override {
         std::fprintf(stderr, "qv_bench_log_stall: %s %s\n", text.c_str(), detail.c_str());
         std::exit(1);

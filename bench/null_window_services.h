@@ -10,6 +10,7 @@ namespace qv::bench {
 class NullWindowServices : public WindowServices {
 public:
     void setControlText(int, const std::string&) override {}
+    void setCaption(const std::string&) override {}
     void messageBox(const std::string&, BoxIcon, const std::string&) override {}
     TimerId startTimer(int timerId, std::chrono::milliseconds) override {
         return static_cast<TimerId>(timerId);

@@ -8,6 +8,7 @@ AppSettings loadAppSettings(const SettingsStore& store) {
     s.interval = store.GetProfileInt(nullptr, kLogIntervalEntry, 5);
     s.fileName = store.GetProfileString(nullptr, kLogFileNameEntry, defaultLogFileName());
     s.append = store.GetProfileInt(nullptr, kAppendEntry, 1);
+    s.autoReconnect = store.GetProfileInt(nullptr, kAutoReconnectEntry, 0);
     return s;
 }
 

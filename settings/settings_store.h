@@ -1,9 +1,10 @@
 #pragma once
 
 // The per-user settings store: the four values "ComPort", "LogInterval", "LogFileName"
-// and "Append", kept under the company key and the application name. One backend per
-// platform, chosen by CMake: the registry under HKEY_CURRENT_USER\Software on Windows
-// (settings_store_win32.cpp), a QSettings file elsewhere (settings_store_qt.cpp). Every
+// and "Append", and beside them "AutoReconnect", kept under the company key and the
+// application name. One backend per platform, chosen by CMake: the registry under
+// HKEY_CURRENT_USER\Software on Windows (settings_store_win32.cpp), a QSettings file
+// elsewhere (settings_store_qt.cpp). Every
 // read goes to storage and every write reaches it at once, so two copies of the program
 // run by the same user share the values, the last writer winning. Text is UTF-8.
 // User-interface thread only.
@@ -20,6 +21,9 @@ inline constexpr char kComPortEntry[] = "ComPort";
 inline constexpr char kLogIntervalEntry[] = "LogInterval";
 inline constexpr char kLogFileNameEntry[] = "LogFileName";
 inline constexpr char kAppendEntry[] = "Append";
+// A number beside them: non-zero, a lost port is waited for and reopened; 0, the default,
+// a lost port is reported in a box.
+inline constexpr char kAutoReconnectEntry[] = "AutoReconnect";
 
 class SettingsStore {
 public:
@@ -47,12 +51,13 @@ private:
     std::string company_;
 };
 
-// The four values as the main window loads them.
+// The values as the main window loads them.
 struct AppSettings {
     int port = 1;
     int interval = 5;
     std::string fileName;
     int append = 1;
+    int autoReconnect = 0;
 };
 
 // The application name for a program file: its name without folder; on Windows also

@@ -8,7 +8,8 @@
 
 #include <QCoreApplication>
 
-CQV53App::CQV53App() : settings_(QCoreApplication::applicationName().toStdString()) {}
+CQV53App::CQV53App(qv::StartOptions options)
+    : settings_(QCoreApplication::applicationName().toStdString()), options_(options) {}
 
 int CQV53App::run() {
     registryKey_ = qv::kCompanyKey;
@@ -21,6 +22,7 @@ int CQV53App::run() {
     const auto platform = qv::makePlatformSerial(qv::portsFolder());
     const qv::SystemClock clock;
     QtMainDialog dialog(settings_, *platform, clock);
+    dialog.logic().setStartLogging(options_.startLogging);
     QObject::connect(&bridge, &SignalBridge::terminationRequested, &dialog,
                      &QtMainDialog::closeOnRequest);
 

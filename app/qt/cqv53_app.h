@@ -4,13 +4,14 @@
 // dialog and returns when it ends; the program ends with it. Nothing is saved at the end.
 // Needs a QApplication whose application name is the program file's name.
 
+#include "app/command_line.h"
 #include "settings/settings_store.h"
 
 #include <string>
 
 class CQV53App {
 public:
-    CQV53App();
+    explicit CQV53App(qv::StartOptions options = {});
 
     // The whole life of the program: returns once the main window has closed and its
     // state (log file, serial channel) has been released. The exit code of the process.
@@ -19,4 +20,5 @@ public:
 private:
     std::string registryKey_; // the company key of the settings store
     qv::SettingsStore settings_;
+    qv::StartOptions options_;
 };

@@ -102,10 +102,15 @@ void QtMainDialog::contextMenuEvent(QContextMenuEvent* event) {
     }
     QMenu menu(this);
     QAction* trend = menu.addAction(QString::fromStdString(logic_.trendMenuEntry()));
+    QAction* reconnect = menu.addAction(QString::fromStdString(logic_.reconnectMenuEntry()));
+    reconnect->setCheckable(true);
+    reconnect->setChecked(logic_.autoReconnect());
     QAction* about = menu.addAction(QString::fromStdString(entry));
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == trend)
         logic_.OnSysCommand(qv::res::kTrendCommandId, 0);
+    else if (chosen == reconnect)
+        logic_.OnSysCommand(qv::res::kReconnectCommandId, 0);
     else if (chosen == about)
         logic_.OnSysCommand(qv::res::kAboutCommandId, 0);
 }

@@ -2,9 +2,9 @@
 
 // The main window's Qt window (template 102): builds the template, owns the window
 // services over itself and the front end, and hands everything the program decides to the
-// logic (qv::CQV53Dlg): button presses, timer ticks and posted messages, the trend and
-// about entries (offered as a context menu, Qt having no system menu to extend) and the
-// close path.
+// logic (qv::CQV53Dlg): button presses, timer ticks and posted messages, the trend,
+// reconnect and about entries (offered as a context menu, Qt having no system menu to
+// extend) and the close path.
 //
 // Ends with kIdOk through Exit or Enter, with kIdCancel through Escape, the close box or
 // a termination request. However it ends, the log file is closed and flushed before the

@@ -61,6 +61,10 @@ void QtWindowServices::setControlText(int controlId, const std::string& text) {
         label->setText(qtext);
 }
 
+void QtWindowServices::setCaption(const std::string& text) {
+    window_->setWindowTitle(QString::fromStdString(text));
+}
+
 void QtWindowServices::messageBox(const std::string& text, BoxIcon icon,
                                   const std::string& detail) {
     reportToStandardError(caption_.toStdString(), text, detail);

@@ -1,6 +1,6 @@
 #pragma once
 
-// The window services over Qt: timers 1 and 2 as QTimers, posted messages in a queue
+// The window services over Qt: the main window's timers as QTimers, posted messages in a queue
 // that a custom event has the user-interface thread empty, message boxes modal to the
 // window or to the dialog open over it and captioned with the application name.
 //
@@ -49,6 +49,7 @@ public:
     ~QtWindowServices() override;
 
     void setControlText(int controlId, const std::string& text) override;
+    void setCaption(const std::string& text) override;
     void messageBox(const std::string& text, BoxIcon icon = BoxIcon::Exclamation,
                     const std::string& detail = {}) override;
     TimerId startTimer(int timerId, std::chrono::milliseconds period) override;

@@ -143,6 +143,10 @@ const char* loadString(int id) {
         return "Log files";
     case kImageSaveFailedStringId:
         return "Could not save the image to %1.";
+    case kReconnectMenuStringId:
+        return "Reconnect &automatically";
+    case kPortLostCaptionStringId:
+        return "QV-5300 - COM port disconnected";
     default:
         return "";
     }

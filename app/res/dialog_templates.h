@@ -82,6 +82,11 @@ inline constexpr unsigned kTrendCommandId = 0x20;
 inline constexpr int kTrendLiveSourceStringId = 103; // "Live readings"
 inline constexpr int kLogFilterStringId = 104;       // "Log files"
 inline constexpr int kImageSaveFailedStringId = 105; // "Could not save the image to %1."
+// The checkable entry below "&Trend...": switches automatic reconnection on and off.
+inline constexpr int kReconnectMenuStringId = 106; // "Reconnect &automatically"
+inline constexpr unsigned kReconnectCommandId = 0x30;
+// The main window's caption while it waits for its lost port to come back.
+inline constexpr int kPortLostCaptionStringId = 107; // "QV-5300 - COM port disconnected"
 
 inline constexpr char kVersion[] = "1.1.0.0";
 

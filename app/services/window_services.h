@@ -20,6 +20,9 @@ inline constexpr std::uint32_t WM_SERIAL_BYTE = kWmUser + 5; // 1029
 // The log's writer thread ended a line (written and synced, or failed); wParam and lParam
 // are 0. The log takes the outcomes from its writer.
 inline constexpr std::uint32_t WM_LOG_LINE_DONE = kWmUser + 6; // 1030
+// Start Log, pressed by the program itself once the window is up (the command line asked
+// for it); wParam and lParam are 0.
+inline constexpr std::uint32_t WM_START_LOG = kWmUser + 7; // 1031
 
 // Control ids of the main window and of the setup dialog, as their templates carry them.
 namespace ctl {
@@ -53,6 +56,8 @@ inline constexpr int kTrendSource = 1029; // what is shown: live readings or a l
 // Timer ids of the main window.
 inline constexpr int kPollTimer = 1;
 inline constexpr int kTimeoutTimer = 2;
+// Runs only while a lost port is waited for: each tick tries to get it back.
+inline constexpr int kReconnectTimer = 3;
 // The smallest period a window timer honours; shorter periods are raised to it, so that
 // no timer becomes a busy loop.
 inline constexpr auto kMinimumTimerPeriod = std::chrono::milliseconds{10};
@@ -95,6 +100,9 @@ public:
 
     // The control shows exactly `text` (UTF-8) at once; empty text empties it.
     virtual void setControlText(int controlId, const std::string& text) = 0;
+
+    // The main window's caption shows exactly `text` (UTF-8) from now on.
+    virtual void setCaption(const std::string& text) = 0;
 
     // Modal to the main window or the dialog open over it; one OK button; caption is
     // the application name. Returns when the user closes it. Timers and posted

@@ -1,6 +1,7 @@
 // QV-5300 for Windows: the program is its one main window.
 
 #include "acquisition/clock.h"
+#include "app/command_line.h"
 #include "app/services/win32_text.h"
 #include "app/win32/win32_main_window.h"
 #include "serial/serial_platform.h"
@@ -9,6 +10,26 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The arguments after the program's own name, UTF-8, split as the C runtime splits them.
+std::vector<std::string> commandLineArguments() {
+    std::vector<std::string> arguments;
+    int count = 0;
+    if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i)
+            arguments.push_back(qv::win32::utf8(argv[i]));
+        LocalFree(argv);
+    }
+    return arguments;
+}
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE module, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
@@ -32,6 +53,8 @@ int WINAPI WinMain(HINSTANCE module, HINSTANCE, LPSTR, int) {
     const auto platform = qv::makePlatformSerial({});
     const qv::SystemClock clock;
     qv::win32::Win32MainWindow window(module, application, settings, *platform, clock);
+    window.setStartLogging(
+        qv::parseCommandLine(commandLineArguments(), qv::OptionStyle::Windows).startLogging);
     window.run();
     return 0;
 }

@@ -27,6 +27,8 @@ void Win32MainWindow::onInit(HWND window) {
     if (HMENU menu = GetSystemMenu(window, FALSE); menu && !entry.empty()) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(menu, MF_STRING, res::kTrendCommandId, wide(core_.trendMenuEntry()).c_str());
+        AppendMenuW(menu, MF_STRING, res::kReconnectCommandId,
+                    wide(core_.reconnectMenuEntry()).c_str());
         AppendMenuW(menu, MF_STRING, res::kAboutCommandId, wide(entry).c_str());
     }
     // The small icon from its own drawing rather than the big one scaled down.
@@ -38,6 +40,13 @@ void Win32MainWindow::onInit(HWND window) {
     SendMessageW(window, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(smallIcon_ ? smallIcon_ : icon_));
     core_.OnInitDialog();
+    checkReconnectEntry(window);
+}
+
+void Win32MainWindow::checkReconnectEntry(HWND window) {
+    if (HMENU menu = GetSystemMenu(window, FALSE))
+        CheckMenuItem(menu, res::kReconnectCommandId,
+                      MF_BYCOMMAND | (core_.autoReconnect() ? MF_CHECKED : MF_UNCHECKED));
 }
 
 bool Win32MainWindow::onCommand(HWND, int id, int notification) {
@@ -57,13 +66,18 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return true;
     case WM_SERIAL_BYTE:
     case WM_LOG_LINE_DONE:
+    case WM_START_LOG:
         core_.onMessage(message, static_cast<std::intptr_t>(wParam),
                         static_cast<std::intptr_t>(lParam));
         result = TRUE;
         return true;
-    case WM_SYSCOMMAND:
+    case WM_SYSCOMMAND: {
         result = TRUE;
-        return core_.OnSysCommand(static_cast<unsigned>(wParam), lParam);
+        const bool handled = core_.OnSysCommand(static_cast<unsigned>(wParam), lParam);
+        if ((wParam & 0xFFF0) == res::kReconnectCommandId)
+            checkReconnectEntry(window);
+        return handled;
+    }
     case WM_PAINT:
         if (!IsIconic(window))
             return false;

@@ -2,11 +2,11 @@
 
 // The main window on Win32: template 102 built in memory and run modally with no owner,
 // over the toolkit-free CQV53Dlg. This class is the window's procedure: it owns the window
-// services, adds the trend and about entries to the system menu, sets and paints the icon, hands
-// timer ticks, posted messages and button commands to the core, and turns the ways of ending -
-// close box, Alt+F4, system-menu Close, log-off and shutdown - into the core's close path.
-// Exit (Enter) and Escape end the window without it; the core's destruction closes the
-// log then. User-interface thread only.
+// services, adds the trend, reconnect and about entries to the system menu, sets and paints
+// the icon, hands timer ticks, posted messages and button commands to the core, and turns
+// the ways of ending - close box, Alt+F4, system-menu Close, log-off and shutdown - into
+// the core's close path. Exit (Enter) and Escape end the window without it; the core's
+// destruction closes the log then. User-interface thread only.
 
 #include "app/main_dialog.h"
 #include "app/win32/win32_dialog.h"
@@ -24,6 +24,9 @@ public:
     Win32MainWindow(const Win32MainWindow&) = delete;
     Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
+    // Before run: Start Log is pressed once the window is up.
+    void setStartLogging(bool on) { core_.setStartLogging(on); }
+
     // Creates, shows and runs the window until it ends; kIdOk (Exit, Enter) or kIdCancel.
     int run();
 
@@ -34,6 +37,8 @@ public:
 
 private:
     void paintMinimised(HWND window);
+    // The reconnect entry of the system menu shows whether automatic reconnection is on.
+    void checkReconnectEntry(HWND window);
 
     HINSTANCE module_;
     HICON icon_;                // shared: the system's until the module goes

@@ -16,6 +16,10 @@ void Win32WindowServices::setControlText(int controlId, const std::string& text)
     SetDlgItemTextW(window(), controlId, wide(text).c_str());
 }
 
+void Win32WindowServices::setCaption(const std::string& text) {
+    SetWindowTextW(window(), wide(text).c_str());
+}
+
 HWND Win32WindowServices::ownerForModal() const {
     return topModalDialog();
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-// The window services over the Win32 calls on the main window: timers 1 and 2 as window
+// The window services over the Win32 calls on the main window: its timers as window
 // timers (SetTimer/KillTimer), posted messages through PostMessageW, control texts through
-// SetDlgItemTextW, message boxes through MessageBoxW. Windows' own modal loops (message
-// boxes, dialogs, the file dialog) dispatch the main window's timer and posted messages,
-// which the main window's procedure hands to the target.
+// SetDlgItemTextW, the caption through SetWindowTextW, message boxes through MessageBoxW.
+// Windows' own modal loops (message boxes, dialogs, the file dialog) dispatch the main
+// window's timer and posted messages, which the main window's procedure hands to the target.
 //
 // Thread contract: postMessage() may be called from any thread; it only reads the window
 // handle, which is set once on the user-interface thread before any other thread exists
@@ -31,6 +31,7 @@ public:
     const std::string& application() const { return application_; }
 
     void setControlText(int controlId, const std::string& text) override;
+    void setCaption(const std::string& text) override;
     void messageBox(const std::string& text, BoxIcon icon = BoxIcon::Exclamation,
                     const std::string& detail = {}) override;
     TimerId startTimer(int timerId, std::chrono::milliseconds period) override;

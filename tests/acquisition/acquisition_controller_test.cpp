@@ -86,7 +86,7 @@ public:
 
 private:
     void sync() {
-        for (int id : {kPollTimer, kTimeoutTimer}) {
+        for (int id : {kPollTimer, kTimeoutTimer, kReconnectTimer}) {
             if (!window_.timerRunning(id)) {
                 due_.erase(id);
             } else if (!due_.count(id) || starts_[id] != window_.timerStarts(id)) {
@@ -404,6 +404,78 @@ TEST_F(AcquisitionControllerTest, ReopenMovesToTheNewPortAndRestartsThePoll) {
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].text, "Failed to open COM port");
     EXPECT_FALSE(window.timerRunning(kPollTimer) || window.timerRunning(kTimeoutTimer));
+}
+
+// Automatic reconnection: a lost port is waited for without a box, retried every
+// kReconnectRetry, and reopened once free; logging then goes on into the same file, which
+// is never emptied (append is off in this fixture).
+class Reconnect : public AcquisitionControllerTest {
+protected:
+    Reconnect() {
+        controller.setAutoReconnect(true);
+        controller.setWaitingListener([this](bool waiting) { waits.push_back(waiting); });
+    }
+    std::vector<bool> waits; // what the listener was told, in order
+};
+
+TEST_F(Reconnect, ALostPortIsRetriedEveryTwoSecondsAndReopenedOnceFree) {
+    startLogging();
+    controller.start();
+    deliver();
+    pollAndAnswer();
+    ASSERT_TRUE(logged(1));
+    platform.setSensorRecord(kPort, "");
+    platform.removePort(kPort);
+    VirtualTime time(window);
+    time.runFor(5s + kReplyTimeout); // the loss is noticed
+    EXPECT_EQ(waits, std::vector<bool>{true});
+    EXPECT_EQ(shown(), "|");
+
+    // Absent, then held by another program: each tick probes and opens nothing.
+    routing.ticks.clear();
+    time.runFor(10s);
+    platform.addPort(kPort);
+    platform.holdByOther(kPort, true);
+    time.runFor(10s);
+    EXPECT_EQ(routing.ticks, (std::map<int, int>{{kReconnectTimer, 10}}));
+    EXPECT_FALSE(platform.isOpen(kPort));
+
+    platform.holdByOther(kPort, false);
+    platform.setSensorRecord(kPort, kRecord);
+    time.runFor(kReconnectRetry);
+    EXPECT_EQ(waits, (std::vector<bool>{true, false}));
+    deliver();
+    pollAndAnswer();
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_TRUE(logged(3)); // the pending poll's answer, then the new poll's
+    EXPECT_EQ(logLines().size(), 3u);
+}
+
+TEST_F(Reconnect, AFailedOpenIsShownAndRetriedAlsoWhileItsBoxIsOpen) {
+    platform.holdByOther(kPort, true);
+    bool retriedUnderTheBox = false;
+    window.onMessageBox = [&](const FakeWindowServices::Box&) {
+        platform.holdByOther(kPort, false);
+        retriedUnderTheBox = window.fireTimer(kReconnectTimer) && platform.isOpen(kPort);
+    };
+    controller.start();
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, "Failed to open COM port");
+    EXPECT_TRUE(retriedUnderTheBox);
+    EXPECT_TRUE(window.timerRunning(kPollTimer));
+}
+
+TEST_F(Reconnect, SwitchedOffTheWaitEndsWithoutABox) {
+    controller.start();
+    platform.removePort(kPort);
+    ASSERT_TRUE(window.fireTimer(kPollTimer));
+    ASSERT_TRUE(window.fireTimer(kTimeoutTimer));
+    controller.setAutoReconnect(false);
+    platform.addPort(kPort);
+    routing.onTimer(kReconnectTimer); // queued before: dropped
+    EXPECT_FALSE(platform.isOpen(kPort));
+    EXPECT_TRUE(window.boxes.empty());
+    EXPECT_EQ(waits, (std::vector<bool>{true, false}));
 }
 
 struct PeriodCase {

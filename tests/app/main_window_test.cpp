@@ -296,13 +296,14 @@ TEST_F(MainWindowTest, PortListComesFromThePortFolder) {
     dlg_.reset(); // the channel lets go of the pty before it closes
 }
 
-// Opens the main window's context menu, keeps its entries' texts and chooses entry `index`.
+// Opens the main window's context menu, keeps its entries' texts (a checked entry's with
+// " [x]" after it) and chooses entry `index`.
 void chooseFromContextMenu(QWidget* window, int index, QStringList& entries) {
     whenShown<QMenu>([] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); },
                      [&entries, index](QMenu* menu) {
                          entries.clear();
                          for (QAction* action : menu->actions())
-                             entries << action->text();
+                             entries << action->text() + (action->isChecked() ? " [x]" : "");
                          menu->setActiveAction(menu->actions().value(index));
                          QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
                          QApplication::sendEvent(menu, &enter);
@@ -320,10 +321,27 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
         aboutTitle = about->windowTitle();
         about->reject();
     });
-    chooseFromContextMenu(dlg_.get(), 1, entries);
+    chooseFromContextMenu(dlg_.get(), 2, entries);
     ASSERT_TRUE(waitUntil([&] { return !aboutTitle.isEmpty(); }));
-    EXPECT_EQ(entries, (QStringList{"&Trend...", "&About QV-5300..."}));
+    EXPECT_EQ(entries, (QStringList{"&Trend...", "Reconnect &automatically", "&About QV-5300..."}));
     EXPECT_EQ(aboutTitle, "About QV-5300");
+}
+
+// The reconnect entry's wiring: checked, it is stored and starts the wait for the port that
+// failed to open, and the caption follows.
+TEST_F(MainWindowTest, ReconnectEntryIsCheckedAndTheCaptionFollowsThePort) {
+    fake_.removePort(1);
+    Box box;
+    answerNextBox(box);
+    open();
+    QStringList entries;
+    chooseFromContextMenu(dlg_.get(), 1, entries);
+    EXPECT_EQ(storedInt(qv::kAutoReconnectEntry), 1);
+    EXPECT_EQ(dlg_->windowTitle(), "QV-5300 - COM port disconnected");
+    fake_.addPort(1);
+    EXPECT_TRUE(waitUntil([&] { return dlg_->windowTitle() == "Tavrin QV-5300"; }, 10s));
+    chooseFromContextMenu(dlg_.get(), 1, entries);
+    EXPECT_EQ(entries.value(1), "Reconnect &automatically [x]");
 }
 
 // Answers the next file browser with `path`, typed as a user would.

@@ -139,9 +139,10 @@ public:
         return store;
     }
     std::string logPath(const std::string& name) const { return (dir_ / name).string(); }
-    void start() {
+    void start(bool startLogging = false) {
         logic_ = std::make_unique<qv::CQV53Dlg>(window_, frontEnd_, *store_, serial_, clock_);
         window_.target = logic_.get();
+        logic_->setStartLogging(startLogging);
         logic_->OnInitDialog();
     }
 
@@ -307,11 +308,28 @@ const SysCommandRow kSysCommands[] = {
     {"LowBitsIgnored", 0x1F, true, false},
     {"TrendEntry", qv::res::kTrendCommandId, false, true},
     {"TrendLowBitsIgnored", 0x2F, false, true},
-    {"NextCommand", 0x30, false, false},
+    {"NextCommand", 0x40, false, false},
     {"Close", 0xF060, false, false},
     {"Move", 0xF010, false, false},
 };
 INSTANTIATE_TEST_SUITE_P(Ids, SysCommand, testing::ValuesIn(kSysCommands), qv::test::RowName{});
+
+// --start-log: Start Log is pressed once the window's loop runs, also inside the box of a
+// port that failed to open.
+TEST_F(MainLogic, StartLoggingPressesStartLogOnceTheLoopRuns) {
+    serial_.holdByOther(1, true);
+    bool loggingUnderTheBox = false;
+    window_.onMessageBox = [&](const auto&) {
+        window_.pump();
+        loggingUnderTheBox = logic_->log().logging();
+    };
+    start(true);
+    EXPECT_TRUE(loggingUnderTheBox);
+
+    logic_.reset(); // without it, nothing is pressed
+    start();
+    EXPECT_FALSE(logic_->log().logging());
+}
 
 TEST_F(MainLogic, EveryReadingShownGoesToTheTrendHistoryWithTheClocksTime) {
     start();

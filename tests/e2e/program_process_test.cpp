@@ -77,9 +77,9 @@ protected:
         fs::create_directories(ports_);
     }
 
-    // Writes the settings, plugs the simulator in and starts the program; returns once
-    // the simulator has seen the program open its port.
-    void start(int intervalSeconds) {
+    // Writes the settings, plugs the simulator in and starts the program with `options`;
+    // returns once the simulator has seen the program open its port.
+    void start(int intervalSeconds, const std::vector<std::string>& options = {}) {
         store_.WriteProfileInt(nullptr, qv::kComPortEntry, 1);
         store_.WriteProfileInt(nullptr, qv::kLogIntervalEntry, intervalSeconds);
         store_.WriteProfileString(nullptr, qv::kLogFileNameEntry, logPath_.string());
@@ -95,7 +95,9 @@ protected:
         // Without its private port folder the program would open this machine's COM1.
         ASSERT_TRUE(fs::is_directory(kPrivateHome->config / "Tavrin QV-5300" / "ports"));
         ASSERT_TRUE(isSymlink(ports_ / "com1"));
-        program_.emplace(std::vector<std::string>{QV_PROGRAM_PATH},
+        std::vector<std::string> command{QV_PROGRAM_PATH};
+        command.insert(command.end(), options.begin(), options.end());
+        program_.emplace(command,
                          std::vector<std::pair<std::string, std::string>>{
                              {"HOME", kPrivateHome->home.string()},
                              {"XDG_CONFIG_HOME", kPrivateHome->config.string()},
@@ -153,6 +155,31 @@ TEST_F(E2eProgramProcess, LetsGoOfALostPortAndEndsOnSigtermWithItsBoxOpen) {
     ASSERT_TRUE(sim_->unplug()) << sim_->out();
     EXPECT_TRUE(waitUntil([&] { return openPtys(program_->pid()).empty(); }, 15s))
         << testing::PrintToString(openPtys(program_->pid()));
+    terminate();
+}
+
+// Unattended: started with --start-log and "AutoReconnect" on, it logs at once, lets go of
+// the unplugged sensor without a box, takes the replugged one back by itself and logs on
+// into the same file, which it never empties (Append is off).
+TEST_F(E2eProgramProcess, LogsFromTheStartAndResumesByItselfAfterAnUnplugAndReplug) {
+    store_.WriteProfileInt(nullptr, qv::kAutoReconnectEntry, 1);
+    store_.WriteProfileInt(nullptr, qv::kAppendEntry, 0);
+    start(1, {"--start-log"});
+    ASSERT_TRUE(waitUntil([&] { return !readFile(logPath_).empty(); }, 15s)) << program_->err();
+    ASSERT_TRUE(sim_->unplug()) << sim_->out();
+    ASSERT_TRUE(waitUntil([&] { return openPtys(program_->pid()).empty(); }, 15s));
+    const std::string atUnplug = readFile(logPath_);
+
+    sim_.emplace(ports_, 1, 200, work() / "records-replugged.log", work() / "sim-replugged");
+    ASSERT_TRUE(sim_->plugged()) << sim_->out();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const std::string now = readFile(logPath_);
+            return now.size() > atUnplug.size() && now.starts_with(atUnplug);
+        },
+        15s))
+        << program_->err();
+    EXPECT_EQ(program_->err().find("COM port disconnected"), std::string::npos) << program_->err();
     terminate();
 }
 

@@ -82,6 +82,7 @@ TEST_F(SettingsStoreTest, FirstStartGivesTheDefaultsAndWritesNothing) {
     EXPECT_EQ(s.port, 1);
     EXPECT_EQ(s.interval, 5);
     EXPECT_EQ(s.append, 1);
+    EXPECT_EQ(s.autoReconnect, 0);
     EXPECT_EQ(path(s.fileName), privateHome().home() / "tavrin.log");
     EXPECT_TRUE(path(s.fileName).is_absolute());
     EXPECT_FALSE(fs::exists(confFile()));
@@ -155,6 +156,7 @@ TEST_P(RawValues, LoadedAsStoredOrDefaultWhenOfTheWrongType) {
     EXPECT_EQ(got.port, want.port);
     EXPECT_EQ(got.interval, want.interval);
     EXPECT_EQ(got.append, want.append);
+    EXPECT_EQ(got.autoReconnect, want.autoReconnect);
     EXPECT_EQ(got.fileName, want.fileName.empty() ? defaultLogFileName() : want.fileName);
 }
 
@@ -171,6 +173,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "[General]\nLogInterval=2.5\nComPort=4294967296\nAppend=-2147483649\n",
                      {1, 5, "", 1}},
         RawValueCase{"UnquotedCommasReadAsAList", "[General]\nLogFileName=/a, /b\n", {1, 5, "", 1}},
+        RawValueCase{"AutoReconnectBesideTheOthers",
+                     "[General]\nAppend=0\nAutoReconnect=1\n",
+                     {1, 5, "", 0, 1}},
         RawValueCase{"ValuesInASectionAreNotTheTopLevelOnes",
                      "[Settings]\nComPort=4\n[General]\nLogInterval=9\n",
                      {1, 9, "", 1}}),

@@ -59,6 +59,7 @@ TEST_F(RegistryStoreTest, FirstReadGivesDefaultsAndLeavesTheEmptyKeyPath) {
     EXPECT_EQ(s.interval, 5);
     EXPECT_EQ(s.fileName, "c:\\tavrin.log");
     EXPECT_EQ(s.append, 1);
+    EXPECT_EQ(s.autoReconnect, 0);
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, appKeyPath(app_).c_str(), 0, KEY_READ, &key),
               ERROR_SUCCESS);

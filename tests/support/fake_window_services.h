@@ -44,11 +44,13 @@ public:
     std::map<int, std::string> texts;           // last text per control id
     std::vector<std::pair<int, std::string>> textLog; // every setControlText, in order
     std::vector<Box> boxes;
+    std::vector<std::string> captions; // every setCaption, in order
 
     void setControlText(int controlId, const std::string& text) override {
         texts[controlId] = text;
         textLog.emplace_back(controlId, text);
     }
+    void setCaption(const std::string& text) override { captions.push_back(text); }
     void messageBox(const std::string& text, BoxIcon icon, const std::string& detail) override {
         boxes.push_back({text, icon, detail});
         if (onMessageBox)
