@@ -32,28 +32,29 @@ qv_wine_make_dev() {
 # nothing but its nodes and the pseudo-terminals of its devpts instance; otherwise prints
 # the reason on one line and fails.
 qv_wine_dev_check() {
-    local type found nodes kind major minor path node expected=""
+    local type nodes kind major minor path node expected="" found="" unexpected=""
     type=$(awk '$5 == "/dev" { for (i = 7; $i != "-"; i++); t = $(i + 1) } END { print t }' \
         /proc/self/mountinfo)
     [ "$type" = tmpfs ] || { echo "/dev is ${type:-not a mount}, not the runner's private tmpfs"; return 1; }
-    [ "$(cat "$QV_WINE_DEV_MARKER" 2>/dev/null)" = "$(readlink /proc/self/ns/mnt)" ] ||
+    { [ "$(<"$QV_WINE_DEV_MARKER")" = "$(readlink /proc/self/ns/mnt)" ]; } 2>/dev/null ||
         { echo "/dev was not made by scripts/wine-run in this mount namespace"; return 1; }
-    # Listing errors refuse too: an unreadable corner of /dev is not a clean one.
-    found=$(find /dev \( -name 'ttyS*' -o -name 'ttyUSB*' -o -name 'ttyACM*' -o -name 'ttyAMA*' \
-        -o -name 'rfcomm*' -o -name 'console' -o -name 'tty[0-9]*' \) -printf '%p ') &&
-        nodes=$(find /dev -type c -exec stat -c 'c %Hr %Lr %n' {} + &&
-            find /dev -type b -exec stat -c 'b %Hr %Lr %n' {} +) ||
+    # One pass: serial and console names, and every device node with its numbers. Listing
+    # errors refuse too: an unreadable corner of /dev is not a clean one.
+    nodes=$(find /dev \( -name 'ttyS*' -o -name 'ttyUSB*' -o -name 'ttyACM*' -o -name 'ttyAMA*' \
+        -o -name 'rfcomm*' -o -name 'console' -o -name 'tty[0-9]*' \) -printf 'name 0 0 %p\n' , \
+        -type c -exec stat -c 'c %Hr %Lr %n' {} + , -type b -exec stat -c 'b %Hr %Lr %n' {} +) ||
         { echo "/dev cannot be listed"; return 1; }
-    [ -z "$found" ] || { echo "serial or console devices visible: ${found% }"; return 1; }
     for node in "${QV_WINE_DEV_NODES[@]}"; do
         read -r path major minor <<<"$node"
-        expected+="c $major $minor /dev/$path|"
+        expected+="|c $major $minor /dev/$path|"
     done
     while read -r kind major minor path; do
-        [ -n "$kind" ] || continue
-        case "|$expected" in *"|$kind $major $minor $path|"*) continue ;; esac
-        case "$kind $path" in "c /dev/pts/ptmx" | "c /dev/pts/"[0-9]*) continue ;; esac
-        echo "unexpected device $path"
-        return 1
+        case "$kind|$expected" in
+        name*) found+=" $path" ;;
+        "|"* | *"|$kind $major $minor $path|"*) ;;
+        *) case "$kind $path" in "c /dev/pts/ptmx" | "c /dev/pts/"[0-9]*) ;; *) unexpected=$path ;; esac ;;
+        esac
     done <<<"$nodes"
+    [ -z "$found" ] || { echo "serial or console devices visible:$found"; return 1; }
+    [ -z "$unexpected" ] || { echo "unexpected device $unexpected"; return 1; }
 }

@@ -134,6 +134,7 @@ for signal in TERM INT HUP; do
         env --default-signal=INT TMPDIR="$T/tmp" QV_SENSOR_SIM="$T/sim" \
             "$repo/scripts/wine-run" --sensor 1 -- "$T/command" 2>"$T/out" &
         outer=$!
+        disown
         for _ in $(seq 600); do [ -s "$T/command.pid" ] && break; sleep 0.05; done
         running() { read -r _ _ state _ <"/proc/$1/stat" && [ "$state" != Z ]; } 2>/dev/null
         kill -s "$SIGNAL" "$outer"
