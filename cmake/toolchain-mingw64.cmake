@@ -18,5 +18,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# `wine` on PATH is the one scripts/wine-run provides inside its namespace.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Wine only through the guard, which refuses (exit status 2) outside scripts/wine-run's
+# private namespace: a `ctest --test-dir build-win` typed by hand fails instead.
+get_filename_component(QV_WINE_GUARD "${CMAKE_CURRENT_LIST_DIR}/../scripts/lib/wine-guard" ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${QV_WINE_GUARD};wine")
