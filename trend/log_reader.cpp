@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cfloat>
 #include <ctime>
 #include <fstream>
 #include <system_error>
@@ -54,6 +55,9 @@ std::optional<float> parseValue(std::string_view field) {
     }
     // Tenths over ten rather than whole + 0.1 * d: 45.3 comes out as the nearest double.
     const double value = (whole * 10.0 + (field[point + 1] - '0')) / 10.0;
+    // Beyond the largest float "%4.1f" never writes; the float would be infinite.
+    if (!(value <= FLT_MAX))
+        return std::nullopt;
     return static_cast<float>(negative ? -value : value);
 }
 
