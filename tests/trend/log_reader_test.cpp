@@ -116,8 +116,12 @@ INSTANTIATE_TEST_SUITE_P(
     Files, LogFile,
     testing::Values(
         FileRow{{"Missing"}, "<missing>", LogReadStatus::Missing, 0, 0, "The file does not exist."},
-        FileRow{
-            {"Folder"}, "<folder>", LogReadStatus::Unreadable, 0, 0, "The file cannot be read."},
+        FileRow{{"Folder"},
+                "<folder>",
+                LogReadStatus::NotRegular,
+                0,
+                0,
+                "The file is not a regular file."},
         FileRow{{"Empty"}, "", LogReadStatus::Empty, 0, 0, "The file is empty."},
         FileRow{{"OnlyOtherLines"},
                 "hello\r\n\r\n",
