@@ -69,7 +69,8 @@ public:
     void OnClose();
 
     // WindowMessageTarget: timers 1 and 2 to the acquisition cycle, WM_SERIAL_BYTE's low
-    // 8 bits to the Reading parser, WM_LOG_LINE_DONE to the log; others are ignored.
+    // 8 bits to the Reading parser, WM_LOG_LINE_DONE to the log, WM_TREND_LOG_READ to the
+    // trend window; others are ignored.
     void onTimer(int timerId) override;
     void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
 

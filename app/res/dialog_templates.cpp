@@ -143,6 +143,8 @@ const char* loadString(int id) {
         return "Log files";
     case kImageSaveFailedStringId:
         return "Could not save the image to %1.";
+    case kTrendReadingSourceStringId:
+        return "Reading %1...";
     default:
         return "";
     }

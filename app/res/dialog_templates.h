@@ -79,9 +79,10 @@ inline constexpr unsigned kAboutCommandId = 0x10;
 inline constexpr int kTrendMenuStringId = 102; // "&Trend..."
 inline constexpr unsigned kTrendCommandId = 0x20;
 // Texts of the trend window.
-inline constexpr int kTrendLiveSourceStringId = 103; // "Live readings"
-inline constexpr int kLogFilterStringId = 104;       // "Log files"
-inline constexpr int kImageSaveFailedStringId = 105; // "Could not save the image to %1."
+inline constexpr int kTrendLiveSourceStringId = 103;    // "Live readings"
+inline constexpr int kLogFilterStringId = 104;          // "Log files"
+inline constexpr int kImageSaveFailedStringId = 105;    // "Could not save the image to %1."
+inline constexpr int kTrendReadingSourceStringId = 106; // "Reading %1..."
 
 inline constexpr char kVersion[] = "1.1.0.0";
 

@@ -20,6 +20,9 @@ inline constexpr std::uint32_t WM_SERIAL_BYTE = kWmUser + 5; // 1029
 // The log's writer thread ended a line (written and synced, or failed); wParam and lParam
 // are 0. The log takes the outcomes from its writer.
 inline constexpr std::uint32_t WM_LOG_LINE_DONE = kWmUser + 6; // 1030
+// The trend window's log reader ended a read ("Open log..."); wParam and lParam are 0. The
+// trend window takes the result from its reader.
+inline constexpr std::uint32_t WM_TREND_LOG_READ = kWmUser + 7; // 1031
 
 // Control ids of the main window and of the setup dialog, as their templates carry them.
 namespace ctl {
