@@ -117,6 +117,8 @@ void CQV53Dlg::onMessage(std::uint32_t message, std::intptr_t wParam, std::intpt
         log_.lineDone();
     if (message == WM_START_LOG)
         OnCommand(ctl::kStartStopLog);
+    if (message == WM_TREND_LOG_READ)
+        trend_.OnLogRead();
     if (message != WM_SERIAL_BYTE)
         return;
     const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);

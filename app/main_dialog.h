@@ -81,7 +81,7 @@ public:
 
     // WindowMessageTarget: timers 1 to 3 to the acquisition cycle, WM_SERIAL_BYTE's low
     // 8 bits to the Reading parser, WM_LOG_LINE_DONE to the log, WM_START_LOG to the
-    // Start/Stop Log command; others are ignored.
+    // Start/Stop Log command, WM_TREND_LOG_READ to the trend window; others are ignored.
     void onTimer(int timerId) override;
     void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
 

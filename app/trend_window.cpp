@@ -7,6 +7,7 @@
 #include "trend/painter.h"
 
 #include <filesystem>
+#include <optional>
 #include <utility>
 
 namespace qv {
@@ -36,7 +37,8 @@ std::string withPath(std::string format, const std::string& path) {
 
 TrendWindow::TrendWindow(const trend::ReadingHistory& history, WindowServices& window,
                          FrontEnd& frontEnd)
-    : history_(history), window_(window), frontEnd_(frontEnd) {
+    : history_(history), window_(window), frontEnd_(frontEnd),
+      reader_([&window] { window.postMessage(WM_TREND_LOG_READ, 0, 0); }) {
     model_.setPollInterval(livePollInterval_);
 }
 
@@ -47,6 +49,7 @@ void TrendWindow::OnInitDialog(DialogControls& controls) {
 
 void TrendWindow::OnDestroy() {
     controls_ = nullptr;
+    stopReading();
 }
 
 trend::ReadingSpans TrendWindow::readings() const {
@@ -58,6 +61,7 @@ void TrendWindow::OnCommand(int id) {
         model_.setSpan(static_cast<trend::Span>(id - ctl::kSpanTenMinutes));
         changed();
     } else if (id == ctl::kLive) {
+        stopReading();
         showingLog_ = false;
         model_.setPollInterval(livePollInterval_);
         model_.goLive();
@@ -106,16 +110,29 @@ void TrendWindow::openLog() {
     const auto path = frontEnd_.browseForOpen("log", res::loadString(res::kLogFilterStringId));
     if (!path)
         return;
-    frontEnd_.setWaitCursor(true);
-    trend::LogReadResult read = trend::readLogFile(pathOf(*path));
-    frontEnd_.setWaitCursor(false);
+    reader_.start(pathOf(*path));
+    readingPath_ = *path;
+    changed();
+}
+
+void TrendWindow::stopReading() {
+    reader_.cancel();
+    readingPath_.clear();
+}
+
+void TrendWindow::OnLogRead() {
+    std::optional<trend::LogReadResult> read = reader_.take();
+    if (!read)
+        return;
+    const std::string path = std::exchange(readingPath_, {});
     // A failed read leaves the view unchanged.
-    if (read.status != trend::LogReadStatus::Ok) {
-        window_.messageBox(trend::describe(read), BoxIcon::Exclamation, *path);
+    if (read->status != trend::LogReadStatus::Ok) {
+        changed();
+        window_.messageBox(trend::describe(*read), BoxIcon::Exclamation, path);
         return;
     }
-    log_ = std::move(read);
-    logName_ = fileNameOf(*path);
+    log_ = std::move(*read);
+    logName_ = fileNameOf(path);
     showingLog_ = true;
     model_.setPollInterval(trend::typicalInterval(log_.spans()));
     model_.goLive();
@@ -143,9 +160,13 @@ void TrendWindow::changed() {
     const auto current = static_cast<std::size_t>(model_.span());
     for (std::size_t i = 0; i < std::size(kSpanButtons); ++i)
         controls_->enable(kSpanButtons[i], i != current);
-    controls_->enable(ctl::kLive, showingLog_ || !model_.live());
-    controls_->setText(ctl::kTrendSource,
-                       showingLog_ ? logName_ : res::loadString(res::kTrendLiveSourceStringId));
+    // While a log is read, "Live" gives it up.
+    controls_->enable(ctl::kLive, showingLog_ || !model_.live() || readingLog());
+    std::string source = showingLog_ ? logName_ : res::loadString(res::kTrendLiveSourceStringId);
+    if (readingLog())
+        source =
+            withPath(res::loadString(res::kTrendReadingSourceStringId), fileNameOf(readingPath_));
+    controls_->setText(ctl::kTrendSource, source);
     frontEnd_.invalidateTrend();
 }
 

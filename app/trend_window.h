@@ -5,10 +5,13 @@
 // buttons, panning, and the two stacked charts (humidity above temperature, one time axis)
 // drawn through trend::drawChart. The front end builds the window and forwards its events
 // here (FrontEnd::showTrendWindow); the object lives as long as the main window's logic
-// and outlasts any number of openings of the window. User-interface thread only.
+// and outlasts any number of openings of the window. User-interface thread only: a log
+// file is read by its LogReadWorker, whose thread hands the result back as a posted
+// WM_TREND_LOG_READ, which the main window routes to OnLogRead.
 
 #include "trend/chart_model.h"
 #include "trend/chart_renderer.h"
+#include "trend/log_read_worker.h"
 #include "trend/log_reader.h"
 #include "trend/reading_history.h"
 
@@ -43,12 +46,18 @@ public:
     // The front end built the window: `controls` stay valid until OnDestroy.
     void OnInitDialog(DialogControls& controls);
     // The window is gone; its state (span, source, position) is kept for the next opening.
+    // A log still being read is given up.
     void OnDestroy();
     bool isOpen() const { return controls_ != nullptr; }
 
     // Buttons: a span (ctl::kSpanTenMinutes..kSpanAll), "Live" (back to the live readings,
-    // following the newest), "Open log...", "Save image..."; other ids are ignored.
+    // following the newest), "Open log...", "Save image..."; other ids are ignored. "Open
+    // log..." starts reading the chosen file and returns; the view changes when the read
+    // has ended (OnLogRead). "Live" and another "Open log..." give up a read under way.
     void OnCommand(int id);
+    // WM_TREND_LOG_READ: shows the log just read, or says why it cannot be shown (the view
+    // then stays as it was). A message of a read given up does nothing.
+    void OnLogRead();
     // `delta` in the system's units (kWheelNotch a notch); positive (away from the user)
     // pans into the past.
     void OnMouseWheel(int delta);
@@ -63,11 +72,13 @@ public:
 
     // For tests and the front ends.
     bool showingLog() const { return showingLog_; }
+    bool readingLog() const { return reader_.reading(); }
     const trend::ChartModel& model() const { return model_; }
     trend::ReadingSpans readings() const;
 
 private:
     void openLog();
+    void stopReading();
     void saveImage();
     void changed(); // the view changed: controls brought up to date, repaint
 
@@ -80,6 +91,8 @@ private:
     bool showingLog_ = false;
     trend::LogReadResult log_;
     std::string logName_; // the file's name without its folder
+    trend::LogReadWorker reader_;
+    std::string readingPath_; // UTF-8, while reader_ reads it
     int lastWidth_ = kDefaultImageWidth;
     int lastHeight_ = kDefaultImageHeight;
     trend::ChartStyle style_;

@@ -16,6 +16,14 @@ struct TimeStep {
     double seconds; // about; to rule out steps far too fine before making their ticks
 };
 
+// Value axes: values beyond this are not the sensor's (a float reaches 3.4e38), and a
+// label of every value up to it fits formatValue's buffer.
+constexpr double kLargestValue = 1e39;
+// Ranges narrower than this share of their values' size (of 1 for values under 1) are flat.
+constexpr double kFinestShare = 1e-9;
+// More intervals than any screen has room for.
+constexpr double kMostIntervals = 10'000.0;
+
 constexpr double kDay = 86'400.0;
 constexpr TimeStep kTimeSteps[] = {
     {Unit::Minute, 1, 60},         {Unit::Minute, 2, 120},         {Unit::Minute, 5, 300},
@@ -123,16 +131,28 @@ std::string timeLabel(std::int64_t when, Unit unit) {
 } // namespace
 
 ValueAxis niceValueAxis(double minimum, double maximum, double length, double minSpacing) {
-    if (!(minimum <= maximum) || !std::isfinite(minimum) || !std::isfinite(maximum)) {
+    // The charts pass finite values (the log reader and the reading parser keep no others);
+    // anything else gets the unit axis rather than arithmetic that overflows.
+    if (!(minimum <= maximum) || !(std::abs(minimum) <= kLargestValue) ||
+        !(std::abs(maximum) <= kLargestValue)) {
         minimum = 0.0;
         maximum = 1.0;
     }
-    if (minimum == maximum) {
+    // A range too narrow for round steps (flat, or apart only in the last digits) is widened
+    // around its value.
+    const double size = std::max(std::abs(minimum), std::abs(maximum));
+    if (maximum - minimum <= std::max(size, 1.0) * kFinestShare) {
         const double half = std::max(0.5, std::abs(minimum) * 0.05);
         minimum -= half;
         maximum += half;
     }
-    const double intervals = std::max(1.0, std::floor(length / std::max(minSpacing, 1.0)));
+    const double room = length / std::max(minSpacing, 1.0);
+    double intervals = room >= 2.0 ? std::min(std::floor(room), kMostIntervals) : 1.0;
+    // Ticks are multiples of the step: a range across zero takes at least two intervals.
+    if (minimum < 0.0 && maximum > 0.0)
+        intervals = std::max(intervals, 2.0);
+    // Ends once the step reaches the larger of |minimum| and |maximum|, where the axis spans
+    // one interval (two across zero): a few dozen rounds at most, given the limits above.
     double magnitude = std::pow(10.0, std::floor(std::log10((maximum - minimum) / intervals)));
     for (int mantissa = 0;; mantissa = (mantissa + 1) % 3) {
         static constexpr double kMantissas[] = {1.0, 2.0, 5.0};
@@ -163,12 +183,13 @@ std::string formatValue(double value, int decimals) {
 std::vector<TimeTick> timeTicks(std::int64_t from, std::int64_t to, double width,
                                 const TextWidth& textWidth, double gap) {
     std::vector<TimeTick> ticks;
-    if (to <= from || width <= 0.0)
+    if (to <= from || !(width > 0.0) || !std::isfinite(width))
         return ticks;
     const double span = static_cast<double>(to - from);
     const double pixelsPerSecond = width / span;
-    // The narrowest label any step can have ("2024"), to rule out steps that cannot fit.
-    const double narrowest = textWidth("0000") + gap;
+    // The narrowest label any step can have ("2024"), to rule out steps that cannot fit;
+    // at least a pixel, so that no step tried has more ticks than the axis has pixels.
+    const double narrowest = std::max(textWidth("0000") + gap, 1.0);
     for (const TimeStep& step : kTimeSteps) {
         const bool last = &step == &std::end(kTimeSteps)[-1];
         if (!last && step.seconds * pixelsPerSecond < narrowest)

@@ -19,8 +19,10 @@ struct ValueAxis {
 };
 
 // The axis over [minimum, maximum] with the finest round step that keeps ticks at least
-// `minSpacing` pixels apart on an axis `length` pixels long. An empty or flat range is
-// widened around its value.
+// `minSpacing` pixels apart on an axis `length` pixels long, for any input, in a few dozen
+// rounds at most. An empty or flat range is widened around its value; a range across zero
+// takes two intervals even where there is room for one. Values that are not finite or
+// beyond 1e39 (never the sensor's: the readers refuse them) give the axis 0 to 1.
 ValueAxis niceValueAxis(double minimum, double maximum, double length, double minSpacing);
 // `value` with `decimals` decimals, a point whatever the locale, no "-0".
 std::string formatValue(double value, int decimals);
@@ -33,7 +35,8 @@ struct TimeTick {
 using TextWidth = std::function<double(std::string_view)>;
 
 // Ticks over [from, to] (from < to) on an axis `width` pixels wide: the finest round step
-// whose labels, centred on their ticks, keep `gap` pixels between each other.
+// whose labels, centred on their ticks, keep `gap` pixels between each other. Never more
+// ticks than about one a pixel; none for a width that is not a finite positive number.
 std::vector<TimeTick> timeTicks(std::int64_t from, std::int64_t to, double width,
                                 const TextWidth& textWidth, double gap);
 

@@ -1,10 +1,12 @@
 #include "trend/log_reader.h"
 
+#include "trend/log_input.h"
+
 #include <algorithm>
-#include <cerrno>
+#include <cfloat>
 #include <ctime>
-#include <fstream>
-#include <system_error>
+#include <new>
+#include <stdexcept>
 
 namespace qv::trend {
 namespace {
@@ -54,6 +56,9 @@ std::optional<float> parseValue(std::string_view field) {
     }
     // Tenths over ten rather than whole + 0.1 * d: 45.3 comes out as the nearest double.
     const double value = (whole * 10.0 + (field[point + 1] - '0')) / 10.0;
+    // Beyond the largest float "%4.1f" never writes; the float would be infinite.
+    if (!(value <= FLT_MAX))
+        return std::nullopt;
     return static_cast<float>(negative ? -value : value);
 }
 
@@ -116,70 +121,64 @@ std::optional<TimedReading> parseLogLine(std::string_view line, LocalTimeCache& 
     return TimedReading{*time, *humidity, *temperature};
 }
 
-LogReadResult readLogFile(const std::filesystem::path& path) {
-    LogReadResult result;
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (status.type() == std::filesystem::file_type::not_found) {
-        result.status = LogReadStatus::Missing;
-        return result;
-    }
-    if (status.type() == std::filesystem::file_type::directory) {
-        result.status = LogReadStatus::Unreadable;
-        return result;
-    }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        result.status = LogReadStatus::Unreadable;
-        return result;
-    }
-    // An estimate from the size (a line is about 28 bytes) saves the vector's regrowth.
-    const auto size = std::filesystem::file_size(path, error);
-    if (!error)
-        result.readings.reserve(static_cast<std::size_t>(size / 28 + 1));
+namespace {
 
+LogReadResult ended(LogReadStatus status) {
+    LogReadResult result;
+    result.status = status;
+    return result;
+}
+
+// readLogFile without its guard: allocations may throw.
+LogReadResult readWhole(const std::filesystem::path& path, const std::atomic<bool>* cancelled) {
+    LogInput input;
+    if (const LogReadStatus opened = input.open(path); opened != LogReadStatus::Ok)
+        return ended(opened);
+    // No room is reserved from the file's size: a sparse or mislabelled file may claim
+    // far more than it holds in readings.
+    LogReadResult result;
     LocalTimeCache times;
     std::string block(kBlockSize, '\0');
     std::string carry; // the start of a line cut by the block's end
-    bool anyByte = false;
+    std::uint64_t offset = 0;
     const auto takeLine = [&](std::string_view line) {
         if (auto reading = parseLogLine(line, times))
             result.readings.push_back(*reading);
         else
             ++result.skippedLines;
     };
-    while (file) {
-        file.read(block.data(), static_cast<std::streamsize>(block.size()));
-        const auto got = static_cast<std::size_t>(file.gcount());
-        if (got == 0)
+    for (;;) {
+        const auto got = input.readAt(offset, block.data(), block.size());
+        if (!got)
+            return ended(LogReadStatus::Unreadable);
+        if (*got == 0)
             break;
-        anyByte = true;
-        std::string_view rest(block.data(), got);
+        offset += *got;
+        std::string_view rest(block.data(), *got);
         if (!carry.empty()) {
             const std::size_t end = rest.find('\n');
             if (end == std::string_view::npos) {
                 carry.append(rest.substr(0, kMaxKeptLine - std::min(kMaxKeptLine, carry.size())));
-                continue;
+                rest = {};
+            } else {
+                carry.append(rest.substr(0, std::min(end, kMaxKeptLine)));
+                takeLine(carry);
+                carry.clear();
+                rest.remove_prefix(end + 1);
             }
-            carry.append(rest.substr(0, std::min(end, kMaxKeptLine)));
-            takeLine(carry);
-            carry.clear();
-            rest.remove_prefix(end + 1);
         }
         for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;) {
             takeLine(rest.substr(0, end));
             rest.remove_prefix(end + 1);
         }
-        carry.assign(rest.substr(0, kMaxKeptLine));
-    }
-    if (file.bad()) {
-        result = {};
-        result.status = LogReadStatus::Unreadable;
-        return result;
+        if (!rest.empty())
+            carry.assign(rest.substr(0, kMaxKeptLine));
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return ended(LogReadStatus::Cancelled);
     }
     if (!carry.empty())
         takeLine(carry); // a last line without its end-of-line
-    if (!anyByte)
+    if (offset == 0)
         result.status = LogReadStatus::Empty;
     else if (result.readings.empty())
         result.status = LogReadStatus::NoReadings;
@@ -193,16 +192,35 @@ LogReadResult readLogFile(const std::filesystem::path& path) {
     return result;
 }
 
+} // namespace
+
+LogReadResult readLogFile(const std::filesystem::path& path, const std::atomic<bool>* cancelled) {
+    // The readings of a file too large for the memory are given up whole; the memory
+    // taken so far is freed on the way out.
+    try {
+        return readWhole(path, cancelled);
+    } catch (const std::bad_alloc&) {
+        return ended(LogReadStatus::OutOfMemory);
+    } catch (const std::length_error&) {
+        return ended(LogReadStatus::OutOfMemory);
+    }
+}
+
 std::string describe(const LogReadResult& result) {
     switch (result.status) {
     case LogReadStatus::Missing:
         return "The file does not exist.";
     case LogReadStatus::Unreadable:
         return "The file cannot be read.";
+    case LogReadStatus::NotRegular:
+        return "The file is not a regular file.";
+    case LogReadStatus::OutOfMemory:
+        return "The file is too large for the memory available.";
     case LogReadStatus::Empty:
         return "The file is empty.";
     case LogReadStatus::NoReadings:
         return "The file holds no readings of this program's log format.";
+    case LogReadStatus::Cancelled: // asked for: nothing to tell
     case LogReadStatus::Ok:
         break;
     }

@@ -6,10 +6,11 @@
 // time in local time. Lines of any other shape are skipped and counted, never fatal.
 // Hand-written parsing, no streams per line and no locale: a year of 1-second readings
 // (31.5 million lines) reads in seconds. No exceptions leave this file. Shares no state:
-// any thread may read a log, for instance to keep the window responsive meanwhile.
+// any thread may read a log (log_read_worker.h reads one off the user-interface thread).
 
 #include "trend/timed_reading.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -21,11 +22,14 @@
 namespace qv::trend {
 
 enum class LogReadStatus {
-    Ok,         // at least one reading
-    Missing,    // no such file
-    Unreadable, // cannot be opened or read (rights, a folder, an I/O error)
-    Empty,      // no bytes at all
-    NoReadings, // lines, but none in the log's format
+    Ok,          // at least one reading
+    Missing,     // no such file
+    Unreadable,  // cannot be opened or read (rights, an I/O error)
+    NotRegular,  // a folder, pipe, device or terminal: refused unopened or unread
+    Empty,       // no bytes at all
+    NoReadings,  // lines, but none in the log's format
+    OutOfMemory, // more readings than the memory holds
+    Cancelled,   // stopped on request before the end
 };
 
 struct LogReadResult {
@@ -36,8 +40,10 @@ struct LogReadResult {
     ReadingSpans spans() const { return {readings, {}}; }
 };
 
-// The whole file, read in large blocks.
-LogReadResult readLogFile(const std::filesystem::path& path);
+// The whole file, read in large blocks. `cancelled`, when given, is looked at after each
+// block: once set, the read stops there with Cancelled and its readings are dropped.
+LogReadResult readLogFile(const std::filesystem::path& path,
+                          const std::atomic<bool>* cancelled = nullptr);
 
 // What to tell the user about a read: the error, or for a good read with skipped lines
 // "3 lines were not readings"; empty for a clean read.

@@ -2,6 +2,7 @@
 
 #include "app/qt/dialog_builder.h"
 #include "app/qt/program_icon.h"
+#include "app/qt/qt_trend_window.h"
 #include "app/res/dialog_templates.h"
 
 #include <QAbstractButton>
@@ -77,7 +78,13 @@ void QtMainDialog::onTimer(int timerId) {
 }
 
 void QtMainDialog::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
+    // The outcome of the trend window's "Open log..." comes up over that window, as the
+    // boxes of its commands do.
+    QWidget* const outer = services_.boxOwner();
+    if (message == qv::WM_TREND_LOG_READ && frontEnd_.trendWindow())
+        services_.setBoxOwner(frontEnd_.trendWindow());
     logic_.onMessage(message, wParam, lParam);
+    services_.setBoxOwner(outer);
 }
 
 void QtMainDialog::accept() {

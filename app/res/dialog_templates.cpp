@@ -147,6 +147,8 @@ const char* loadString(int id) {
         return "Reconnect &automatically";
     case kPortLostCaptionStringId:
         return "QV-5300 - COM port disconnected";
+    case kTrendReadingSourceStringId:
+        return "Reading %1...";
     default:
         return "";
     }

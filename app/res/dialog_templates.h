@@ -87,6 +87,8 @@ inline constexpr int kReconnectMenuStringId = 106; // "Reconnect &automatically"
 inline constexpr unsigned kReconnectCommandId = 0x30;
 // The main window's caption while it waits for its lost port to come back.
 inline constexpr int kPortLostCaptionStringId = 107; // "QV-5300 - COM port disconnected"
+// Shown as the trend window's source while a log file is being read.
+inline constexpr int kTrendReadingSourceStringId = 108; // "Reading %1..."
 
 inline constexpr char kVersion[] = "1.1.0.0";
 

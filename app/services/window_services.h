@@ -23,6 +23,9 @@ inline constexpr std::uint32_t WM_LOG_LINE_DONE = kWmUser + 6; // 1030
 // Start Log, pressed by the program itself once the window is up (the command line asked
 // for it); wParam and lParam are 0.
 inline constexpr std::uint32_t WM_START_LOG = kWmUser + 7; // 1031
+// The trend window's log reader ended a read ("Open log..."); wParam and lParam are 0. The
+// trend window takes the result from its reader.
+inline constexpr std::uint32_t WM_TREND_LOG_READ = kWmUser + 8; // 1032
 
 // Control ids of the main window and of the setup dialog, as their templates carry them.
 namespace ctl {

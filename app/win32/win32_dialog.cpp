@@ -5,6 +5,7 @@
 #include "app/win32/dialog_template_win32.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace qv::win32 {
@@ -54,11 +55,26 @@ std::wstring windowText(HWND control) {
 
 // Marks a dialog made by createTemplateDialog.
 constexpr wchar_t kModelessProperty[] = L"qv.modeless";
+// A dialog with a sizing frame: its size as the template made it (width in the low word,
+// height in the high word), the smallest it can be dragged to, so that its controls
+// always fit and its charts keep room.
+constexpr wchar_t kSmallestSizeProperty[] = L"qv.smallestSize";
+
+void keepSmallestSize(HWND dialog) {
+    if ((GetWindowLongW(dialog, GWL_STYLE) & WS_THICKFRAME) == 0)
+        return;
+    RECT made{};
+    GetWindowRect(dialog, &made);
+    const auto packed =
+        static_cast<std::uintptr_t>(MAKELONG(made.right - made.left, made.bottom - made.top));
+    SetPropW(dialog, kSmallestSizeProperty, reinterpret_cast<HANDLE>(packed));
+}
 
 INT_PTR CALLBACK templateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* handler = reinterpret_cast<DialogHandler*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
     case WM_INITDIALOG:
+        keepSmallestSize(dialog);
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         reinterpret_cast<DialogHandler*>(lParam)->onInit(dialog);
         return TRUE;
@@ -71,8 +87,17 @@ INT_PTR CALLBACK templateDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
                 EndDialog(dialog, LOWORD(wParam));
         }
         return TRUE;
+    case WM_GETMINMAXINFO:
+        if (HANDLE size = GetPropW(dialog, kSmallestSizeProperty)) {
+            const auto packed = reinterpret_cast<std::uintptr_t>(size);
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            limits->ptMinTrackSize = {LOWORD(packed), HIWORD(packed)};
+            return TRUE;
+        }
+        break;
     case WM_NCDESTROY:
         RemovePropW(dialog, kModelessProperty);
+        RemovePropW(dialog, kSmallestSizeProperty);
         break;
     default:
         break;

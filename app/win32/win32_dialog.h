@@ -3,7 +3,8 @@
 // Modal dialogs from the app/res templates, and the control-access seam over their
 // controls. A dialog's behaviour is a DialogHandler; the procedure here builds nothing of
 // its own: Windows lays the template out, the handler is called for initialisation and
-// commands. User-interface thread only.
+// commands. A template with a sizing frame gives the smallest size the dialog can be
+// dragged to, as in the Qt front end. User-interface thread only.
 
 #include "app/dialog_controls.h"
 #include "app/res/dialog_templates.h"

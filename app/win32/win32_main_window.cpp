@@ -67,6 +67,7 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SERIAL_BYTE:
     case WM_LOG_LINE_DONE:
     case WM_START_LOG:
+    case WM_TREND_LOG_READ:
         core_.onMessage(message, static_cast<std::intptr_t>(wParam),
                         static_cast<std::intptr_t>(lParam));
         result = TRUE;

@@ -89,14 +89,23 @@ bool Win32TrendWindow::onMessage(HWND, UINT message, WPARAM wParam, LPARAM, INT_
     case WM_SIZE:
         invalidateCharts();
         return false;
-    case WM_ERASEBKGND:
-        // The dialog's background everywhere but the charts, which paint every pixel.
-        if (window_) {
-            const RECT area = chartArea();
-            ExcludeClipRect(reinterpret_cast<HDC>(wParam), area.left, area.top, area.right,
-                            area.bottom);
-        }
-        return false;
+    case WM_ERASEBKGND: {
+        if (!window_)
+            return false;
+        // The dialog's background everywhere but the charts, which paint every pixel. The
+        // DC is the one the next paint draws on: its clipping is put back, or the charts
+        // would be clipped away there and stay as they were.
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        const int saved = SaveDC(dc);
+        const RECT area = chartArea();
+        ExcludeClipRect(dc, area.left, area.top, area.right, area.bottom);
+        RECT client{};
+        GetClientRect(window_, &client);
+        FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+        RestoreDC(dc, saved);
+        result = TRUE;
+        return true;
+    }
     case WM_PAINT:
         paintCharts();
         result = TRUE;

@@ -377,13 +377,14 @@ TEST_F(MainWindowTest, TrendEntryShowsOneWindowThatOpensLogsAndSavesImages) {
     const QString log = dir_.filePath(QStringLiteral("old.log"));
     std::ofstream(log.toStdString()) << "12/06/2010\t17:50:50\t45.3\t21.7\r\n";
     answerBrowser(log);
-    click(trend, kOpenLog);
-    EXPECT_EQ(child<QLabel>(trend, kTrendSource)->text(), "old.log");
+    click(trend, kOpenLog); // read on the reader's thread, shown when its message arrives
+    EXPECT_TRUE(waitUntil([&] { return child<QLabel>(trend, kTrendSource)->text() == "old.log"; }));
     std::ofstream(log.toStdString(), std::ios::trunc).flush();
     Box box;
     answerNextBox(box);
     answerBrowser(log);
     click(trend, kOpenLog);
+    EXPECT_TRUE(waitUntil([&] { return box.seen; }));
     EXPECT_EQ(box.text, "The file is empty.");
     EXPECT_EQ(box.owner, trend); // over the window whose command failed
 

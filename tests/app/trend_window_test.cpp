@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -34,6 +35,13 @@ protected:
     }
     bool enabled(int id) { return frontEnd_.trendControls.enabled[id]; }
     std::string source() { return frontEnd_.trendControls.texts[kTrendSource]; }
+    // Hands the reader's message to the window, as the main window routes it.
+    void deliverRead() {
+        ASSERT_TRUE(window_.waitForPosted(1, std::chrono::seconds{10}));
+        for (const auto& posted : window_.takePosted())
+            if (posted.message == qv::WM_TREND_LOG_READ)
+                trend_.OnLogRead();
+    }
 
     qv::trend::ReadingHistory history_{10'000};
     qv::test::FakeWindowServices window_;
@@ -94,6 +102,8 @@ TEST_P(OpenLog, ShowsALogWithReadingsAndSaysWhatItSkipped) {
     if (!cancelled)
         frontEnd_.openAnswer = (dir_ / "old.log").string();
     trend_.OnCommand(kOpenLog);
+    if (!cancelled)
+        deliverRead();
     EXPECT_EQ(frontEnd_.opens.at(0), std::make_pair(std::string("log"), std::string("Log files")));
     EXPECT_FALSE(frontEnd_.waitCursor);
     ASSERT_EQ(window_.boxes.size(), *row.box ? 1u : 0u);
@@ -114,10 +124,50 @@ const LogRow kLogs[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Files, OpenLog, testing::ValuesIn(kLogs), qv::test::RowName{});
 
+enum class GiveUp { Live, Close, AnotherFile };
+
+struct GiveUpRow : qv::test::NamedRow {
+    GiveUp how;
+    const char* source; // afterwards, in the window (reopened after Close)
+};
+
+class GivingUpARead : public TrendWindowLogic, public testing::WithParamInterface<GiveUpRow> {};
+
+TEST_P(GivingUpARead, StopsItAndLeavesTheWindowToTheUser) {
+    std::ofstream(dir_ / "zeros.log").flush();
+    std::filesystem::resize_file(dir_ / "zeros.log", std::uintmax_t{1} << 40); // sparse
+    std::ofstream(dir_ / "a.log") << kTwoLines;
+    frontEnd_.openAnswer = (dir_ / "zeros.log").string();
+    trend_.OnCommand(kOpenLog); // reads zeros for a long while
+    EXPECT_EQ(source(), "Reading zeros.log...");
+    EXPECT_TRUE(enabled(kLive));
+    if (GetParam().how == GiveUp::Live) {
+        trend_.OnCommand(kLive);
+    } else if (GetParam().how == GiveUp::Close) {
+        trend_.OnDestroy();
+        frontEnd_.trendShown = nullptr;
+        frontEnd_.showTrendWindow(trend_);
+    } else {
+        frontEnd_.openAnswer = (dir_ / "a.log").string();
+        trend_.OnCommand(kOpenLog);
+        deliverRead();
+    }
+    EXPECT_FALSE(trend_.readingLog());
+    EXPECT_EQ(source(), GetParam().source);
+}
+
+const GiveUpRow kGiveUps[] = {
+    {"Live", GiveUp::Live, "Live readings"},
+    {"ClosingTheWindow", GiveUp::Close, "Live readings"},
+    {"AnotherFile", GiveUp::AnotherFile, "a.log"},
+};
+INSTANTIATE_TEST_SUITE_P(Ways, GivingUpARead, testing::ValuesIn(kGiveUps), qv::test::RowName{});
+
 TEST_F(TrendWindowLogic, LiveLeavesALogAndOnlyLiveReadingsRepaintAnOpenWindow) {
     std::ofstream(dir_ / "a.log") << kTwoLines;
     frontEnd_.openAnswer = (dir_ / "a.log").string();
     trend_.OnCommand(kOpenLog);
+    deliverRead();
     const int repaints = frontEnd_.trendInvalidations;
     trend_.readingAdded(std::chrono::seconds{5}); // not shown: no repaint
     trend_.OnCommand(kLive);

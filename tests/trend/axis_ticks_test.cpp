@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace qv::trend {
 namespace {
@@ -34,6 +35,35 @@ INSTANTIATE_TEST_SUITE_P(
                     ValueRow{{"FlatWidened"}, 20, 20, 100, 20, 19, 21, 0.5, "19.0"},
                     ValueRow{{"NoData"}, 0, 0, 100, 20, -0.5, 0.5, 0.5, "-0.5"},
                     ValueRow{{"TinyPlotOneInterval"}, 3, 97, 10, 20, 0, 100, 100, "0"}),
+    test::RowName{});
+
+struct RangeRow : test::NamedRow {
+    double minimum, maximum;
+};
+
+class ValueTicksAnySize : public testing::TestWithParam<RangeRow> {};
+
+// Returns at every plot height (a loop that never ends fails by the run's time limit),
+// covering the range with no more intervals than there is room for: two across zero.
+TEST_P(ValueTicksAnySize, AreFoundForEveryLength) {
+    const RangeRow& row = GetParam();
+    for (int length = 0; length <= 200; ++length) {
+        const ValueAxis axis = niceValueAxis(row.minimum, row.maximum, length, 20);
+        const bool acrossZero = axis.low < 0.0 && axis.high > 0.0;
+        const double room = std::max({1.0, std::floor(length / 20.0), acrossZero ? 2.0 : 1.0});
+        EXPECT_LE(axis.low, row.minimum) << length;
+        EXPECT_GE(axis.high, row.maximum) << length;
+        EXPECT_TRUE(axis.step > 0.0 && (axis.high - axis.low) / axis.step <= room + 1e-9) << length;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ranges, ValueTicksAnySize,
+    testing::Values(RangeRow{{"EmptyChart"}, 0, 0}, RangeRow{{"AroundZeroCelsius"}, -0.3, 0.4},
+                    RangeRow{{"BelowZero"}, -12.5, -0.1}, RangeRow{{"Equal"}, 45.3, 45.3},
+                    RangeRow{{"HugeAcrossZero"}, -3.4e38, 3.4e38},
+                    RangeRow{{"HugeApartInTheLastDigits"}, 3.4e38, 3.4e38 * (1 + 1e-15)},
+                    RangeRow{{"Tiny"}, 1e-30, 2e-30}, RangeRow{{"SmallestDouble"}, 0, 5e-324}),
     test::RowName{});
 
 struct TimeRow : test::NamedRow {
@@ -91,6 +121,26 @@ INSTANTIATE_TEST_SUITE_P(
                 4 * 86400,
                 "10/30"}),
     test::RowName{});
+
+struct WidthRow : test::NamedRow {
+    double width, gap;
+    std::size_t most;
+};
+
+class TimeTicksAnyWidth : public testing::TestWithParam<WidthRow> {};
+
+TEST_P(TimeTicksAnyWidth, AreNoMoreThanThePixels) {
+    const test::ScopedTimeZone zone("UTC0");
+    const WidthRow& row = GetParam();
+    const auto none = [](std::string_view) { return 0.0; }; // a painter without a font
+    EXPECT_LE(timeTicks(kNoon - 365 * 86400, kNoon, row.width, none, row.gap).size(), row.most);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, TimeTicksAnyWidth,
+                         testing::Values(WidthRow{{"NoGap"}, 800, 0, 801},
+                                         WidthRow{{"Infinite"}, HUGE_VAL, 12, 0},
+                                         WidthRow{{"NotANumber"}, std::nan(""), 12, 0}),
+                         test::RowName{});
 
 } // namespace
 } // namespace qv::trend

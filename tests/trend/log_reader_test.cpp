@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <ctime>
 #include <fstream>
 
@@ -48,6 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
                     LineRow{{"NoDecimal"}, "02/29/2012\t17:50:50\t45\t23.1", false},
                     LineRow{{"CommaDecimal"}, "02/29/2012\t17:50:50\t45,3\t23.1", false},
                     LineRow{{"ExtraPadding"}, "02/29/2012\t17:50:50\t  5.0\t23.1", false},
+                    LineRow{{"BeyondTheLargestFloat"},
+                            "02/29/2012\t17:50:50\t1000000000000000000000000000000000000000000000.0"
+                            "\t23.1",
+                            false},
                     LineRow{{"ThirdValue"}, "02/29/2012\t17:50:50\t45.3\t23.1\t1.0", false},
                     LineRow{{"SpaceForTab"}, "02/29/2012 17:50:50\t45.3\t23.1", false},
                     LineRow{{"Blank"}, "", false}),
@@ -56,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LogReader, ReadsBackEveryLineTheLogWrites) {
     LocalTimeCache times;
     const std::int64_t when = localEpoch(2010, 12, 6, 17, 50, 50);
-    for (float value : {0.0f, 5.0f, -0.5f, -12.5f, 45.3f, 99.9f, 100.0f, 123456.7f}) {
+    for (float value :
+         {0.0f, 5.0f, -0.5f, -12.5f, 45.3f, 99.9f, 100.0f, 123456.7f, FLT_MAX, -FLT_MAX}) {
         std::string line = MeasurementLog::formatLine(when, value, -value);
         line.pop_back(); // the LF; the CR stays
         const auto reading = parseLogLine(line, times);
@@ -110,8 +116,12 @@ INSTANTIATE_TEST_SUITE_P(
     Files, LogFile,
     testing::Values(
         FileRow{{"Missing"}, "<missing>", LogReadStatus::Missing, 0, 0, "The file does not exist."},
-        FileRow{
-            {"Folder"}, "<folder>", LogReadStatus::Unreadable, 0, 0, "The file cannot be read."},
+        FileRow{{"Folder"},
+                "<folder>",
+                LogReadStatus::NotRegular,
+                0,
+                0,
+                "The file is not a regular file."},
         FileRow{{"Empty"}, "", LogReadStatus::Empty, 0, 0, "The file is empty."},
         FileRow{{"OnlyOtherLines"},
                 "hello\r\n\r\n",

@@ -26,6 +26,13 @@ TEST(ReadingHistory, KeepsTheNewestReadingsInTimeOrderOnceFull) {
     EXPECT_EQ(spans.lowerBound(51), 3u);
 }
 
+TEST(ReadingHistory, TheFirstWrapDropsExactlyTheOldestReading) {
+    ReadingHistory history(3);
+    for (std::int64_t t : {10, 20, 30, 40})
+        history.append({t, 1.0f, 2.0f});
+    EXPECT_EQ(times(history.readings()), (std::vector<std::int64_t>{20, 30, 40}));
+}
+
 TEST(ReadingHistory, AReadingFromAClockSetBackKeepsTheOrder) {
     ReadingHistory history(4);
     history.append({100, 1.0f, 1.0f});

@@ -1,0 +1,51 @@
+// The Win32 trend window in this process: how small it can be made, and that erasing its
+// background leaves the paint's DC able to draw the charts.
+
+#include "app/trend_window.h"
+#include "app/win32/win32_trend_window.h"
+#include "tests/support/fake_front_end.h"
+#include "tests/support/fake_window_services.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+
+namespace {
+
+class Win32TrendWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "Wine makes windows only on a display: scripts/wine-run --display";
+        window_.show(nullptr);
+        ASSERT_NE(window_.window(), nullptr);
+    }
+
+    qv::trend::ReadingHistory history_{10};
+    qv::test::FakeWindowServices services_;
+    qv::test::FakeFrontEnd frontEnd_;
+    qv::TrendWindow logic_{history_, services_, frontEnd_};
+    qv::win32::Win32TrendWindow window_{GetModuleHandleW(nullptr), logic_};
+};
+
+TEST_F(Win32TrendWindowTest, CannotBeMadeSmallerThanItsTemplate) {
+    RECT made{}, small{};
+    GetWindowRect(window_.window(), &made);
+    SetWindowPos(window_.window(), nullptr, 0, 0, 40, 40, SWP_NOMOVE | SWP_NOZORDER);
+    GetWindowRect(window_.window(), &small);
+    EXPECT_EQ(small.right - small.left, made.right - made.left);
+    EXPECT_EQ(small.bottom - small.top, made.bottom - made.top);
+}
+
+TEST_F(Win32TrendWindowTest, ErasingLeavesTheDcUnclipped) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SendMessageW(window_.window(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    HRGN clip = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetClipRgn(dc, clip), 0) << "a clip region is left for the paint";
+    DeleteObject(clip);
+    DeleteDC(dc);
+}
+
+} // namespace
