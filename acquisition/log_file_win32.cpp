@@ -15,7 +15,7 @@
 #include "acquisition/appended_line.h"
 #include "acquisition/log_file.h"
 
-#include "app/services/win32_text.h"
+#include "text/win32_text.h"
 
 #include <algorithm>
 #include <chrono>

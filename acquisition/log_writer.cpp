@@ -8,9 +8,9 @@
 namespace qv {
 
 struct LogWriter::Shared {
-    Shared(WindowServices& w, std::shared_ptr<LogFile> f) : window(w), file(std::move(f)) {}
+    Shared(MessagePoster& w, std::shared_ptr<LogFile> f) : window(w), file(std::move(f)) {}
 
-    WindowServices& window;              // only while !abandoned
+    MessagePoster& window;               // only while !abandoned
     const std::shared_ptr<LogFile> file; // writer thread only
 
     std::mutex mutex;
@@ -25,7 +25,7 @@ struct LogWriter::Shared {
     std::string closeDetail;
 };
 
-LogWriter::LogWriter(WindowServices& window, std::shared_ptr<LogFile> file)
+LogWriter::LogWriter(MessagePoster& window, std::shared_ptr<LogFile> file)
     : shared_(std::make_shared<Shared>(window, std::move(file))), thread_(run, shared_) {}
 
 LogWriter::~LogWriter() {

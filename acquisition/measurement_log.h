@@ -16,7 +16,7 @@
 #include "acquisition/clock.h"
 #include "acquisition/log_file.h"
 #include "acquisition/log_writer.h"
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 #include <ctime>
 #include <memory>

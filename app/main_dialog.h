@@ -14,10 +14,10 @@
 #include "acquisition/acquisition_controller.h"
 #include "acquisition/clock.h"
 #include "acquisition/measurement_log.h"
-#include "app/services/window_services.h"
 #include "app/trend_window.h"
 #include "serial/serial_comm.h"
 #include "trend/reading_history.h"
+#include "window/window_services.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 #include "acquisition/measurement_log.h"
 #include "app/front_end.h"
 #include "app/interval_scan.h"
-#include "app/services/window_services.h"
+#include "app/res/dialog_templates.h"
 #include "app/setup_dialog.h"
 #include "serial/port_list.h"
 #include "serial/serial_comm.h"

@@ -3,7 +3,8 @@
 #include "app/dialog_controls.h"
 #include "app/front_end.h"
 #include "app/interval_scan.h"
-#include "app/services/window_services.h"
+#include "app/res/dialog_templates.h"
+#include "window/window_services.h"
 
 namespace qv {
 namespace {

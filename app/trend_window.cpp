@@ -3,8 +3,8 @@
 #include "app/dialog_controls.h"
 #include "app/front_end.h"
 #include "app/res/dialog_templates.h"
-#include "app/services/window_services.h"
 #include "trend/painter.h"
+#include "window/window_services.h"
 
 #include <filesystem>
 #include <optional>

@@ -11,7 +11,7 @@
 // only passes the call on; `afterSetText` and `setTextDirect` run on the user-interface
 // thread.
 
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 #include <functional>
 #include <string>
@@ -44,7 +44,6 @@ public:
     void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
         inner_.postMessage(message, wParam, lParam);
     }
-    int runModal(ModalDialog& dialog) override { return inner_.runModal(dialog); }
 
 private:
     WindowServices& inner_;

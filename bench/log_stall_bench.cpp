@@ -70,7 +70,6 @@ public:
         queue_.push_back(message);
         posted_.notify_one();
     }
-    int runModal(qv::ModalDialog&) override { return qv::kIdCancel; }
 
     // The next posted message; 0 when none comes within a second past the slow sync.
     std::uint32_t next() {

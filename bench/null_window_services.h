@@ -3,7 +3,7 @@
 // Window services that do nothing, for benchmarks that measure the logic alone: no
 // window, no timers, posted messages dropped. Any thread may call postMessage().
 
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 namespace qv::bench {
 
@@ -17,7 +17,6 @@ public:
     }
     void stopTimer(TimerId) override {}
     void postMessage(std::uint32_t, std::intptr_t, std::intptr_t) override {}
-    int runModal(ModalDialog&) override { return kIdCancel; }
 };
 
 } // namespace qv::bench

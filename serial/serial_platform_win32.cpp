@@ -2,7 +2,7 @@
 
 #include "serial/win32_serial_map.h"
 
-#include "app/services/win32_text.h"
+#include "text/win32_text.h"
 
 #include <algorithm>
 #include <chrono>

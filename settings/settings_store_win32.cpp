@@ -7,7 +7,7 @@
 
 #include "settings/settings_store.h"
 
-#include "app/services/win32_text.h"
+#include "text/win32_text.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 // the program and the maker's line. OK or Enter ends it with kIdOk; Escape or the close
 // box with kIdCancel. No behaviour beyond closing.
 
-#include "app/services/window_services.h"
+#include "app/qt/modal_dialog.h"
 
 #include <QDialog>
 

@@ -12,9 +12,10 @@
 // except what the channel's reader posts through the window services.
 
 #include "app/main_dialog.h"
+#include "app/qt/modal_dialog.h"
 #include "app/qt/qt_front_end.h"
 #include "app/qt/qt_window_services.h"
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 #include <QDialog>
 

@@ -5,8 +5,8 @@
 // with kIdOk once the logic takes the values; Cancel, Escape and the close box end it with
 // kIdCancel and exchange nothing.
 
+#include "app/qt/modal_dialog.h"
 #include "app/qt/qt_dialog_controls.h"
-#include "app/services/window_services.h"
 
 #include <QDialog>
 

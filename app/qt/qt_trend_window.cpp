@@ -4,8 +4,8 @@
 #include "app/qt/qt_painter.h"
 #include "app/qt/qt_window_services.h"
 #include "app/res/dialog_templates.h"
-#include "app/services/window_services.h"
 #include "app/trend_window.h"
+#include "window/window_services.h"
 
 #include <QAbstractButton>
 #include <QPainter>

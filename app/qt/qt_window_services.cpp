@@ -1,6 +1,6 @@
 #include "app/qt/qt_window_services.h"
 
-#include "app/services/error_report.h"
+#include "app/error_report.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,7 +1,5 @@
 #include "app/res/dialog_templates.h"
 
-#include "app/services/window_services.h"
-
 #include <array>
 #include <cstdlib>
 

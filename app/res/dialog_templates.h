@@ -4,8 +4,43 @@
 // template (control id, kind, text, position and size in dialog units, style). The
 // front ends build their windows from these (Qt: app/qt/dialog_builder.h).
 
+#include "window/window_services.h"
+
 #include <cstdint>
 #include <span>
+
+namespace qv {
+
+// The ids of a dialog's OK and Cancel buttons (IDOK, IDCANCEL), which are also the results
+// of its modal run.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+
+// Control ids of the setup dialog and the trend window, as their templates below carry
+// them; the main window's are with the window services (window/window_services.h), since
+// the log and the acquisition cycle write to its controls.
+namespace ctl {
+// Setup dialog (template 129).
+inline constexpr int kInterval = 1007;
+inline constexpr int kFileName = 1008;
+inline constexpr int kAppend = 1009;
+inline constexpr int kBrowse = 1010;
+inline constexpr int kPortList = 1012;
+// Trend window (template 130): one button per span, in the order of trend::Span, then the
+// others.
+inline constexpr int kSpanTenMinutes = 1020;
+inline constexpr int kSpanOneHour = 1021;
+inline constexpr int kSpanSixHours = 1022;
+inline constexpr int kSpanTwentyFourHours = 1023;
+inline constexpr int kSpanSevenDays = 1024;
+inline constexpr int kSpanAll = 1025;
+inline constexpr int kLive = 1026;
+inline constexpr int kOpenLog = 1027;
+inline constexpr int kSaveImage = 1028;
+inline constexpr int kTrendSource = 1029; // what is shown: live readings or a log file
+} // namespace ctl
+
+} // namespace qv
 
 namespace qv::res {
 

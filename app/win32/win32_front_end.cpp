@@ -1,15 +1,15 @@
 #include "app/win32/win32_front_end.h"
 
+#include "app/error_report.h"
 #include "app/res/dialog_templates.h"
-#include "app/services/error_report.h"
-#include "app/services/win32_text.h"
-#include "app/services/window_services.h"
 #include "app/setup_dialog.h"
 #include "app/win32/gdi_painter.h"
 #include "app/win32/png_writer.h"
 #include "app/win32/win32_dialog.h"
 #include "app/win32/win32_trend_window.h"
 #include "app/win32/win32_window_services.h"
+#include "text/win32_text.h"
+#include "window/window_services.h"
 
 #include <commdlg.h>
 

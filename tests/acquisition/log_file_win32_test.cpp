@@ -5,8 +5,8 @@
 #include "acquisition/log_file.h"
 #include "acquisition/log_file_win32.h"
 
-#include "app/services/win32_text.h"
 #include "tests/support/wait_until.h"
+#include "text/win32_text.h"
 
 #include <gtest/gtest.h>
 

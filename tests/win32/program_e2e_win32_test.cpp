@@ -2,8 +2,8 @@
 // (scripts/wine-run --sensor N --display), settings in the registry, a logging session,
 // the about box, the trend window, Setup, an unplug and a replug. Skipped without the simulator.
 
-#include "app/services/win32_text.h"
 #include "tests/support/wait_until.h"
+#include "text/win32_text.h"
 
 #include <gtest/gtest.h>
 
