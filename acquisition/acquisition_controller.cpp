@@ -87,9 +87,9 @@ void AcquisitionController::readingComplete(const Reading& reading) {
     humidity_ = reading.humidity;
     temperature_ = reading.temperature;
     dataReceived_ = true;
-    // The log clears pollPending, so one poll yields at most one line however many
-    // records answer it.
+    // One poll yields at most one line however many records answer it.
     log_.writeRecord(pollPending_, humidity_, temperature_);
+    pollPending_ = false;
 }
 
 void AcquisitionController::reopen(int newPort) {

@@ -90,13 +90,13 @@ void MeasurementLog::toggle() {
     window_.setControlText(ctl::kStartStopLog, logging_ ? kStopCaption : kStartCaption);
 }
 
-void MeasurementLog::writeRecord(bool& pollPending, float humidity, float temperature) {
-    if ((pollPending || retryPending_) && fileOpen_ && logging_) {
-        retryPending_ = false;
-        ++linesInFlight_;
-        writer_->submit(formatLine(clock_.now(), humidity, temperature));
-    }
-    pollPending = false;
+bool MeasurementLog::writeRecord(bool pollPending, float humidity, float temperature) {
+    if (!(pollPending || retryPending_) || !fileOpen_ || !logging_)
+        return false;
+    retryPending_ = false;
+    ++linesInFlight_;
+    writer_->submit(formatLine(clock_.now(), humidity, temperature));
+    return true;
 }
 
 void MeasurementLog::lineDone() {

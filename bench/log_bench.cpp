@@ -88,8 +88,7 @@ void BM_LogWriteRecord(benchmark::State& state) {
     float h = 45.3f;
     long lines = 0;
     for (auto _ : state) {
-        bool pollPending = true;
-        log.writeRecord(pollPending, h, 23.1f);
+        log.writeRecord(true, h, 23.1f);
         window.waitFor(++lines);
         log.lineDone();
         h += 0.1f;

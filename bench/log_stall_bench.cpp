@@ -113,9 +113,8 @@ int main(int argc, char** argv) {
         if (!log.fileOpen())
             return 1;
         for (int i = 0; i < lines; ++i) {
-            bool pollPending = true;
             auto start = Steady::now();
-            log.writeRecord(pollPending, 45.3f, 23.1f);
+            log.writeRecord(true, 45.3f, 23.1f);
             double stall = msSince(start);
             // Waiting for the message is the event loop's idle time, not a stall.
             if (window.next() != qv::WM_LOG_LINE_DONE)

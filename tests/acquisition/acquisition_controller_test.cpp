@@ -1,5 +1,6 @@
 #include "acquisition/acquisition_controller.h"
 
+#include "acquisition/station.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fake_window_services.h"
 #include "tests/support/fixed_clock.h"
@@ -37,30 +38,21 @@ constexpr char kUnconvertible[] = "H    .T 23.1\r";
 const Calls kLinesOn{"rts 1", "dtr 1", "break 0"};
 const Calls kLinesOff{"rts 0", "dtr 0", "break 1"};
 
-// The main window's routing: timers to the controller, bytes to the parser, whose
-// sink is the controller, the log's confirmations to the log. Counts the ticks it routes.
+// The main window: everything to the station, the ticks it routes counted.
 class Window final : public WindowMessageTarget {
 public:
-    Window(AcquisitionController& controller, ReadingParser& parser, MeasurementLog& log)
-        : controller_(controller), parser_(parser), log_(log) {}
+    explicit Window(Station& station) : station_(station) {}
     void onTimer(int timerId) override {
         ++ticks[timerId];
-        controller_.onTimer(timerId);
+        station_.onTimer(timerId);
     }
-    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t) override {
-        if (message == WM_LOG_LINE_DONE)
-            log_.lineDone();
-        if (message != WM_SERIAL_BYTE)
-            return;
-        const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);
-        parser_.feed(&byte, 1);
+    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
+        station_.onMessage(message, wParam, lParam);
     }
     std::map<int, int> ticks;
 
 private:
-    AcquisitionController& controller_;
-    ReadingParser& parser_;
-    MeasurementLog& log_;
+    Station& station_;
 };
 
 // Fires the fake window's timers as the real ones would over `span` of virtual time: a
@@ -108,17 +100,11 @@ protected:
         platform.addPort(kPort);
         platform.setSensorRecord(kPort, kRecord);
         window.target = &routing;
-        parser.setSink([this](const Reading& r) { controller.readingComplete(r); });
         log.setFileName(logPath_);
         log.setAppend(false);
         controller.setPort(kPort);
         controller.setInterval(5);
     }
-    ~AcquisitionControllerTest() override {
-        channel.Close();
-        log.closeOnExit();
-    }
-
     void startLogging() {
         log.toggle();
         ASSERT_TRUE(log.logging());
@@ -155,11 +141,12 @@ protected:
     FakeSerialPlatform platform;
     FakeWindowServices window;
     test::FixedClock clock;
-    MeasurementLog log{window, clock};
-    CSerialComm channel{platform};
-    AcquisitionController controller{channel, window, log};
     ReadingParser parser;
-    Window routing{controller, parser, log};
+    Station station{platform, window, clock, parser};
+    CSerialComm& channel = station.channel();
+    MeasurementLog& log = station.log();
+    AcquisitionController& controller = station.controller();
+    Window routing{station};
 };
 
 TEST_F(AcquisitionControllerTest, StartOpensTheSensorAndShowsItsFirstAnswerWithoutLoggingIt) {
@@ -476,6 +463,21 @@ TEST_F(Reconnect, SwitchedOffTheWaitEndsWithoutABox) {
     EXPECT_FALSE(platform.isOpen(kPort));
     EXPECT_TRUE(window.boxes.empty());
     EXPECT_EQ(waits, (std::vector<bool>{true, false}));
+}
+
+// The station presses Start Log from its posted message and hands each Reading, with the
+// clock's time, to its listeners once the cycle has shown it.
+TEST_F(AcquisitionControllerTest, TheStationStartsLoggingOnRequestAndTellsItsListenersEachReading) {
+    std::vector<std::string> heard;
+    station.addReadingListener([&](const Reading& r, std::time_t when) {
+        heard.push_back(r.humidityText + "@" + std::to_string(when) + " shown " + shown());
+    });
+    station.start(/*startLogging=*/true);
+    ASSERT_TRUE(window.timerRunning(kPollTimer));
+    deliver(kRecordLength + 1); // WM_START_LOG, posted first, then the record
+    EXPECT_TRUE(log.logging());
+    EXPECT_EQ(heard, std::vector<std::string>{" 45.3@" + std::to_string(test::kDecember6) +
+                                              " shown  45.3| 23.1"});
 }
 
 struct PeriodCase {

@@ -216,10 +216,8 @@ TEST_F(MeasurementLogTest, WritesOnlyForAPendingPollWhileLogging) {
         log = makeLog(window, path, false);
         if (c.logging)
             log->toggle();
-        bool pending = c.pending;
-        log->writeRecord(pending, 45.3f, 23.1f);
+        EXPECT_EQ(log->writeRecord(c.pending, 45.3f, 23.1f), c.written);
         settle(window, *log);
-        EXPECT_FALSE(pending);
         EXPECT_EQ(readFile(path), c.written ? line(45.3f, 23.1f) : "");
         EXPECT_EQ(log->recordCount(), c.written ? 1 : 0);
     }
@@ -240,16 +238,16 @@ TEST_F(MeasurementLogTest, UnopenableFileIsShownAndLeavesLoggingOff) {
         FakeWindowServices boxWindow;
         log = makeLog(boxWindow, c.file, false);
         // A Reading handled while the box is open is not logged: the file is not open.
-        bool pendingDuringBox = true;
+        bool queuedDuringBox = false;
         boxWindow.onMessageBox = [&](const FakeWindowServices::Box&) {
-            log->writeRecord(pendingDuringBox, 45.3f, 23.1f);
+            queuedDuringBox = log->writeRecord(true, 45.3f, 23.1f);
         };
         log->toggle();
 
         ASSERT_EQ(boxWindow.boxes.size(), 1u);
         EXPECT_EQ(boxWindow.boxes[0].text, "Error opening file");
         EXPECT_EQ(boxWindow.boxes[0].icon, BoxIcon::Exclamation);
-        EXPECT_FALSE(pendingDuringBox);
+        EXPECT_FALSE(queuedDuringBox);
         EXPECT_FALSE(log->logging());
         EXPECT_FALSE(log->fileOpen());
         EXPECT_FALSE(log->startedOnce());
