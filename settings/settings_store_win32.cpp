@@ -63,13 +63,6 @@ private:
 
 } // namespace
 
-SettingsStore::SettingsStore(std::string applicationName)
-    : application_(std::move(applicationName)) {}
-
-void SettingsStore::SetRegistryKey(const std::string& company) {
-    company_ = company;
-}
-
 int SettingsStore::GetProfileInt(const char* section, const char* entry, int defaultValue) const {
     const ProfileKey profile(company_, application_, section);
     if (!profile.key())

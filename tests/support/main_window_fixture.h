@@ -1,7 +1,7 @@
 #pragma once
 
 // A fixture for tests of the real main window: a settings store of its own per test
-// (QSettings caches files by name), a log file in a temporary folder, a 1-second
+// (an application name of its own), a log file in a temporary folder, a 1-second
 // interval, and an in-memory serial line whose COM1 answers each poll with one record.
 // Pair it with PrivateHome so the store lives in a private XDG_CONFIG_HOME.
 
