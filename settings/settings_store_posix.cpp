@@ -11,8 +11,6 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -259,8 +257,7 @@ std::string applicationNameFromProgramPath(const std::string& programPath) {
 std::string defaultLogFileName() {
     // A drive-letter path means nothing here; the user's home folder is where a user
     // looks for a file the program made on its own.
-    const char* home = std::getenv("HOME");
-    return (fs::path(home && *home ? home : "/").lexically_normal() / "tavrin.log").string();
+    return (homeFolder() / "tavrin.log").string();
 }
 
 } // namespace qv

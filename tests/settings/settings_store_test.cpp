@@ -295,7 +295,8 @@ TEST(ApplicationName, IsTheWholeProgramFileNameWithoutFolder) {
 }
 
 // The settings file and the port folder of the program and of the simulator all come
-// from one folder, whatever the environment holds (null: unset).
+// from one folder, and the default log file from the same home, whatever the environment
+// holds (null: unset).
 struct FolderRow : test::NamedRow {
     const char* xdg;
     const char* home;
@@ -311,11 +312,13 @@ TEST_P(UserFolder, HoldsTheSettingsFileAndThePortFolder) {
     };
     set("XDG_CONFIG_HOME", GetParam().xdg);
     set("HOME", GetParam().home);
-    const fs::path folder = GetParam().folder.empty()
-                                ? fs::path(::getpwuid(::getuid())->pw_dir) / ".config" / kCompanyKey
-                                : GetParam().folder;
+    const fs::path passwordHome = ::getpwuid(::getuid())->pw_dir;
+    const fs::path folder =
+        GetParam().folder.empty() ? passwordHome / ".config" / kCompanyKey : GetParam().folder;
     EXPECT_EQ(settingsFilePath(kCompanyKey, "QV-5300"), folder / "QV-5300.conf");
     EXPECT_EQ(portsFolder(), folder / "ports");
+    EXPECT_EQ(fs::path(defaultLogFileName()),
+              (GetParam().home ? fs::path(GetParam().home) : passwordHome) / "tavrin.log");
     set("XDG_CONFIG_HOME", savedXdg.c_str());
     set("HOME", savedHome.c_str());
 }
