@@ -17,7 +17,7 @@ constexpr std::uint32_t kShellDialogStyle =
 // The about box. The icon control draws icon 128 (kIconId); its text is not shown.
 constexpr std::array kAboutControls{
     ControlTemplate{-1, K::StaticIcon, "", 11, 17, 20, 20, 0},
-    ControlTemplate{-1, K::StaticText, "QV-5300 Version 1.1.0.0", 48, 12, 108, 8,
+    ControlTemplate{-1, K::StaticText, "QV-5300 Version " QV_VERSION_TEXT, 48, 12, 108, 8,
                     kGroup | kNoPrefix},
     ControlTemplate{-1, K::StaticText, "RH and temperature logger", 48, 24, 108, 8, kGroup},
     ControlTemplate{kIdOk, K::DefPushButton, "OK", 178, 7, 50, 16, kGroup | kTabStop},

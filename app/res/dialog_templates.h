@@ -1,9 +1,10 @@
 #pragma once
 
-// The dialog templates, the string table and the version, as data: one table per
-// template (control id, kind, text, position and size in dialog units, style). The
-// front ends build their windows from these (Qt: app/qt/dialog_builder.h).
+// The dialog templates and the string table, as data (the version: app/res/version.h): one table
+// per template (control id, kind, text, position and size in dialog units, style). The front ends
+// build their windows from these (Qt: app/qt/dialog_builder.h).
 
+#include "app/res/version.h"
 #include "window/window_services.h"
 
 #include <cstdint>
@@ -124,8 +125,6 @@ inline constexpr unsigned kReconnectCommandId = 0x30;
 inline constexpr int kPortLostCaptionStringId = 107; // "QV-5300 - COM port disconnected"
 // Shown as the trend window's source while a log file is being read.
 inline constexpr int kTrendReadingSourceStringId = 108; // "Reading %1..."
-
-inline constexpr char kVersion[] = "1.1.0.0";
 
 // Template 100, 102, 129 or 130; any other id is a programming error and aborts.
 const DialogTemplate& dialogTemplate(int id);
