@@ -1,5 +1,7 @@
 #include "bench/pty_folder.h"
 
+#include "serial/port_name.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
@@ -34,7 +36,7 @@ int PtyFolder::addLivePort(int port) {
         return -1;
     }
     std::error_code ec;
-    fs::create_symlink(slave, path_ / ("com" + std::to_string(port)), ec);
+    fs::create_symlink(slave, path_ / portEntryName(port), ec);
     if (ec) {
         ::close(master);
         return -1;
@@ -46,7 +48,7 @@ int PtyFolder::addLivePort(int port) {
 void PtyFolder::addDanglingPort(int port) {
     std::error_code ec;
     fs::create_symlink("/nonexistent/qv-bench/tty" + std::to_string(port),
-                       path_ / ("com" + std::to_string(port)), ec);
+                       path_ / portEntryName(port), ec);
 }
 
 } // namespace qv::bench

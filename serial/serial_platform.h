@@ -9,6 +9,7 @@
 // other operation on the user-interface thread only. Implementations keep no state
 // shared between the two threads beyond what the OS handles themselves carry.
 
+#include "serial/port_name.h"
 #include "serial/serial_types.h"
 
 #include <chrono>
@@ -25,10 +26,10 @@ inline constexpr auto kSerialWriteTimeout = std::chrono::milliseconds{2000};
 
 // The wordings of describeOpenFailure that do not depend on the platform.
 inline std::string portOutOfRangeText(int port) {
-    return "COM" + std::to_string(port) + ": ports are numbered 1 to " + std::to_string(kPortCount);
+    return portName(port) + ": ports are numbered 1 to " + std::to_string(kPortCount);
 }
 inline std::string portInUseText(int port) {
-    return "COM" + std::to_string(port) + " is in use by another program";
+    return portName(port) + " is in use by another program";
 }
 
 struct OpenResult {

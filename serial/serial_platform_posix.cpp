@@ -194,7 +194,7 @@ OpenResult PosixSerialPlatform::openPort(int port) {
 }
 
 std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) const {
-    const std::string name = "COM" + std::to_string(port);
+    const std::string name = portName(port);
     if (port < 1 || port > kPortCount)
         return portOutOfRangeText(port);
     const std::optional<std::string> path = portDevicePath(port, portsDir_);
@@ -202,9 +202,9 @@ std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) con
     if (!path) {
         if (std::filesystem::symlink_status(portsDir_, ec).type() ==
             std::filesystem::file_type::not_found)
-            return name + ": no device for this port; a link com" + std::to_string(port) + " in " +
+            return name + ": no device for this port; a link " + portEntryName(port) + " in " +
                    homeAbbreviated(portsDir_.string()) + " would name one";
-        return name + ": no entry com" + std::to_string(port) + " in " +
+        return name + ": no entry " + portEntryName(port) + " in " +
                homeAbbreviated(portsDir_.string());
     }
     if (const std::string device = realDevice(*path); isSystemConsole(device, consoleList_))

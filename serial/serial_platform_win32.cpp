@@ -160,7 +160,7 @@ OpenResult Win32SerialPlatform::openPort(int port) {
 }
 
 std::string Win32SerialPlatform::describeOpenFailure(int port, Status error) const {
-    const std::string name = "COM" + std::to_string(port);
+    const std::string name = portName(port);
     if (port < 1 || port > kPortCount)
         return portOutOfRangeText(port);
     if (probeResultFromWin32Error(error) == kProbeBusy)

@@ -221,7 +221,7 @@ OpenResult FakeSerialPlatform::openPort(int port) {
 }
 
 std::string FakeSerialPlatform::describeOpenFailure(int port, Status error) const {
-    return "COM" + std::to_string(port) + ": " + std::strerror(static_cast<int>(error));
+    return portName(port) + ": " + std::strerror(static_cast<int>(error));
 }
 
 ProbeResult FakeSerialPlatform::probePort(int port) {
