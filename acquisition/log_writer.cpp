@@ -1,5 +1,8 @@
 #include "acquisition/log_writer.h"
 
+#include "text/substitute.h"
+#include "text/texts.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -64,8 +67,9 @@ LogWriter::Finish LogWriter::finish(std::chrono::milliseconds bound) {
         shared_->abandoned = true;
         result.closed = false;
         result.abandoned = true;
-        result.detail = "still busy after " + std::to_string(bound.count()) +
-                        " ms; it is closed as soon as the disk answers";
+        result.detail =
+            substitute(text::kLogStillBusy,
+                       {substitute(text::kMilliseconds, {std::to_string(bound.count())})});
         lock.unlock();
         thread_.detach();
     }

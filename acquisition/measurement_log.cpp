@@ -1,17 +1,14 @@
 #include "acquisition/measurement_log.h"
 
+#include "text/substitute.h"
+#include "text/texts.h"
+
 #include <charconv>
 #include <ctime>
 #include <string>
 
 namespace qv {
 namespace {
-
-constexpr char kStartCaption[] = "Start Log";
-constexpr char kStopCaption[] = "Stop Log";
-constexpr char kOpenFailed[] = "Error opening file";
-constexpr char kDiskFull[] = "Disk full while accessing %1.";
-constexpr char kSeekFailed[] = "Seek failed on %1";
 
 // Appends `value` as "%4.1f" would in the "C" locale: one decimal, rounded as printf
 // rounds, a point whatever the user's locale, right-aligned in at least 4 characters.
@@ -76,18 +73,18 @@ void MeasurementLog::toggle() {
                 // Writing from anywhere but the end would overwrite earlier lines.
                 const std::string why = file_->lastErrorText();
                 file_->close();
-                reportFileError(kSeekFailed, why);
+                reportFileError(text::kSeekFailed, why);
                 logging_ = false;
             }
         } else {
-            window_.messageBox(kOpenFailed, BoxIcon::Exclamation,
+            window_.messageBox(text::kLogOpenFailed, BoxIcon::Exclamation,
                                fullPath_ + ": " + file_->lastErrorText());
             logging_ = false;
         }
     } else if (!logging_ && fileOpen_) {
         closeFile();
     }
-    window_.setControlText(ctl::kStartStopLog, logging_ ? kStopCaption : kStartCaption);
+    window_.setControlText(ctl::kStartStopLog, logging_ ? text::kStopLog : text::kStartLog);
 }
 
 bool MeasurementLog::writeRecord(bool pollPending, float humidity, float temperature) {
@@ -114,7 +111,7 @@ void MeasurementLog::countOrReport(const std::vector<LogWriter::Outcome>& outcom
             // Not counted; a further Reading of the same poll may try again, unless a
             // later poll's line is already on its way.
             retryPending_ = linesInFlight_ == 0;
-            reportFileError(kDiskFull, outcome.detail);
+            reportFileError(text::kDiskFull, outcome.detail);
         }
     }
 }
@@ -124,7 +121,7 @@ void MeasurementLog::stopForNewFile() {
         closeFile();
     fileOpen_ = false;
     logging_ = false;
-    window_.setControlText(ctl::kStartStopLog, kStartCaption);
+    window_.setControlText(ctl::kStartStopLog, text::kStartLog);
 }
 
 void MeasurementLog::closeOnExit() {
@@ -146,17 +143,14 @@ void MeasurementLog::closeFile() {
         linesInFlight_ = 0;
     }
     if (!finish.closed)
-        reportFileError(kDiskFull, finish.detail);
+        reportFileError(text::kDiskFull, finish.detail);
 }
 
 void MeasurementLog::reportFileError(const char* format, const std::string& why) {
     if (reportingFileError_)
         return;
-    std::string text(format);
-    if (const auto at = text.find("%1"); at != std::string::npos)
-        text.replace(at, 2, fullPath_);
     reportingFileError_ = true;
-    window_.messageBox(text, BoxIcon::Stop, fullPath_ + ": " + why);
+    window_.messageBox(substitute(format, {fullPath_}), BoxIcon::Stop, fullPath_ + ": " + why);
     reportingFileError_ = false;
 }
 

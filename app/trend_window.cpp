@@ -3,6 +3,7 @@
 #include "app/dialog_controls.h"
 #include "app/front_end.h"
 #include "app/res/dialog_templates.h"
+#include "text/substitute.h"
 #include "trend/painter.h"
 #include "window/window_services.h"
 
@@ -24,13 +25,6 @@ std::filesystem::path pathOf(const std::string& utf8) {
 std::string fileNameOf(const std::string& utf8) {
     const std::u8string name = pathOf(utf8).filename().u8string();
     return std::string(name.begin(), name.end());
-}
-
-std::string withPath(std::string format, const std::string& path) {
-    const auto at = format.find("%1");
-    if (at != std::string::npos)
-        format.replace(at, 2, path);
-    return format;
 }
 
 } // namespace
@@ -150,7 +144,7 @@ void TrendWindow::saveImage() {
     const bool saved = frontEnd_.saveImage(
         *path, width, height, [&](trend::Painter& painter) { paint(painter, width, height); });
     if (!saved)
-        window_.messageBox(withPath(res::loadString(res::kImageSaveFailedStringId), *path),
+        window_.messageBox(substitute(res::loadString(res::kImageSaveFailedStringId), {*path}),
                            BoxIcon::Stop);
 }
 
@@ -164,8 +158,8 @@ void TrendWindow::changed() {
     controls_->enable(ctl::kLive, showingLog_ || !model_.live() || readingLog());
     std::string source = showingLog_ ? logName_ : res::loadString(res::kTrendLiveSourceStringId);
     if (readingLog())
-        source =
-            withPath(res::loadString(res::kTrendReadingSourceStringId), fileNameOf(readingPath_));
+        source = substitute(res::loadString(res::kTrendReadingSourceStringId),
+                            {fileNameOf(readingPath_)});
     controls_->setText(ctl::kTrendSource, source);
     frontEnd_.invalidateTrend();
 }

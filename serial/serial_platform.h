@@ -11,6 +11,8 @@
 
 #include "serial/port_name.h"
 #include "serial/serial_types.h"
+#include "text/substitute.h"
+#include "text/texts.h"
 
 #include <chrono>
 #include <cstddef>
@@ -26,10 +28,10 @@ inline constexpr auto kSerialWriteTimeout = std::chrono::milliseconds{2000};
 
 // The wordings of describeOpenFailure that do not depend on the platform.
 inline std::string portOutOfRangeText(int port) {
-    return portName(port) + ": ports are numbered 1 to " + std::to_string(kPortCount);
+    return substitute(text::kPortOutOfRange, {portName(port), std::to_string(kPortCount)});
 }
 inline std::string portInUseText(int port) {
-    return portName(port) + " is in use by another program";
+    return substitute(text::kPortInUse, {portName(port)});
 }
 
 struct OpenResult {

@@ -202,13 +202,13 @@ std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) con
     if (!path) {
         if (std::filesystem::symlink_status(portsDir_, ec).type() ==
             std::filesystem::file_type::not_found)
-            return name + ": no device for this port; a link " + portEntryName(port) + " in " +
-                   homeAbbreviated(portsDir_.string()) + " would name one";
-        return name + ": no entry " + portEntryName(port) + " in " +
-               homeAbbreviated(portsDir_.string());
+            return substitute(text::kPortWithoutFolder,
+                              {name, portEntryName(port), homeAbbreviated(portsDir_.string())});
+        return substitute(text::kPortNotInFolder,
+                          {name, portEntryName(port), homeAbbreviated(portsDir_.string())});
     }
     if (const std::string device = realDevice(*path); isSystemConsole(device, consoleList_))
-        return name + " is " + device + ", the system console";
+        return substitute(text::kPortIsConsole, {name, device});
     if (error == EBUSY || error == EWOULDBLOCK)
         return portInUseText(port);
     // The device the entry leads to says more than the entry itself.

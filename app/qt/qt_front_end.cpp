@@ -5,6 +5,7 @@
 #include "app/qt/qt_setup_dialog.h"
 #include "app/qt/qt_trend_window.h"
 #include "app/qt/qt_window_services.h"
+#include "text/texts.h"
 
 #include <QCursor>
 #include <QFileDialog>
@@ -92,7 +93,7 @@ std::optional<std::string> QtFrontEnd::browseForOpen(const std::string& extensio
     const QString pattern = QStringLiteral("*.") + QString::fromStdString(extension);
     browser.setNameFilters(
         {QString::fromStdString(filterText) + QStringLiteral(" (") + pattern + QLatin1Char(')'),
-         QStringLiteral("All files (*)")});
+         QString::fromUtf8(text::kAllFiles) + QStringLiteral(" (*)")});
     if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty())
         return std::nullopt;
     return browser.selectedFiles().constFirst().toStdString();

@@ -1,5 +1,7 @@
 #include "app/res/dialog_templates.h"
 
+#include "text/texts.h"
+
 #include <array>
 #include <cstdlib>
 
@@ -132,21 +134,21 @@ const DialogTemplate& dialogTemplate(int id) {
 const char* loadString(int id) {
     switch (id) {
     case kAboutMenuStringId:
-        return "&About QV-5300...";
+        return text::kAboutMenu;
     case kTrendMenuStringId:
-        return "&Trend...";
+        return text::kTrendMenu;
     case kTrendLiveSourceStringId:
-        return "Live readings";
+        return text::kLiveReadings;
     case kLogFilterStringId:
-        return "Log files";
+        return text::kLogFiles;
     case kImageSaveFailedStringId:
-        return "Could not save the image to %1.";
+        return text::kImageSaveFailed;
     case kReconnectMenuStringId:
-        return "Reconnect &automatically";
+        return text::kReconnectMenu;
     case kPortLostCaptionStringId:
-        return "QV-5300 - COM port disconnected";
+        return text::kPortLostCaption;
     case kTrendReadingSourceStringId:
-        return "Reading %1...";
+        return text::kReadingFile;
     default:
         return "";
     }

@@ -128,7 +128,7 @@ inline constexpr int kTrendReadingSourceStringId = 108; // "Reading %1..."
 
 // Template 100, 102, 129 or 130; any other id is a programming error and aborts.
 const DialogTemplate& dialogTemplate(int id);
-// The string table; empty string for an unknown id.
+// The string table: the texts of text/texts.h that carry an id; empty for an unknown id.
 const char* loadString(int id);
 
 } // namespace qv::res

@@ -8,6 +8,7 @@
 #include "app/win32/win32_dialog.h"
 #include "app/win32/win32_trend_window.h"
 #include "app/win32/win32_window_services.h"
+#include "text/texts.h"
 #include "text/win32_text.h"
 #include "window/window_services.h"
 
@@ -127,7 +128,7 @@ std::optional<std::string> Win32FrontEnd::browseForOpen(const std::string& exten
     // Pairs of description and pattern, each ended by a null, the list by another.
     const std::wstring pattern = L"*." + wide(extension);
     std::wstring filter = wide(filterText) + L" (" + pattern + L")" + L'\0' + pattern + L'\0' +
-                          L"All files (*.*)" + L'\0' + L"*.*" + L'\0';
+                          wide(text::kAllFiles) + L" (*.*)" + L'\0' + L"*.*" + L'\0';
     std::vector<wchar_t> path(32768, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
