@@ -11,8 +11,8 @@
 #include "acquisition/reading_parser.h"
 #include "acquisition/station.h"
 #include "app/qt/qt_window_services.h"
-#include "bench/forwarding_window_services.h"
 #include "serial/serial_platform.h"
+#include "tests/support/forwarding_window_services.h"
 
 #include <QDialog>
 #include <QWidget>
@@ -42,7 +42,7 @@ public:
     QDialog window;
     std::unique_ptr<SerialPlatform> platform;
     QtWindowServices qtServices;
-    ForwardingWindowServices services;
+    test::ForwardingWindowServices services;
     SystemClock clock;
     ReadingParser parser;
     Station station;
