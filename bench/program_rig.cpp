@@ -9,7 +9,7 @@ ProgramRig::ProgramRig(const std::filesystem::path& portsDir, RigTrials trials)
     : platform(makePlatformSerial(portsDir)), qtServices(&window, *this, QStringLiteral("QV-5300")),
       services(qtServices), station(*platform, services, clock, parser), channel(station.channel()),
       log(station.log()), controller(station.controller()) {
-    buildDialog(res::dialogTemplate(res::kMainDialogId), window);
+    qt::buildDialog(res::dialogTemplate(res::kMainDialogId), window);
     if (trials.noText)
         services.setTextDirect = [](int, const std::string&) {};
 }

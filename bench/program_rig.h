@@ -41,7 +41,7 @@ public:
 
     QDialog window;
     std::unique_ptr<SerialPlatform> platform;
-    QtWindowServices qtServices;
+    qt::QtWindowServices qtServices;
     test::ForwardingWindowServices services;
     SystemClock clock;
     ReadingParser parser;

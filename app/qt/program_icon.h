@@ -5,10 +5,10 @@
 
 #include <QIcon>
 
-namespace qv::res {
+namespace qv::qt {
 
 // All sizes of the icon, from the program's compiled-in resources. Needs a
 // QGuiApplication.
 QIcon programIcon();
 
-} // namespace qv::res
+} // namespace qv::qt

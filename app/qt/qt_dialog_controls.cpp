@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-namespace qv {
+namespace qv::qt {
 namespace {
 
 template <class T> T* control(const QWidget& dialog, int id) {
@@ -98,4 +98,4 @@ void QtDialogControls::enable(int id, bool enabled) {
         widget->setEnabled(enabled);
 }
 
-} // namespace qv
+} // namespace qv::qt

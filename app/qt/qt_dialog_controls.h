@@ -9,7 +9,7 @@
 
 class QWidget;
 
-namespace qv {
+namespace qv::qt {
 
 class QtDialogControls : public DialogControls {
 public:
@@ -32,4 +32,4 @@ private:
     QWidget& dialog_;
 };
 
-} // namespace qv
+} // namespace qv::qt
