@@ -83,9 +83,6 @@ protected:
         QFile file(settingsFileName());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    QString storedString(const char* entry) const {
-        return QString::fromStdString(makeStore()->GetProfileString(nullptr, entry, "<none>"));
-    }
 
     // Presses Setup..., lets `edit` work on the dialog, then ends it with OK or Cancel.
     void setup(std::function<void(QtSetupDialog*)> edit, int endWith = qv::kIdOk) {
