@@ -1,13 +1,13 @@
 #pragma once
 
-// Reads the program's own log files for the trend view. A line is
-//   MM/DD/YYYY <tab> HH:MM:SS <tab> humidity <tab> temperature, then CR LF or LF,
-// each value with one decimal, right-aligned in at least four characters, the date and
-// time in local time. Lines of any other shape are skipped and counted, never fatal.
+// Reads the program's own log files for the trend view, in the format of
+// log_format/log_line_format.h (a bare LF ends a line too). Lines of any other shape are
+// skipped and counted, never fatal.
 // Hand-written parsing, no streams per line and no locale: a year of 1-second readings
 // (31.5 million lines) reads in seconds. No exceptions leave this file. Shares no state:
 // any thread may read a log (log_read_worker.h reads one off the user-interface thread).
 
+#include "trend/log_summary.h"
 #include "trend/timed_reading.h"
 
 #include <atomic>
@@ -44,6 +44,11 @@ struct LogReadResult {
 // block: once set, the read stops there with Cancelled and its readings are dropped.
 LogReadResult readLogFile(const std::filesystem::path& path,
                           const std::atomic<bool>* cancelled = nullptr);
+// The readings from `range.from` to `range.to` (both included) among the lines that start
+// in bytes [range.begin, range.end), in time order: the lines of a span, where the file's
+// summary says they are. Status Ok (or an error) however many it found.
+LogReadResult readLogRange(const std::filesystem::path& path, const LogRange& range,
+                           const std::atomic<bool>* cancelled = nullptr);
 
 // What to tell the user about a read: the error, or for a good read with skipped lines
 // "3 lines were not readings"; empty for a clean read.
