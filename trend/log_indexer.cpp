@@ -1,5 +1,6 @@
 #include "trend/log_indexer.h"
 
+#include "trend/background_thread.h"
 #include "trend/line_scanner.h"
 #include "trend/log_input.h"
 
@@ -174,6 +175,7 @@ void LogIndexer::Job::publish(bool force) {
 }
 
 void LogIndexer::Job::scanItems() {
+    runInBackground();
     LogInput input;
     if (const LogReadStatus opened = input.open(path); opened != LogReadStatus::Ok) {
         fail(opened);
@@ -291,11 +293,13 @@ bool LogIndexer::Job::firstPass(LogInput& input) {
         };
         scanner.scan(input, {0, std::min(size, kEdgeBytes), true}, &cancelled, firstOf);
         scanner.scan(input, {size - std::min(size, kEdgeBytes), size, true}, &cancelled, lastOf);
-        if (first && last) {
-            std::lock_guard lock(summaryMutex);
+        // The buckets' memory is taken here, so that the owner, adding lines later,
+        // never has to.
+        std::lock_guard lock(summaryMutex);
+        if (first && last)
             summary.expect(*first, *last);
-            shift = summary.widthShift();
-        }
+        summary.reserve();
+        shift = summary.widthShift();
     } catch (const std::bad_alloc&) {
         hand(std::nullopt, nullptr, 0, true, LogReadStatus::OutOfMemory);
         return false;
@@ -386,6 +390,7 @@ void LogIndexer::Job::follow(LogInput& input) {
 }
 
 void LogIndexer::Job::run() {
+    runInBackground();
     LogInput input;
     if (const LogReadStatus opened = input.open(path); opened != LogReadStatus::Ok) {
         hand(std::nullopt, nullptr, 0, true, opened);

@@ -1,5 +1,7 @@
 #include "trend/log_read_worker.h"
 
+#include "trend/background_thread.h"
+
 #include <atomic>
 #include <exception>
 #include <mutex>
@@ -33,6 +35,7 @@ void LogReadWorker::begin(const std::filesystem::path& path, std::optional<LogRa
     cancel();
     auto job = std::make_shared<Job>();
     const auto run = [job, path, range, ready = ready_] {
+        runInBackground();
         LogReadResult result = range ? readLogRange(path, *range, &job->cancelled)
                                      : readLogFile(path, &job->cancelled);
         {

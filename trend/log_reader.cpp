@@ -5,7 +5,9 @@
 #include "trend/log_input.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
+#include <cstring>
 #include <ctime>
 #include <new>
 #include <stdexcept>
@@ -30,34 +32,65 @@ int digits(std::string_view text, std::size_t at, std::size_t count) {
     return value;
 }
 
+// Values written as "%4.1f" up to this many tenths, as floats: most values of a log come
+// from here rather than from a division.
+constexpr int kTabledTenths = 20'000;
+constexpr auto kTenths = [] {
+    std::array<float, kTabledTenths + 1> table{};
+    for (int i = 0; i <= kTabledTenths; ++i)
+        table[static_cast<std::size_t>(i)] = static_cast<float>(static_cast<double>(i) / 10.0);
+    return table;
+}();
+// Digits before the point that a double holds exactly as tenths.
+constexpr std::size_t kExactDigits = 14;
+
 // A value as the log writes it: optional '-', digits, the point, one digit; spaces in
-// front only as padding up to the least width.
-std::optional<float> parseValue(std::string_view field) {
+// front only as padding up to the least width. False when `field` is not one. (A flag and
+// an out-value, not an optional: the optional's return costs more than the parse.)
+inline bool parseValue(std::string_view field, float& out) {
     static_assert(fmt::kDecimals == 1, "one digit after the point");
     if (field.size() < fmt::kMinValueWidth || field.size() > fmt::kMaxValueLength)
-        return std::nullopt;
+        return false;
     std::size_t at = 0;
     while (at < field.size() && field[at] == ' ')
         ++at;
     if (at > 0 && field.size() != fmt::kMinValueWidth)
-        return std::nullopt;
+        return false;
     const bool negative = at < field.size() && field[at] == '-';
     at += negative ? 1 : 0;
     const std::size_t point = field.size() - 2;
     if (at >= point || field[point] != fmt::kDecimalPoint || !isDigit(field[point + 1]))
-        return std::nullopt;
-    double whole = 0.0;
-    for (; at < point; ++at) {
-        if (!isDigit(field[at]))
-            return std::nullopt;
-        whole = whole * 10.0 + (field[at] - '0');
+        return false;
+    double value = 0.0;
+    if (point - at <= kExactDigits) {
+        std::uint64_t tenths = 0;
+        for (; at < point; ++at) {
+            if (!isDigit(field[at]))
+                return false;
+            tenths = tenths * 10 + static_cast<std::uint64_t>(field[at] - '0');
+        }
+        tenths = tenths * 10 + static_cast<std::uint64_t>(field[point + 1] - '0');
+        if (tenths <= kTabledTenths) {
+            const float tabled = kTenths[tenths];
+            out = negative ? -tabled : tabled;
+            return true;
+        }
+        // Tenths over ten rather than whole + 0.1 * d: 45.3 comes out as the nearest double.
+        value = static_cast<double>(tenths) / 10.0;
+    } else {
+        double whole = 0.0;
+        for (; at < point; ++at) {
+            if (!isDigit(field[at]))
+                return false;
+            whole = whole * 10.0 + (field[at] - '0');
+        }
+        value = (whole * 10.0 + (field[point + 1] - '0')) / 10.0;
     }
-    // Tenths over ten rather than whole + 0.1 * d: 45.3 comes out as the nearest double.
-    const double value = (whole * 10.0 + (field[point + 1] - '0')) / 10.0;
     // Beyond the largest float "%4.1f" never writes; the float would be infinite.
     if (!(value <= FLT_MAX))
-        return std::nullopt;
-    return static_cast<float>(negative ? -value : value);
+        return false;
+    out = static_cast<float>(negative ? -value : value);
+    return true;
 }
 
 bool isLeapYear(int year) {
@@ -86,9 +119,19 @@ std::optional<std::int64_t> LocalTimeCache::toEpoch(int year, int month, int day
         if (start == static_cast<std::time_t>(-1))
             return std::nullopt;
         key_ = key;
+        hasHour_ = false; // the hour remembered is no longer the one cached
         hourStart_ = start;
     }
     return hourStart_ + minute * 60 + second;
+}
+
+bool LocalTimeCache::sameHour(std::string_view line) const {
+    return hasHour_ && std::memcmp(line.data(), hour_, sizeof hour_) == 0;
+}
+
+void LocalTimeCache::rememberHour(std::string_view line) {
+    std::memcpy(hour_, line.data(), sizeof hour_);
+    hasHour_ = true;
 }
 
 std::optional<TimedReading> parseLogLine(std::string_view line, LocalTimeCache& times) {
@@ -96,35 +139,50 @@ std::optional<TimedReading> parseLogLine(std::string_view line, LocalTimeCache& 
         line.remove_suffix(1);
     if (line.size() < fmt::kMinLineLength)
         return std::nullopt;
-    for (std::size_t at : fmt::kDateSeparatorsAt)
-        if (line[at] != fmt::kDateSeparator)
+    std::optional<std::int64_t> time;
+    if (times.sameHour(line)) {
+        // Date, hour and their separators as in the last good line: the rest of the stamp.
+        if (line[fmt::kTimeSeparatorsAt[1]] != fmt::kTimeSeparator ||
+            line[fmt::kFieldSeparatorsAt[1]] != fmt::kFieldSeparator)
             return std::nullopt;
-    for (std::size_t at : fmt::kTimeSeparatorsAt)
-        if (line[at] != fmt::kTimeSeparator)
+        const int minute = digits(line, fmt::kMinuteAt, 2),
+                  second = digits(line, fmt::kSecondAt, 2);
+        if (minute < 0 || minute > 59 || second < 0 || second > 60)
             return std::nullopt;
-    for (std::size_t at : fmt::kFieldSeparatorsAt)
-        if (line[at] != fmt::kFieldSeparator)
+        time = times.hourStart() + minute * 60 + second;
+    } else {
+        for (std::size_t at : fmt::kDateSeparatorsAt)
+            if (line[at] != fmt::kDateSeparator)
+                return std::nullopt;
+        for (std::size_t at : fmt::kTimeSeparatorsAt)
+            if (line[at] != fmt::kTimeSeparator)
+                return std::nullopt;
+        for (std::size_t at : fmt::kFieldSeparatorsAt)
+            if (line[at] != fmt::kFieldSeparator)
+                return std::nullopt;
+        const int month = digits(line, fmt::kMonthAt, 2), day = digits(line, fmt::kDayAt, 2),
+                  year = digits(line, fmt::kYearAt, 4);
+        const int hour = digits(line, fmt::kHourAt, 2), minute = digits(line, fmt::kMinuteAt, 2),
+                  second = digits(line, fmt::kSecondAt, 2);
+        if (month < 1 || month > 12 || year < 1 || day < 1 || day > daysInMonth(year, month) ||
+            hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60)
             return std::nullopt;
-    const int month = digits(line, fmt::kMonthAt, 2), day = digits(line, fmt::kDayAt, 2),
-              year = digits(line, fmt::kYearAt, 4);
-    const int hour = digits(line, fmt::kHourAt, 2), minute = digits(line, fmt::kMinuteAt, 2),
-              second = digits(line, fmt::kSecondAt, 2);
-    if (month < 1 || month > 12 || year < 1 || day < 1 || day > daysInMonth(year, month) ||
-        hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60)
-        return std::nullopt;
+        time = times.toEpoch(year, month, day, hour, minute, second);
+        if (!time)
+            return std::nullopt;
+    }
 
     const std::string_view values = line.substr(fmt::kStampLength);
     const std::size_t tab = values.find(fmt::kFieldSeparator);
     if (tab == std::string_view::npos)
         return std::nullopt;
-    const auto humidity = parseValue(values.substr(0, tab));
-    const auto temperature = parseValue(values.substr(tab + 1));
-    if (!humidity || !temperature)
+    float humidity = 0.0f, temperature = 0.0f;
+    if (!parseValue(values.substr(0, tab), humidity) ||
+        !parseValue(values.substr(tab + 1), temperature))
         return std::nullopt;
-    const auto time = times.toEpoch(year, month, day, hour, minute, second);
-    if (!time)
-        return std::nullopt;
-    return TimedReading{*time, *humidity, *temperature};
+    // The stamp was good: the next line of the same hour needs no more than its minutes.
+    times.rememberHour(line);
+    return TimedReading{*time, humidity, temperature};
 }
 
 namespace {

@@ -56,14 +56,24 @@ std::string describe(const LogReadResult& result);
 
 // Turns local date-and-time fields into seconds since the epoch, calling the C library's
 // mktime once per hour of the log only: within an hour local time runs evenly.
+// The line parser keeps here the date-and-hour text of the last good line, so that the
+// lines of the same hour need only their minutes and seconds read.
 class LocalTimeCache {
 public:
     std::optional<std::int64_t> toEpoch(int year, int month, int day, int hour, int minute,
                                         int second);
 
+    // `line` (at least a stamp long) starts with the date and hour last remembered, whose
+    // start hourStart() is.
+    bool sameHour(std::string_view line) const;
+    void rememberHour(std::string_view line);
+    std::int64_t hourStart() const { return hourStart_; }
+
 private:
     std::int64_t key_ = -1; // year, month, day and hour packed; -1: nothing cached
     std::int64_t hourStart_ = 0;
+    char hour_[14] = {}; // "MM/DD/YYYY\tHH:" of the last good line
+    bool hasHour_ = false;
 };
 
 // One line without its end-of-line (a trailing CR is allowed); nullopt when the line is

@@ -121,38 +121,54 @@ std::span<const SummaryCell> LogSummary::buckets() const {
     return {buckets_.get(), kBuckets};
 }
 
+void LogSummary::reserve() {
+    if (!buckets_)
+        buckets_ = std::make_unique<SummaryCell[]>(kBuckets); // zeroed: every count 0
+}
+
 void LogSummary::fit(std::int64_t low, std::int64_t high, int minShift) {
     constexpr auto n = static_cast<std::int64_t>(kBuckets);
-    if (!buckets_) {
+    if (all_.count == 0) {
+        // Nothing to keep: the buckets are laid out anew.
+        reserve();
         shift_ = std::max(shift_, minShift);
         while (cellKey(high, shift_) - cellKey(low, shift_) >= n)
             ++shift_;
-        buckets_ = std::make_unique<SummaryCell[]>(kBuckets); // zeroed: every count 0
         origin_ = cellKey(low, shift_) << shift_;
         return;
     }
-    const std::int64_t end = origin_ + (n << shift_); // exclusive
-    const bool inside = low >= origin_ && high < end;
-    if (inside && minShift <= shift_)
+    if (low >= origin_ && high < origin_ + (n << shift_) && minShift <= shift_)
         return;
-    if (all_.count > 0) {
-        low = std::min(low, all_.firstTime);
-        high = std::max(high, all_.lastTime);
+    low = std::min(low, all_.firstTime);
+    high = std::max(high, all_.lastTime);
+    // Coarser in place, without memory of its own: each round merges neighbouring pairs
+    // towards the front (a bucket moves to an index no greater than its own).
+    while (shift_ < minShift || cellKey(high, shift_) - cellKey(low, shift_) >= n) {
+        const int shift = shift_ + 1;
+        const std::int64_t origin = cellKey(all_.firstTime, shift) << shift;
+        for (std::size_t j = 0; j < kBuckets; ++j) {
+            if (buckets_[j].count == 0)
+                continue;
+            const auto to = static_cast<std::size_t>(
+                cellKey(origin_ + (static_cast<std::int64_t>(j) << shift_), shift) -
+                (origin >> shift));
+            if (to == j)
+                continue;
+            buckets_[to].merge(buckets_[j]);
+            buckets_[j] = SummaryCell{};
+        }
+        origin_ = origin;
+        shift_ = shift;
     }
-    int shift = std::max(minShift, inside ? shift_ : shift_ + 1);
-    while (cellKey(high, shift) - cellKey(low, shift) >= n)
-        ++shift;
-    const std::int64_t origin = cellKey(low, shift) << shift;
-    auto coarser = std::make_unique<SummaryCell[]>(kBuckets);
-    for (std::size_t j = 0; j < kBuckets; ++j) {
-        const SummaryCell& cell = buckets_[j];
-        if (cell.count > 0)
-            coarser[static_cast<std::size_t>(cellKey(cell.firstTime, shift) - (origin >> shift))]
-                .merge(cell);
+    // Room in front for readings before the first: the buckets move back.
+    const std::int64_t origin = cellKey(low, shift_) << shift_;
+    if (origin < origin_) {
+        const auto by = static_cast<std::size_t>((origin_ - origin) >> shift_);
+        std::move_backward(buckets_.get(), buckets_.get() + (kBuckets - by),
+                           buckets_.get() + kBuckets);
+        std::fill(buckets_.get(), buckets_.get() + by, SummaryCell{});
+        origin_ = origin;
     }
-    buckets_ = std::move(coarser);
-    origin_ = origin;
-    shift_ = shift;
 }
 
 void LogSummary::add(const SummaryCell& cell) {

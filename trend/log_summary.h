@@ -74,9 +74,12 @@ public:
     // Makes the buckets as fine as they can be while [first, last] fits, before any reading
     // is added; a hint only (readings outside still fit, by coarser buckets).
     void expect(std::int64_t first, std::int64_t last);
+    // Takes the buckets' memory now (std::bad_alloc), so that no later add allocates:
+    // making them coarser happens in place.
+    void reserve();
     // Adds the readings of `cell` (count > 0), which lie within one bucket of the width the
-    // buckets had at some time (cells made by cellKey below do). May allocate the buckets
-    // (std::bad_alloc) on the first call.
+    // buckets had at some time (cells made by cellKey below do). Allocates the buckets
+    // (std::bad_alloc) on the first call unless reserve() did.
     void add(const SummaryCell& cell);
     void add(const TimedReading& reading, std::uint64_t lineBegin, std::uint64_t lineEnd) {
         add(SummaryCell::of(reading, lineBegin, lineEnd));
@@ -115,7 +118,7 @@ public:
 
 private:
     // Makes the buckets (at least 2^minShift seconds wide) and coarsens them until
-    // [low, high] fits.
+    // [low, high] fits; allocates nothing once reserved.
     void fit(std::int64_t low, std::int64_t high, int minShift);
 
     std::unique_ptr<SummaryCell[]> buckets_; // kBuckets, once anything was added
