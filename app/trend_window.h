@@ -98,6 +98,8 @@ public:
     bool showingLog() const { return showingLog_; }
     // A log file is being read for the view (opened, or the one being written).
     bool readingLog() const { return indexer_.active() && !indexer_.complete(); }
+    // The lines of the span shown are being read.
+    bool readingSpan() const { return detail_.reading(); }
     const trend::ChartModel& model() const { return model_; }
     // What is shown: the extent and the newest reading, and how many readings.
     trend::ChartData shown();
