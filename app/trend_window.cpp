@@ -128,25 +128,29 @@ void TrendWindow::readingAdded(std::chrono::seconds pollInterval) {
     livePollInterval_ = pollInterval;
     if (showingLog_ || !isOpen())
         return;
-    followLoggedFile();
-    indexer_.poke();
     model_.setPollInterval(pollInterval);
+    if (followLoggedFile()) {
+        changed(); // logging has started: its file joins the view
+        return;
+    }
+    indexer_.poke();
     frontEnd_.invalidateTrend();
 }
 
-void TrendWindow::followLoggedFile() {
+bool TrendWindow::followLoggedFile() {
     if (showingLog_ || !readingPath_.empty() || !loggingTo_)
-        return;
+        return false;
     const std::string path = loggingTo_();
     // Logging stopped: what was read of the file stays in view.
     if (path.empty() || path == followed_)
-        return;
+        return false;
     stopReading();
     followed_ = path;
     summary_ = trend::LogSummary();
     view_.dropDetail();
     share_ = 0.0;
     indexer_.start(pathOf(path), true);
+    return true;
 }
 
 void TrendWindow::paint(trend::Painter& painter, int width, int height) {

@@ -111,7 +111,8 @@ private:
     void openLog();
     void stopReading();
     void cancelReading();
-    void followLoggedFile();
+    // Takes the file being written into the live view when it is not yet; true then.
+    bool followLoggedFile();
     void takeIndex();
     void takeDetail();
     void saveImage();

@@ -160,13 +160,23 @@ void LogSummary::fit(std::int64_t low, std::int64_t high, int minShift) {
         origin_ = origin;
         shift_ = shift;
     }
-    // Room in front for readings before the first: the buckets move back.
-    const std::int64_t origin = cellKey(low, shift_) << shift_;
-    if (origin < origin_) {
-        const auto by = static_cast<std::size_t>((origin_ - origin) >> shift_);
-        std::move_backward(buckets_.get(), buckets_.get() + (kBuckets - by),
-                           buckets_.get() + kBuckets);
-        std::fill(buckets_.get(), buckets_.get() + by, SummaryCell{});
+    // Still outside (room wanted before the first reading, or after the last): the buckets
+    // move, to leave half the buckets to spare on either side, so that a file read
+    // backwards, or growing, moves them seldom.
+    if (low < origin_ || high >= origin_ + (n << shift_)) {
+        const std::int64_t spare = n - 1 - (cellKey(high, shift_) - cellKey(low, shift_));
+        const std::int64_t origin = (cellKey(low, shift_) - spare / 2) << shift_;
+        SummaryCell* const first = buckets_.get();
+        SummaryCell* const last = first + kBuckets;
+        if (origin < origin_) {
+            const auto by = static_cast<std::size_t>((origin_ - origin) >> shift_);
+            std::move_backward(first, last - by, last);
+            std::fill(first, first + by, SummaryCell{});
+        } else {
+            const auto by = static_cast<std::size_t>((origin - origin_) >> shift_);
+            std::move(first + by, last, first);
+            std::fill(last - by, last, SummaryCell{});
+        }
         origin_ = origin;
     }
 }

@@ -5,6 +5,7 @@
 
 #include "acquisition/measurement_log.h"
 #include "tests/support/named_row.h"
+#include "tests/support/summary_check.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/time_zone.h"
 #include "tests/support/wait_until.h"
@@ -15,7 +16,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 namespace qv::trend {
 namespace {
@@ -81,12 +81,6 @@ struct IndexRow : test::NamedRow {
 constexpr IndexPlan kSmallItems{4096, 16, 512};
 constexpr IndexPlan kTinyItems{700, 4, 100};
 
-// A reading of the file as the test reads it: its line's bytes.
-struct Line {
-    TimedReading reading;
-    std::uint64_t begin, end;
-};
-
 // Lets the indexer run to the end of its first pass and takes what it hands over, as the
 // trend window does; false when it did not end in time.
 bool runToEnd(LogIndexer& indexer, LogSummary& summary, LogReadStatus& status) {
@@ -129,7 +123,7 @@ TEST_P(Index, EveryBucketSaysWhatItsReadingsSay) {
     ASSERT_EQ(status, row.status);
 
     // The file read line by line.
-    std::vector<Line> lines;
+    std::vector<test::SummaryLine> lines;
     std::uint64_t skipped = 0;
     LocalTimeCache times;
     for (std::size_t at = 0; at < text.size();) {
@@ -140,52 +134,8 @@ TEST_P(Index, EveryBucketSaysWhatItsReadingsSay) {
             ++skipped;
         at = lf + 1;
     }
-    EXPECT_EQ(summary.count(), lines.size());
     EXPECT_EQ(summary.skippedLines, skipped);
-    if (lines.empty())
-        return;
-
-    struct Expected {
-        std::uint64_t count = 0;
-        float lowH = 1e30f, highH = -1e30f, lowT = 1e30f, highT = -1e30f;
-        double sumH = 0;
-        std::int64_t first = INT64_MAX, last = INT64_MIN;
-        std::uint64_t begin = UINT64_MAX, end = 0;
-    };
-    std::map<std::size_t, Expected> buckets;
-    for (const Line& l : lines) {
-        const auto index = static_cast<std::size_t>(cellKey(l.reading.time, summary.widthShift()) -
-                                                    (summary.origin() >> summary.widthShift()));
-        ASSERT_LT(index, LogSummary::kBuckets);
-        Expected& e = buckets[index];
-        ++e.count;
-        e.lowH = std::min(e.lowH, l.reading.humidity),
-        e.highH = std::max(e.highH, l.reading.humidity);
-        e.lowT = std::min(e.lowT, l.reading.temperature);
-        e.highT = std::max(e.highT, l.reading.temperature);
-        e.sumH += l.reading.humidity;
-        e.first = std::min(e.first, l.reading.time), e.last = std::max(e.last, l.reading.time);
-        e.begin = std::min(e.begin, l.begin), e.end = std::max(e.end, l.end);
-    }
-    std::uint64_t nonEmpty = 0;
-    for (std::size_t i = 0; i < LogSummary::kBuckets; ++i)
-        nonEmpty += summary.buckets()[i].count > 0 ? 1 : 0;
-    EXPECT_EQ(nonEmpty, buckets.size());
-    for (const auto& [index, e] : buckets) {
-        const SummaryCell& cell = summary.buckets()[index];
-        ASSERT_EQ(cell.count, e.count) << "bucket " << index;
-        EXPECT_EQ(cell.humidity.low, e.lowH) << "bucket " << index;
-        EXPECT_EQ(cell.humidity.high, e.highH) << "bucket " << index;
-        EXPECT_EQ(cell.temperature.low, e.lowT) << "bucket " << index;
-        EXPECT_EQ(cell.temperature.high, e.highT) << "bucket " << index;
-        EXPECT_NEAR(cell.humidity.sum, e.sumH, 1e-3 * e.count);
-        EXPECT_EQ(cell.firstTime, e.first);
-        EXPECT_EQ(cell.lastTime, e.last);
-        EXPECT_EQ(cell.begin, e.begin);
-        EXPECT_EQ(cell.end, e.end);
-    }
-    EXPECT_EQ(summary.first(), buckets.begin()->second.first);
-    EXPECT_EQ(summary.last(), buckets.rbegin()->second.last);
+    test::expectSummaryOf(summary, lines);
 }
 
 const IndexRow kIndexRows[] = {
