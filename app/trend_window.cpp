@@ -41,13 +41,39 @@ bool sameRange(const trend::LogRange& a, const trend::LogRange& b) {
 
 } // namespace
 
+TrendWindow::Source::Source(WindowServices& window)
+    : indexer([&window] { window.postMessage(WM_TREND_LOG_READ, 0, 0); }) {
+    view.setSummary(&summary);
+}
+
+void TrendWindow::Source::drop() {
+    indexer.cancel();
+    summary = trend::LogSummary();
+    view.dropDetail();
+    share = 0.0;
+}
+
+std::optional<trend::LogIndexer::Update> TrendWindow::Source::take() {
+    std::optional<trend::LogIndexer::Update> update = indexer.take();
+    if (!update)
+        return update;
+    share = update->share;
+    if (update->summary) {
+        summary = std::move(*update->summary);
+        view.dropDetail(); // made for a summary now gone
+    }
+    for (const trend::IndexedLine& line : update->appended)
+        summary.add(line.reading, line.begin, line.end);
+    summary.skippedLines += update->appendedSkipped;
+    return update;
+}
+
 TrendWindow::TrendWindow(const trend::ReadingHistory& history, WindowServices& window,
                          FrontEnd& frontEnd, LogFileQuery loggingTo)
     : history_(history), window_(window), frontEnd_(frontEnd), loggingTo_(std::move(loggingTo)),
-      indexer_([&window] { window.postMessage(WM_TREND_LOG_READ, 0, 0); }),
+      live_(window), picked_(window),
       detail_([&window] { window.postMessage(WM_TREND_LOG_READ, 0, 0); }) {
     model_.setPollInterval(livePollInterval_);
-    view_.setSummary(&summary_);
 }
 
 void TrendWindow::OnInitDialog(DialogControls& controls) {
@@ -58,27 +84,36 @@ void TrendWindow::OnInitDialog(DialogControls& controls) {
 
 void TrendWindow::OnDestroy() {
     controls_ = nullptr;
-    stopReading();
+    if (picked_.reading() && showingLog_)
+        partly_ = true;
+    picked_.indexer.cancel();
+    readingPath_.clear();
+    detail_.cancel();
+    detailAsked_.reset();
     // The log being written is read again at the next opening, from where it is then.
-    if (!showingLog_ && !followed_.empty()) {
-        followed_.clear();
-        summary_ = trend::LogSummary();
-        view_.dropDetail();
-    }
+    live_.drop();
+    followed_.clear();
+}
+
+TrendWindow::Source* TrendWindow::logInView() {
+    if (showingLog_)
+        return &picked_;
+    return followed_.empty() ? nullptr : &live_;
 }
 
 trend::ChartData TrendWindow::shown() {
-    if (!logInView())
+    Source* log = logInView();
+    if (!log)
         return trend::ChartData(history_.readings());
-    view_.setLive(showingLog_ ? trend::ReadingSpans{} : history_.readings());
-    view_.setReading(readingLog());
-    return view_.extent();
+    log->view.setLive(showingLog_ ? trend::ReadingSpans{} : history_.readings());
+    log->view.setReading(log->reading());
+    return log->view.extent();
 }
 
 std::uint64_t TrendWindow::readingCount() const {
     if (showingLog_)
-        return summary_.count();
-    return history_.size() + (followed_.empty() ? 0 : summary_.count());
+        return picked_.summary.count();
+    return history_.size() + (followed_.empty() ? 0 : live_.summary.count());
 }
 
 void TrendWindow::OnCommand(int id) {
@@ -87,12 +122,10 @@ void TrendWindow::OnCommand(int id) {
         changed();
     } else if (id == ctl::kLive) {
         if (showingLog_ || !readingPath_.empty()) {
-            stopReading();
+            stopPickedRead();
+            picked_.drop();
             showingLog_ = false;
             partly_ = false;
-            summary_ = trend::LogSummary();
-            view_.dropDetail();
-            followed_.clear();
             followLoggedFile();
         }
         model_.setPollInterval(livePollInterval_);
@@ -126,30 +159,29 @@ void TrendWindow::OnKey(TrendKey key) {
 
 void TrendWindow::readingAdded(std::chrono::seconds pollInterval) {
     livePollInterval_ = pollInterval;
-    if (showingLog_ || !isOpen())
+    if (!isOpen())
         return;
-    model_.setPollInterval(pollInterval);
     if (followLoggedFile()) {
-        changed(); // logging has started: its file joins the view
+        changed(); // logging has started: its file joins the live view
         return;
     }
-    indexer_.poke();
+    live_.indexer.poke();
+    if (showingLog_)
+        return;
+    model_.setPollInterval(pollInterval);
     frontEnd_.invalidateTrend();
 }
 
 bool TrendWindow::followLoggedFile() {
-    if (showingLog_ || !readingPath_.empty() || !loggingTo_)
+    if (!loggingTo_)
         return false;
     const std::string path = loggingTo_();
     // Logging stopped: what was read of the file stays in view.
     if (path.empty() || path == followed_)
         return false;
-    stopReading();
+    live_.drop();
     followed_ = path;
-    summary_ = trend::LogSummary();
-    view_.dropDetail();
-    share_ = 0.0;
-    indexer_.start(pathOf(path), true);
+    live_.indexer.start(pathOf(path), true);
     return true;
 }
 
@@ -161,14 +193,15 @@ void TrendWindow::paint(trend::Painter& painter, int width, int height) {
     const trend::RectF upper{0.0f, 0.0f, w, half};
     const trend::RectF lower{0.0f, half, w, static_cast<float>(height) - half};
     trend::ChartData data = shown();
-    if (logInView()) {
+    if (Source* log = logInView()) {
         const int columns =
             std::max(1, static_cast<int>(trend::plotArea(upper, painter, false).width));
         const trend::TimeWindow window = model_.window(data);
-        data = view_.data(window, columns);
-        const std::optional<trend::LogRange> wanted = view_.wanted(window, columns);
-        if (wanted && !(detailAsked_ && sameRange(*detailAsked_, *wanted))) {
+        data = log->view.data(window, columns);
+        const std::optional<trend::LogRange> wanted = log->view.wanted(window, columns);
+        if (wanted && !(detailFor_ == log && detailAsked_ && sameRange(*detailAsked_, *wanted))) {
             detailAsked_ = wanted;
+            detailFor_ = log;
             detail_.start(pathOf(showingLog_ ? logPath_ : followed_), *wanted);
         }
     }
@@ -183,44 +216,41 @@ void TrendWindow::openLog() {
     const auto path = frontEnd_.browseForOpen("log", res::loadString(res::kLogFilterStringId));
     if (!path)
         return;
-    stopReading();
     // The view stays as it is until the log's first picture replaces it.
-    followed_.clear();
+    stopPickedRead();
     readingPath_ = *path;
-    pickedRead_ = true;
-    share_ = 0.0;
-    indexer_.start(pathOf(*path), false);
+    picked_.share = 0.0;
+    picked_.indexer.start(pathOf(*path), false);
     changed();
 }
 
-void TrendWindow::stopReading() {
-    if (showingLog_ && pickedRead_ && readingLog())
+void TrendWindow::stopPickedRead() {
+    if (showingLog_ && picked_.reading())
         partly_ = true;
-    indexer_.cancel();
-    detail_.cancel();
-    detailAsked_.reset();
+    picked_.indexer.cancel();
     readingPath_.clear();
-    pickedRead_ = false;
+    if (detailFor_ == &picked_) {
+        detail_.cancel();
+        detailAsked_.reset();
+    }
 }
 
 void TrendWindow::cancelReading() {
-    if (!readingLog())
-        return;
-    const bool following = !showingLog_ && readingPath_.empty();
-    stopReading();
-    // A picked log not shown yet gives the view back to the live readings, and with
-    // them to the log being written; what was read of a log in view stays in view.
-    if (!showingLog_ && !following)
-        followLoggedFile();
+    // The picked log's read first; then the reading of the file being written, whose
+    // lines read so far stay in view (and which is not followed further).
+    if (picked_.reading())
+        stopPickedRead();
+    else if (live_.reading())
+        live_.indexer.cancel();
     changed();
 }
 
-void TrendWindow::takeIndex() {
-    std::optional<trend::LogIndexer::Update> update = indexer_.take();
+void TrendWindow::takePicked() {
+    const bool opening = !readingPath_.empty();
+    std::optional<trend::LogIndexer::Update> update = picked_.take();
     if (!update)
         return;
-    share_ = update->share;
-    if (update->summary && !readingPath_.empty() && !update->summary->empty()) {
+    if (opening && !picked_.summary.empty()) {
         // The picked log's first picture: it replaces the view.
         showingLog_ = true;
         logPath_ = std::exchange(readingPath_, {});
@@ -228,34 +258,22 @@ void TrendWindow::takeIndex() {
         partly_ = false;
         model_.goLive();
     }
-    if (update->summary && readingPath_.empty()) {
-        summary_ = std::move(*update->summary);
-        view_.dropDetail();
-        detail_.cancel();
-        detailAsked_.reset();
-    }
-    if (readingPath_.empty()) {
-        for (const trend::IndexedLine& line : update->appended)
-            summary_.add(line.reading, line.begin, line.end);
-        summary_.skippedLines += update->appendedSkipped;
-    }
-    if (!update->complete || !pickedRead_)
+    if (!update->complete)
         return;
-    // The picked log's read has ended.
-    pickedRead_ = false;
-    trend::LogReadResult outcome{
-        update->status, {}, static_cast<std::size_t>(summary_.skippedLines)};
+    const trend::LogReadResult outcome{
+        update->status, {}, static_cast<std::size_t>(picked_.summary.skippedLines)};
     const std::string path = showingLog_ ? logPath_ : std::exchange(readingPath_, {});
     if (update->status != trend::LogReadStatus::Ok) {
         // Not shown, the view stays as it was; shown, it keeps what was read.
         partly_ = showingLog_;
         if (!showingLog_)
-            followLoggedFile();
+            picked_.drop();
         changed();
         window_.messageBox(trend::describe(outcome), BoxIcon::Exclamation, path);
         return;
     }
-    model_.setPollInterval(std::chrono::seconds{std::max<std::int64_t>(1, summary_.typicalStep)});
+    model_.setPollInterval(
+        std::chrono::seconds{std::max<std::int64_t>(1, picked_.summary.typicalStep)});
     changed();
     if (const std::string note = trend::describe(outcome); !note.empty())
         window_.messageBox(note);
@@ -263,17 +281,19 @@ void TrendWindow::takeIndex() {
 
 void TrendWindow::takeDetail() {
     std::optional<trend::LogReadResult> read = detail_.take();
-    if (!read || !detailAsked_)
+    if (!read || !detailAsked_ || !detailFor_)
         return;
     // A failed read shows the span empty rather than asking again and again.
     if (read->status != trend::LogReadStatus::Ok)
         read->readings.clear();
-    view_.setDetail(std::move(read->readings), *detailAsked_);
+    detailFor_->view.setDetail(std::move(read->readings), *detailAsked_);
     detailAsked_.reset();
+    detailFor_ = nullptr;
 }
 
 void TrendWindow::OnLogRead() {
-    takeIndex();
+    live_.take();
+    takePicked();
     takeDetail();
     changed();
 }
@@ -300,7 +320,7 @@ void TrendWindow::changed() {
     // While a picked log is read, "Live" gives it up.
     controls_->enable(ctl::kLive, showingLog_ || !model_.live() || !readingPath_.empty());
     std::string source = res::loadString(res::kTrendLiveSourceStringId);
-    if (!readingPath_.empty() || (showingLog_ && pickedRead_))
+    if (picked_.reading())
         source = withPath(res::loadString(res::kTrendReadingSourceStringId),
                           readingPath_.empty() ? logName_ : fileNameOf(readingPath_));
     else if (showingLog_)
@@ -312,10 +332,11 @@ void TrendWindow::changed() {
     const bool busy = readingLog();
     controls_->show(ctl::kTrendProgress, busy);
     controls_->show(ctl::kTrendCancel, busy);
-    if (busy)
+    if (busy) {
+        const double share = picked_.reading() ? picked_.share : live_.share;
         controls_->setProgress(ctl::kTrendProgress,
-                               static_cast<int>(std::lround(std::clamp(share_, 0.0, 1.0) * 100)));
+                               static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * 100)));
+    }
     frontEnd_.invalidateTrend();
 }
-
 } // namespace qv

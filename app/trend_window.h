@@ -7,7 +7,7 @@
 // What it shows: the live readings (the history) - together with the earlier lines of
 // the log file being written, when logging goes into one as the window opens, followed
 // as lines are added - or a log file picked with "Open log...". A log file is never held
-// in memory: its LogIndexer reads it on threads of its own into a summary of fixed size,
+// in memory: a LogIndexer reads it on threads of its own into a summary of fixed size,
 // handed over piece by piece (the charts appear at once and fill in; a progress bar and
 // Cancel show meanwhile), and the lines of a span too narrow for the summary are read
 // again by a LogReadWorker. Both hand their news back through a posted WM_TREND_LOG_READ,
@@ -97,26 +97,43 @@ public:
     // For tests and the front ends.
     bool showingLog() const { return showingLog_; }
     // A log file is being read for the view (opened, or the one being written).
-    bool readingLog() const { return indexer_.active() && !indexer_.complete(); }
+    bool readingLog() const { return live_.reading() || picked_.reading(); }
     // The lines of the span shown are being read.
     bool readingSpan() const { return detail_.reading(); }
     const trend::ChartModel& model() const { return model_; }
     // What is shown: the extent and the newest reading, and how many readings.
     trend::ChartData shown();
     std::uint64_t readingCount() const;
-    // The log's summary (empty when no log is part of the view).
-    const trend::LogSummary& summary() const { return summary_; }
+    // The summary of the log in view (empty when there is none).
+    const trend::LogSummary& summary() const {
+        return showingLog_ ? picked_.summary : live_.summary;
+    }
 
 private:
+    // One log file in the charts: the one being written, or one picked.
+    struct Source {
+        Source(WindowServices& window);
+        trend::LogIndexer indexer;
+        trend::LogSummary summary;
+        trend::LogView view;
+        double share = 0.0; // of the file read by the indexer's first pass
+        bool reading() const { return indexer.active() && !indexer.complete(); }
+        // Stops the reading and forgets the file.
+        void drop();
+        // Takes the indexer's news in; the update, for what else it says.
+        std::optional<trend::LogIndexer::Update> take();
+    };
+
     void openLog();
-    void stopReading();
+    void stopPickedRead();
     void cancelReading();
     // Takes the file being written into the live view when it is not yet; true then.
     bool followLoggedFile();
-    void takeIndex();
+    void takePicked();
     void takeDetail();
     void saveImage();
-    bool logInView() const { return showingLog_ || !followed_.empty(); }
+    // The log in the charts: the picked one shown, or the one being written; null: none.
+    Source* logInView();
     void changed(); // the view changed: controls brought up to date, repaint
 
     const trend::ReadingHistory& history_;
@@ -127,20 +144,22 @@ private:
     trend::ChartModel model_;
     std::chrono::seconds livePollInterval_{5};
 
-    bool showingLog_ = false; // a picked log, rather than the live readings
-    std::string logPath_;     // its path (UTF-8)
+    // The log file being written, with the live readings (while the window is open).
+    Source live_;
+    std::string followed_; // its path (UTF-8); empty: none taken in
+
+    // A log picked with "Open log...".
+    Source picked_;
+    bool showingLog_ = false; // shown, rather than the live readings
+    std::string logPath_;     // its path (UTF-8), once shown
     std::string logName_;     // its name without the folder
     bool partly_ = false;     // its read was stopped before the end
-    std::string followed_;    // the log being written, taken into the live view (UTF-8)
-    trend::LogSummary summary_;
-    trend::LogView view_;
+    std::string readingPath_; // UTF-8, while it is read and not shown yet
 
-    trend::LogIndexer indexer_;
-    std::string readingPath_; // UTF-8, while indexer_ reads a picked log not shown yet
-    bool pickedRead_ = false; // indexer_ reads a picked log (shown or not)
-    double share_ = 0.0;      // of the file read
+    // The lines of a narrow span, for the view they were asked for.
     trend::LogReadWorker detail_;
-    std::optional<trend::LogRange> detailAsked_; // what detail_ reads
+    std::optional<trend::LogRange> detailAsked_;
+    Source* detailFor_ = nullptr;
 
     int lastWidth_ = kDefaultImageWidth;
     int lastHeight_ = kDefaultImageHeight;
