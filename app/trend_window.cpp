@@ -98,7 +98,7 @@ void TrendWindow::OnDestroy() {
 TrendWindow::Source* TrendWindow::logInView() {
     if (showingLog_)
         return &picked_;
-    return followed_.empty() ? nullptr : &live_;
+    return following() ? &live_ : nullptr;
 }
 
 trend::ChartData TrendWindow::shown() {
@@ -113,7 +113,7 @@ trend::ChartData TrendWindow::shown() {
 std::uint64_t TrendWindow::readingCount() const {
     if (showingLog_)
         return picked_.summary.count();
-    return history_.size() + (followed_.empty() ? 0 : live_.summary.count());
+    return history_.size() + (following() ? live_.summary.count() : 0);
 }
 
 void TrendWindow::OnCommand(int id) {
@@ -181,6 +181,7 @@ bool TrendWindow::followLoggedFile() {
         return false;
     live_.drop();
     followed_ = path;
+    followRefused_ = false;
     live_.indexer.start(pathOf(path), true);
     return true;
 }
@@ -292,7 +293,16 @@ void TrendWindow::takeDetail() {
 }
 
 void TrendWindow::OnLogRead() {
-    live_.take();
+    if (const auto update = live_.take(); update && update->complete) {
+        // A file the log holds for itself alone (Windows shares it with no one), or gone:
+        // the live readings show without it, and it is not tried again.
+        const trend::LogReadStatus status = update->status;
+        if (status != trend::LogReadStatus::Ok && status != trend::LogReadStatus::Empty &&
+            status != trend::LogReadStatus::NoReadings) {
+            live_.drop();
+            followRefused_ = true;
+        }
+    }
     takePicked();
     takeDetail();
     changed();
@@ -326,7 +336,7 @@ void TrendWindow::changed() {
     else if (showingLog_)
         source =
             partly_ ? withPath(res::loadString(res::kTrendPartlyReadStringId), logName_) : logName_;
-    else if (!followed_.empty())
+    else if (following())
         source = withPath(res::loadString(res::kTrendLiveAndLogStringId), fileNameOf(followed_));
     controls_->setText(ctl::kTrendSource, source);
     const bool busy = readingLog();

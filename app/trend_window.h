@@ -104,6 +104,8 @@ public:
     // What is shown: the extent and the newest reading, and how many readings.
     trend::ChartData shown();
     std::uint64_t readingCount() const;
+    // The file being written is part of the live view.
+    bool followsLoggedFile() const { return following(); }
     // The summary of the log in view (empty when there is none).
     const trend::LogSummary& summary() const {
         return showingLog_ ? picked_.summary : live_.summary;
@@ -146,7 +148,9 @@ private:
 
     // The log file being written, with the live readings (while the window is open).
     Source live_;
-    std::string followed_; // its path (UTF-8); empty: none taken in
+    std::string followed_;       // its path (UTF-8); empty: none taken in
+    bool followRefused_ = false; // it could not be read: the live readings show alone
+    bool following() const { return !followed_.empty() && !followRefused_; }
 
     // A log picked with "Open log...".
     Source picked_;

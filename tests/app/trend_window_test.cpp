@@ -208,6 +208,19 @@ TEST_F(TrendWindowLogic, TheLogBeingWrittenShowsWithTheLiveReadingsAndIsFollowed
     deliverUntil([&] { return trend_.summary().count() == 721; });
 }
 
+// As on Windows, where the log shares its file with no one while it writes.
+TEST_F(TrendWindowLogic, ALoggedFileThatCannotBeReadLeavesTheLiveReadingsAlone) {
+    logging_ = (dir_ / "held.log").string(); // cannot be opened: missing
+    trend_.readingAdded(std::chrono::seconds{5});
+    deliverRead();
+    EXPECT_FALSE(trend_.followsLoggedFile());
+    EXPECT_EQ(source(), "Live readings");
+    EXPECT_EQ(trend_.readingCount(), history_.size());
+    trend_.readingAdded(std::chrono::seconds{5}); // not tried again
+    EXPECT_FALSE(trend_.readingLog());
+    EXPECT_TRUE(window_.boxes.empty());
+}
+
 enum class Stop { CancelButton, Escape };
 
 struct StopRow : qv::test::NamedRow {

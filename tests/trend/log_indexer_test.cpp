@@ -222,7 +222,8 @@ TEST(Index, FollowsAGrowingFileReadingEachLineOnce) {
 TEST(Index, AReadGivenUpStopsAtOnceAndHandsNothingMoreOver) {
     test::TempFolder folder("qv-index");
     std::ofstream(folder / "zeros.log").flush();
-    std::filesystem::resize_file(folder / "zeros.log", std::uintmax_t{1} << 40); // sparse
+    // Sparse: zeros for a long read (Wine refuses far larger files).
+    std::filesystem::resize_file(folder / "zeros.log", std::uintmax_t{1} << 34);
     std::ofstream(folder / "a.log", std::ios::binary) << everyFewSeconds(50, 1);
     std::atomic<int> ready{0};
     LogIndexer indexer([&] { ++ready; });
