@@ -53,15 +53,19 @@ void TrendWindow::Source::drop() {
     share = 0.0;
 }
 
-std::optional<trend::LogIndexer::Update> TrendWindow::Source::take() {
+std::optional<trend::LogIndexer::Update> TrendWindow::Source::take(bool onlyWithReadings,
+                                                                   bool* replaced) {
     std::optional<trend::LogIndexer::Update> update = indexer.take();
     if (!update)
         return update;
     share = update->share;
-    if (update->summary) {
+    const bool takes = update->summary && !(onlyWithReadings && update->summary->empty());
+    if (takes) {
         summary = std::move(*update->summary);
         view.dropDetail(); // made for a summary now gone
     }
+    if (replaced)
+        *replaced = takes;
     for (const trend::IndexedLine& line : update->appended)
         summary.add(line.reading, line.begin, line.end);
     summary.skippedLines += update->appendedSkipped;
@@ -247,11 +251,14 @@ void TrendWindow::cancelReading() {
 }
 
 void TrendWindow::takePicked() {
+    // While a log is opened, what is shown (another log, perhaps) stays until it has
+    // readings to show.
     const bool opening = !readingPath_.empty();
-    std::optional<trend::LogIndexer::Update> update = picked_.take();
+    bool replaced = false;
+    std::optional<trend::LogIndexer::Update> update = picked_.take(opening, &replaced);
     if (!update)
         return;
-    if (opening && !picked_.summary.empty()) {
+    if (opening && replaced) {
         // The picked log's first picture: it replaces the view.
         showingLog_ = true;
         logPath_ = std::exchange(readingPath_, {});
@@ -261,13 +268,15 @@ void TrendWindow::takePicked() {
     }
     if (!update->complete)
         return;
+    const bool shown = readingPath_.empty(); // the read's own log is in view
     const trend::LogReadResult outcome{
-        update->status, {}, static_cast<std::size_t>(picked_.summary.skippedLines)};
-    const std::string path = showingLog_ ? logPath_ : std::exchange(readingPath_, {});
+        update->status, {}, shown ? static_cast<std::size_t>(picked_.summary.skippedLines) : 0};
+    const std::string path = shown ? logPath_ : std::exchange(readingPath_, {});
     if (update->status != trend::LogReadStatus::Ok) {
         // Not shown, the view stays as it was; shown, it keeps what was read.
-        partly_ = showingLog_;
-        if (!showingLog_)
+        if (shown)
+            partly_ = true;
+        else if (!showingLog_)
             picked_.drop();
         changed();
         window_.messageBox(trend::describe(outcome), BoxIcon::Exclamation, path);
@@ -293,7 +302,7 @@ void TrendWindow::takeDetail() {
 }
 
 void TrendWindow::OnLogRead() {
-    if (const auto update = live_.take(); update && update->complete) {
+    if (const auto update = live_.take(false, nullptr); update && update->complete) {
         // A file the log holds for itself alone (Windows shares it with no one), or gone:
         // the live readings show without it, and it is not tried again.
         const trend::LogReadStatus status = update->status;

@@ -122,8 +122,10 @@ private:
         bool reading() const { return indexer.active() && !indexer.complete(); }
         // Stops the reading and forgets the file.
         void drop();
-        // Takes the indexer's news in; the update, for what else it says.
-        std::optional<trend::LogIndexer::Update> take();
+        // Takes the indexer's news in (a summary without readings only unless
+        // `onlyWithReadings`); the update, for what else it says, and in `replaced`
+        // whether its summary was taken.
+        std::optional<trend::LogIndexer::Update> take(bool onlyWithReadings, bool* replaced);
     };
 
     void openLog();

@@ -293,6 +293,23 @@ TEST_F(TrendWindowLogic, ANarrowSpanShowsEveryReadingOnceItsLinesAreRead) {
     EXPECT_EQ(painter.texts.count(figures.str()), 1u) << figures.str();
 }
 
+TEST_F(TrendWindowLogic, AnotherLogThatCannotBeShownLeavesTheShownOneAsItWas) {
+    std::ofstream(dir_ / "a.log") << kTwoLines;
+    std::ofstream(dir_ / "empty.log").flush();
+    frontEnd_.openAnswer = (dir_ / "a.log").string();
+    trend_.OnCommand(kOpenLog);
+    deliverRead();
+    for (const char* other : {"empty.log", "missing.log"}) {
+        frontEnd_.openAnswer = (dir_ / other).string();
+        trend_.OnCommand(kOpenLog);
+        deliverRead();
+        EXPECT_EQ(source(), "a.log") << other;
+        EXPECT_EQ(trend_.readingCount(), 2u) << other;
+    }
+    ASSERT_EQ(window_.boxes.size(), 2u);
+    EXPECT_EQ(window_.boxes[0].text, "The file is empty.");
+}
+
 TEST_F(TrendWindowLogic, LiveLeavesALogAndOnlyLiveReadingsRepaintAnOpenWindow) {
     std::ofstream(dir_ / "a.log") << kTwoLines;
     frontEnd_.openAnswer = (dir_ / "a.log").string();
