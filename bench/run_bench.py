@@ -966,7 +966,7 @@ def main():
     t.append(("Any one hour of the year shown, every reading, ≤ 20 ms (median)",
               fmt(hour) + " ms", None if hour is None else hour <= TARGETS["year_hour_ms"]))
     stall = median_of(runs, "longest_stall_ms")
-    missed = sum(d["poll_ticks"] - d["lines_logged"] for d in runs) if runs else None
+    missed = sum(max(0, d["poll_ticks"] - d["lines_logged"]) for d in runs) if runs else None
     gap = max((d["longest_tick_gap_ms"] for d in runs), default=None)
     t.append(("Longest user-interface stall while opening it, logging at 1 s, ≤ 20 ms "
               "(median), no poll missed",

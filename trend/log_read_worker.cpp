@@ -1,7 +1,5 @@
 #include "trend/log_read_worker.h"
 
-#include "trend/background_thread.h"
-
 #include <atomic>
 #include <exception>
 #include <mutex>
@@ -34,8 +32,8 @@ void LogReadWorker::start(const std::filesystem::path& path, const LogRange& ran
 void LogReadWorker::begin(const std::filesystem::path& path, std::optional<LogRange> range) {
     cancel();
     auto job = std::make_shared<Job>();
+    // At the program's own priority: a span's lines are read while the user waits for them.
     const auto run = [job, path, range, ready = ready_] {
-        runInBackground();
         LogReadResult result = range ? readLogRange(path, *range, &job->cancelled)
                                      : readLogFile(path, &job->cancelled);
         {

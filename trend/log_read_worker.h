@@ -11,7 +11,8 @@
 // The result passes between the two under a mutex of the read's own, held only to move
 // it; the cancel flag is atomic and looked at after each block the reader reads. Giving a
 // read up does not wait for it: its thread is joined once it has ended, at the latest by
-// the destructor (which waits for at most the block being read).
+// the destructor (which waits for at most the block being read). The thread keeps the
+// program's priority: what it reads is what the user waits to see.
 
 #include "trend/log_reader.h"
 
