@@ -9,6 +9,7 @@
 #include <cfloat>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 
@@ -115,7 +116,14 @@ std::optional<std::int64_t> LocalTimeCache::toEpoch(int year, int month, int day
         local.tm_mday = day;
         local.tm_hour = hour;
         local.tm_isdst = -1; // summer time as the zone has it on that date
-        const std::time_t start = std::mktime(&local);
+        std::time_t start = 0;
+        {
+            // The C library's time-zone state is shared by the threads that read logs at
+            // once; mktime runs once an hour of log, so one at a time costs nothing.
+            static std::mutex zone;
+            std::lock_guard lock(zone);
+            start = std::mktime(&local);
+        }
         if (start == static_cast<std::time_t>(-1))
             return std::nullopt;
         key_ = key;
