@@ -1,13 +1,13 @@
 # libmosquitto as the target qv_mosquitto: Debian's package through pkg-config
 # (libmosquitto-dev); for Windows the static library that scripts/lib/mosquitto-win.sh
-# builds from Debian's sources, found in QV_MOSQUITTO_WIN_PREFIX.
+# builds from Debian's sources into <build folder>/libmosquitto (QV_MOSQUITTO_WIN_PREFIX).
 if(WIN32)
-  set(QV_MOSQUITTO_WIN_PREFIX "${PROJECT_SOURCE_DIR}/build-win/libmosquitto/prefix" CACHE PATH
+  set(QV_MOSQUITTO_WIN_PREFIX "${CMAKE_BINARY_DIR}/libmosquitto/prefix" CACHE PATH
       "Where scripts/lib/mosquitto-win.sh put libmosquitto for Windows")
   set(qv_mosquitto_archive "${QV_MOSQUITTO_WIN_PREFIX}/lib/libmosquitto_static.a")
   if(NOT EXISTS "${qv_mosquitto_archive}")
     message(FATAL_ERROR "No libmosquitto for Windows at ${QV_MOSQUITTO_WIN_PREFIX}: "
-                        "run scripts/lib/mosquitto-win.sh DIR and pass -DQV_MOSQUITTO_WIN_PREFIX=DIR/prefix")
+                        "run scripts/lib/mosquitto-win.sh ${CMAKE_BINARY_DIR}/libmosquitto first")
   endif()
   add_library(qv_mosquitto STATIC IMPORTED)
   set_target_properties(qv_mosquitto PROPERTIES

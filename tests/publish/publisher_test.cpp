@@ -86,6 +86,7 @@ TEST_P(Trouble, TheStatusSaysWhyNothingIsPublished) {
     ASSERT_TRUE(waitUntil([&] { return log.seen(row.state); }, 10s, sleepBriefly))
         << describe(log.last());
     EXPECT_THAT(describe(log.last()), testing::HasSubstr(row.reason));
+    EXPECT_FALSE(log.last().reason.empty());
     EXPECT_FALSE(log.seen(State::Publishing));
 }
 
