@@ -43,6 +43,8 @@ void Publisher::submit(const Reading& reading) {
                                       reading.temperature};
     {
         std::lock_guard lock(shared_->mutex);
+        if (shared_->stopping)
+            return;
         if (shared_->queue.size() >= kPublishQueue) {
             shared_->queue.pop_front();
             ++shared_->queueDropped;

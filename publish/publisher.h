@@ -88,7 +88,8 @@ public:
     Publisher(const Publisher&) = delete;
     Publisher& operator=(const Publisher&) = delete;
 
-    // Hands one reading to the worker, stamped with the clock's now.
+    // Hands one reading to the worker, stamped with the clock's now; after stop(),
+    // nothing.
     void submit(const Reading& reading);
     // Readings the spool holds that the broker has not acknowledged (the worker's last
     // count; readings still queued are not in it).
