@@ -48,7 +48,10 @@ started=$(date +%s)
 rm -rf "$dir"
 mkdir -p "$dir/src"
 ensure_deb_src
-(cd "$dir/src" && apt-get source -qq --only-source mosquitto >"$dir/source.log" 2>&1) || {
+fetch_source() { (cd "$dir/src" && apt-get source -qq --only-source mosquitto >"$dir/source.log" 2>&1); }
+# Package lists without the sources (our entry older than the last list refresh) are
+# refreshed once.
+fetch_source || { qv_as_root apt-get update -qq && fetch_source; } || {
     cat "$dir/source.log" >&2
     exit 1
 }
