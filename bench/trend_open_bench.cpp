@@ -12,8 +12,10 @@
 //   longest stall: the longest handling of one event of the event loop, from the press
 //     until a second after the end;
 //   polls: the poll timer's ticks in that time, the longest gap between two, and the
-//     lines logged from the press until half a second after the last tick counted (each
-//     poll's Reading; a poll just before the press may add one).
+//     lines logged for those ticks: the log's count at the first tick after the end less
+//     its count at the first tick counted (each poll's line is written and synced within
+//     the second before the next tick, so neither a poll before the press nor one after
+//     the end is counted).
 //
 // Usage: qv_bench_trend_open --open LOG [--warmup-s S]. Prints one JSON object.
 // Run with QT_QPA_PLATFORM=offscreen and a private XDG_CONFIG_HOME.
@@ -33,6 +35,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -183,6 +186,8 @@ int main(int argc, char** argv) {
                           [&] { return rig.log.fileOpen() ? rig.log.fileName() : std::string(); });
 
     int ticks = 0;
+    int linesBefore = -1, linesAfter = -1;
+    std::function<void()> measuredTicksEnded;
     SteadyClock::time_point lastTick{};
     double longestGapMs = 0;
     rig.afterTimer = [&](int id) {
@@ -190,12 +195,21 @@ int main(int argc, char** argv) {
             return;
         sensor.polled();
         const auto now = SteadyClock::now();
-        if (app.measuring) {
-            ++ticks;
-            if (lastTick != SteadyClock::time_point{})
-                longestGapMs = std::max(longestGapMs, ms(now - lastTick));
-        }
+        // The gaps that end at the ticks counted and at the first tick after the end. This
+        // tick's own line cannot be in yet: the sensor answers 20 ms after the poll.
+        const bool ending = !app.measuring && linesAfter < 0 && measuredTicksEnded;
+        if ((app.measuring || ending) && lastTick != SteadyClock::time_point{})
+            longestGapMs = std::max(longestGapMs, ms(now - lastTick));
         lastTick = now;
+        if (app.measuring) {
+            if (ticks++ == 0)
+                linesBefore = rig.log.recordCount();
+        } else if (ending) {
+            linesAfter = rig.log.recordCount();
+            if (ticks == 0)
+                linesBefore = linesAfter;
+            measuredTicksEnded();
+        }
     };
     rig.afterReading = [&](const qv::Reading& r) {
         history.append({static_cast<std::int64_t>(std::time(nullptr)), r.humidity, r.temperature});
@@ -221,7 +235,6 @@ int main(int argc, char** argv) {
 
     SteadyClock::time_point pressed{}, firstPicture{}, complete{}, hourAsked{}, hourShown{};
     long rssBefore = 0, hwm = 0;
-    int linesBefore = 0, linesAfter = 0;
     enum class Phase { Warmup, Reading, Hour, Settle, Done } phase = Phase::Warmup;
     app.afterEvent = [&](QObject* receiver, QEvent* event) {
         if (receiver != window->chartArea() || event->type() != QEvent::Paint)
@@ -249,13 +262,10 @@ int main(int argc, char** argv) {
             QTimer::singleShot(1000, &app, [&] {
                 hwm = statusKb("VmHWM:");
                 app.measuring = false;
-                // The line of the last poll counted is on its way (the sensor answers, the
-                // line is written and synced): counted a moment later.
-                QTimer::singleShot(500, &app, [&] {
-                    linesAfter = rig.log.recordCount();
+                measuredTicksEnded = [&] {
                     phase = Phase::Done;
                     app.quit();
-                });
+                };
             });
         }
     };
@@ -263,7 +273,6 @@ int main(int argc, char** argv) {
         // The peak resident memory from here on.
         std::ofstream("/proc/self/clear_refs") << "5";
         rssBefore = statusKb("VmRSS:");
-        linesBefore = rig.log.recordCount();
         app.measuring = true;
         phase = Phase::Reading;
         pressed = SteadyClock::now();
