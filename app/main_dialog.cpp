@@ -18,7 +18,9 @@ constexpr unsigned kSysCommandMask = 0xFFF0u;
 CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& settings,
                    SerialPlatform& platform, const Clock& clock)
     : window_(window), frontEnd_(frontEnd), settings_(settings), clock_(clock), channel_(platform),
-      log_(window, clock), controller_(channel_, window, log_), trend_(history_, window, frontEnd) {
+      log_(window, clock), controller_(channel_, window, log_),
+      trend_(history_, window, frontEnd,
+             [this] { return log_.fileOpen() ? log_.fileName() : std::string(); }) {
     ReadingParser::processInstance().setSink([this](const Reading& reading) {
         controller_.readingComplete(reading);
         history_.append(

@@ -27,6 +27,8 @@ ProgramRig::~ProgramRig() {
 void ProgramRig::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t) {
     if (message == WM_LOG_LINE_DONE)
         log.lineDone();
+    if (message != WM_SERIAL_BYTE && message != WM_LOG_LINE_DONE && otherMessage)
+        otherMessage(message);
     if (message != WM_SERIAL_BYTE)
         return;
     const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);

@@ -40,8 +40,16 @@ public:
 
     // Called after the controller has handled each Reading.
     std::function<void(const Reading&)> afterReading;
+    // Called for each timer tick after the controller, and for posted messages other than
+    // the channel's and the log's (WM_TREND_LOG_READ, say).
+    std::function<void(int timerId)> afterTimer;
+    std::function<void(std::uint32_t message)> otherMessage;
 
-    void onTimer(int timerId) override { controller.onTimer(timerId); }
+    void onTimer(int timerId) override {
+        controller.onTimer(timerId);
+        if (afterTimer)
+            afterTimer(timerId);
+    }
     void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t) override;
 
     QDialog window;

@@ -8,6 +8,7 @@
 #include "app/trend_window.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QShortcut>
 #include <QWheelEvent>
@@ -79,4 +80,13 @@ void QtTrendWindow::resizeEvent(QResizeEvent* event) {
 void QtTrendWindow::wheelEvent(QWheelEvent* event) {
     logic_.OnMouseWheel(event->angleDelta().y());
     event->accept();
+}
+
+void QtTrendWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        logic_.OnEscape()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

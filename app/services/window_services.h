@@ -53,7 +53,9 @@ inline constexpr int kSpanAll = 1025;
 inline constexpr int kLive = 1026;
 inline constexpr int kOpenLog = 1027;
 inline constexpr int kSaveImage = 1028;
-inline constexpr int kTrendSource = 1029; // what is shown: live readings or a log file
+inline constexpr int kTrendSource = 1029;   // what is shown: live readings or a log file
+inline constexpr int kTrendProgress = 1030; // the share of a log file read, while it is read
+inline constexpr int kTrendCancel = 1031;   // stops the reading (as Escape does meanwhile)
 } // namespace ctl
 
 // Timer ids of the main window.
