@@ -40,6 +40,10 @@ public:
     // Keyboard focus to the control; `selectAllText` selects the whole text of an edit.
     virtual void focus(int id, bool selectAllText) = 0;
     virtual void enable(int id, bool enabled) = 0;
+    // Shows or hides the control (hidden, it takes no input and no tab stop).
+    virtual void show(int id, bool shown) = 0;
+    // A progress bar's share filled, 0 to 100.
+    virtual void setProgress(int id, int percent) = 0;
 };
 
 } // namespace qv

@@ -19,7 +19,8 @@ CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& se
                    SerialPlatform& platform, const Clock& clock)
     : window_(window), frontEnd_(frontEnd), settings_(settings),
       station_(platform, window, clock, ReadingParser::processInstance()),
-      trend_(history_, window, frontEnd) {
+      trend_(history_, window, frontEnd,
+             [this] { return station_.log().fileOpen() ? station_.log().fileName() : std::string(); }) {
     station_.addReadingListener([this](const Reading& reading, std::time_t when) {
         history_.append({static_cast<std::int64_t>(when), reading.humidity, reading.temperature});
         trend_.readingAdded(std::chrono::seconds{station_.controller().interval()});

@@ -19,4 +19,11 @@ ProgramRig::~ProgramRig() {
     station.close();
 }
 
+void ProgramRig::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
+    station.onMessage(message, wParam, lParam);
+    if (message != WM_SERIAL_BYTE && message != WM_LOG_LINE_DONE && message != WM_START_LOG &&
+        otherMessage)
+        otherMessage(message);
+}
+
 } // namespace qv::bench

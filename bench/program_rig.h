@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace qv::bench {
@@ -34,10 +35,18 @@ public:
     explicit ProgramRig(const std::filesystem::path& portsDir, RigTrials trials = {});
     ~ProgramRig() override;
 
-    void onTimer(int timerId) override { station.onTimer(timerId); }
-    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
-        station.onMessage(message, wParam, lParam);
+    // Called for each timer tick after the station, and for posted messages other than
+    // those the station takes (WM_TREND_LOG_READ, say). Each Reading reaches the station's
+    // reading listeners.
+    std::function<void(int timerId)> afterTimer;
+    std::function<void(std::uint32_t message)> otherMessage;
+
+    void onTimer(int timerId) override {
+        station.onTimer(timerId);
+        if (afterTimer)
+            afterTimer(timerId);
     }
+    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
 
     QDialog window;
     std::unique_ptr<SerialPlatform> platform;

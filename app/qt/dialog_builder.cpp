@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QString>
 #include <QVariant>
@@ -81,6 +82,12 @@ QWidget* makeControl(const ControlTemplate& c, QDialog& dialog) {
         // A frame drawn behind the controls it surrounds, not their parent: the template's
         // geometry stays flat and the controls keep the dialog as parent.
         return new QGroupBox(text, &dialog);
+    case ControlKind::ProgressBar: {
+        auto* bar = new QProgressBar(&dialog);
+        bar->setRange(0, 100);
+        bar->setTextVisible(false);
+        return bar;
+    }
     case ControlKind::DropDownList: {
         auto* combo = new QComboBox(&dialog);
         combo->setEditable(false);

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 
 namespace qv::qt {
 namespace {
@@ -96,6 +97,16 @@ void QtDialogControls::focus(int id, bool selectAllText) {
 void QtDialogControls::enable(int id, bool enabled) {
     if (QWidget* widget = controlById(&dialog_, id))
         widget->setEnabled(enabled);
+}
+
+void QtDialogControls::show(int id, bool shown) {
+    if (QWidget* widget = controlById(&dialog_, id))
+        widget->setVisible(shown);
+}
+
+void QtDialogControls::setProgress(int id, int percent) {
+    if (auto* bar = control<QProgressBar>(dialog_, id))
+        bar->setValue(percent);
 }
 
 } // namespace qv::qt

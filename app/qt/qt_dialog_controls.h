@@ -27,6 +27,8 @@ public:
     std::string listItemText(int id, int index) const override;
     void focus(int id, bool selectAllText) override;
     void enable(int id, bool enabled) override;
+    void show(int id, bool shown) override;
+    void setProgress(int id, int percent) override;
 
 private:
     QWidget& dialog_;

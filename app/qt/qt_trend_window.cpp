@@ -8,6 +8,7 @@
 #include "window/window_services.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QShortcut>
 #include <QWheelEvent>
@@ -81,6 +82,15 @@ void QtTrendWindow::resizeEvent(QResizeEvent* event) {
 void QtTrendWindow::wheelEvent(QWheelEvent* event) {
     logic_.OnMouseWheel(event->angleDelta().y());
     event->accept();
+}
+
+void QtTrendWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        logic_.OnEscape()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 } // namespace qv::qt

@@ -3,8 +3,9 @@
 // The trend window's Qt window (template 130), non-modal beside the main window: builds
 // the template, draws the charts in the area below the buttons through QtPainter, and
 // hands button presses, wheel turns and the Left and Right keys to the logic
-// (qv::TrendWindow). Closing it (close box, Escape) deletes it; the logic keeps the view
-// for the next opening. User-interface thread only.
+// (qv::TrendWindow). Escape stops a reading under way, or else closes it; closing it
+// (close box, Escape) deletes it; the logic keeps the view for the next opening.
+// User-interface thread only.
 
 #include "app/qt/qt_dialog_controls.h"
 
@@ -36,6 +37,7 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     qv::TrendWindow& logic_;

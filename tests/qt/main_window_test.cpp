@@ -45,6 +45,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -395,6 +396,41 @@ TEST_F(MainWindowTest, TrendEntryShowsOneWindowThatOpensLogsAndSavesImages) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // no outer loop runs
     EXPECT_EQ(dlg_->frontEnd().trendWindow(), nullptr);
     EXPECT_FALSE(dlg_->logic().trendWindow().isOpen());
+}
+
+// The log being written joins the live view; a long read shows its progress and Cancel,
+// and Escape stops it without closing the window.
+TEST_F(MainWindowTest, TrendWindowTakesInTheLoggedFileAndEscapeStopsALongRead) {
+    std::ofstream(logPath_.toStdString(), std::ios::binary)
+        << "12/06/2010\t17:50:50\t45.3\t21.7\r\n12/06/2010\t17:50:55\t45.4\t21.6\r\n";
+    store_->WriteProfileInt(nullptr, qv::kAppendEntry, 1);
+    open();
+    click(dlg_.get(), kStartStopLog);
+    QStringList entries;
+    chooseFromContextMenu(dlg_.get(), 0, entries);
+    QtTrendWindow* trend = dlg_->frontEnd().trendWindow();
+    ASSERT_NE(trend, nullptr);
+    auto* progress = child<QWidget>(trend, kTrendProgress);
+    auto* cancel = child<QWidget>(trend, kTrendCancel);
+    ASSERT_TRUE(progress && cancel);
+    const qv::TrendWindow& logic = dlg_->logic().trendWindow();
+    EXPECT_TRUE(waitUntil([&] { return logic.summary().count() >= 2 && !progress->isVisible(); }));
+    EXPECT_EQ(child<QLabel>(trend, kTrendSource)->text(), "Live readings and tavrin.log");
+
+    const QString big = dir_.filePath(QStringLiteral("big.log"));
+    std::ofstream(big.toStdString()).flush();
+    std::filesystem::resize_file(big.toStdString(), std::uintmax_t{1} << 40); // sparse zeros
+    answerBrowser(big);
+    click(trend, kOpenLog);
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_TRUE(cancel->isVisible());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(trend, &escape);
+    EXPECT_TRUE(trend->isVisible());
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(logic.showingLog());
+    trend->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST(ApplicationTest, RunsTheMainWindowFromTheUsersSettingsAndPortFolderUntilTerminated) {
