@@ -1,5 +1,7 @@
 #include "acquisition/acquisition_controller.h"
 
+#include "text/texts.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -11,9 +13,6 @@ constexpr int kBaud = 9600;
 constexpr int kParityNone = 0;
 constexpr int kOneStopBit = 0;
 constexpr int kByteSize = 8;
-
-constexpr char kOpenFailed[] = "Failed to open COM port";
-constexpr char kDisconnected[] = "COM port disconnected";
 
 } // namespace
 
@@ -77,7 +76,7 @@ void AcquisitionController::timeoutTick() {
     if (autoReconnect_)
         beginWaiting();
     else
-        window_.messageBox(kDisconnected);
+        window_.messageBox(text::kPortDisconnected);
 }
 
 void AcquisitionController::readingComplete(const Reading& reading) {
@@ -87,9 +86,9 @@ void AcquisitionController::readingComplete(const Reading& reading) {
     humidity_ = reading.humidity;
     temperature_ = reading.temperature;
     dataReceived_ = true;
-    // The log clears pollPending, so one poll yields at most one line however many
-    // records answer it.
+    // One poll yields at most one line however many records answer it.
     log_.writeRecord(pollPending_, humidity_, temperature_);
+    pollPending_ = false;
 }
 
 void AcquisitionController::reopen(int newPort) {
@@ -185,7 +184,8 @@ bool AcquisitionController::openChannel(OnFailure onFailure) {
     if (autoReconnect_)
         beginWaiting();
     if (onFailure == OnFailure::ShowBox)
-        window_.messageBox(kOpenFailed, BoxIcon::Exclamation, channel_.describeOpenFailure(opened));
+        window_.messageBox(text::kPortOpenFailed, BoxIcon::Exclamation,
+                           channel_.describeOpenFailure(opened));
     return false;
 }
 

@@ -13,8 +13,8 @@
 
 #include "acquisition/measurement_log.h"
 #include "acquisition/reading_parser.h"
-#include "app/services/window_services.h"
 #include "serial/serial_comm.h"
+#include "window/window_services.h"
 
 #include <chrono>
 #include <functional>

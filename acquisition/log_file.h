@@ -1,12 +1,15 @@
 #pragma once
 
-// The log's file, behind a small seam: the platform's implementation (log_file_posix.cpp)
-// and test doubles that fail on demand.
+// The log's file, behind a small seam: the platform's implementation (log_file_posix.cpp,
+// log_file_win32.cpp) and test doubles that fail on demand.
 //
 // Thread contract: one thread at a time. The user-interface thread opens the file and
 // moves to its end; then the file belongs to the log's writer thread (log_writer.h),
 // which writes, syncs, cuts back and closes it. fullPath() is set by open() and may be
 // read from either thread afterwards.
+
+#include "text/substitute.h"
+#include "text/texts.h"
 
 #include <chrono>
 #include <memory>
@@ -18,13 +21,16 @@ namespace qv {
 // How long a pipe or terminal named as the log may take nothing before the line fails.
 inline constexpr auto kLogStallLimit = std::chrono::seconds{2};
 
-// The details every platform's file gives for a file held elsewhere and for a reader that
-// stopped reading for `limit` (lastErrorText).
-inline constexpr char kLogInUseText[] = "in use by another program";
+// A duration as the details say it: "2 seconds", "300 ms".
+inline std::string durationText(std::chrono::milliseconds duration) {
+    const auto ms = duration.count();
+    return ms % 1000 == 0 ? substitute(text::kSeconds, {std::to_string(ms / 1000)})
+                          : substitute(text::kMilliseconds, {std::to_string(ms)});
+}
+// The detail every platform's file gives for a reader that stopped reading for `limit`
+// (lastErrorText); for a file held elsewhere it is text::kLogInUse.
 inline std::string logStalledText(std::chrono::milliseconds limit = kLogStallLimit) {
-    const auto ms = limit.count();
-    return "the reader took nothing for " +
-           (ms % 1000 == 0 ? std::to_string(ms / 1000) + " seconds" : std::to_string(ms) + " ms");
+    return substitute(text::kLogStalled, {durationText(limit)});
 }
 
 class LogFile {

@@ -68,7 +68,7 @@ public:
         if (regular_ && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             const int error = errno;
             ::close(fd);
-            error_ = error == EWOULDBLOCK ? kLogInUseText : std::strerror(error);
+            error_ = error == EWOULDBLOCK ? text::kLogInUse : std::strerror(error);
             return false;
         }
         if (truncate && regular_ && ::ftruncate(fd, 0) != 0)
@@ -85,7 +85,7 @@ public:
         if (fd_ < 0)
             return fail(EBADF);
         if (regular_ && !stillNamedByPath()) {
-            error_ = "deleted or replaced while open";
+            error_ = text::kLogReplaced;
             return false;
         }
         line_.begin();

@@ -15,7 +15,7 @@
 #include "acquisition/appended_line.h"
 #include "acquisition/log_file.h"
 
-#include "app/services/win32_text.h"
+#include "text/win32_text.h"
 
 #include <algorithm>
 #include <chrono>
@@ -80,7 +80,7 @@ public:
         if (file == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
             if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
-                error_ = kLogInUseText;
+                error_ = text::kLogInUse;
             else
                 fail(error);
             return false;

@@ -1,5 +1,8 @@
 #include "acquisition/log_writer.h"
 
+#include "text/substitute.h"
+#include "text/texts.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -8,9 +11,9 @@
 namespace qv {
 
 struct LogWriter::Shared {
-    Shared(WindowServices& w, std::shared_ptr<LogFile> f) : window(w), file(std::move(f)) {}
+    Shared(MessagePoster& w, std::shared_ptr<LogFile> f) : window(w), file(std::move(f)) {}
 
-    WindowServices& window;              // only while !abandoned
+    MessagePoster& window;               // only while !abandoned
     const std::shared_ptr<LogFile> file; // writer thread only
 
     std::mutex mutex;
@@ -25,7 +28,7 @@ struct LogWriter::Shared {
     std::string closeDetail;
 };
 
-LogWriter::LogWriter(WindowServices& window, std::shared_ptr<LogFile> file)
+LogWriter::LogWriter(MessagePoster& window, std::shared_ptr<LogFile> file)
     : shared_(std::make_shared<Shared>(window, std::move(file))), thread_(run, shared_) {}
 
 LogWriter::~LogWriter() {
@@ -64,8 +67,9 @@ LogWriter::Finish LogWriter::finish(std::chrono::milliseconds bound) {
         shared_->abandoned = true;
         result.closed = false;
         result.abandoned = true;
-        result.detail = "still busy after " + std::to_string(bound.count()) +
-                        " ms; it is closed as soon as the disk answers";
+        result.detail =
+            substitute(text::kLogStillBusy,
+                       {substitute(text::kMilliseconds, {std::to_string(bound.count())})});
         lock.unlock();
         thread_.detach();
     }

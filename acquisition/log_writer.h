@@ -12,7 +12,7 @@
 // thread and the file live on detached, sharing nothing with this object but that state.
 
 #include "acquisition/log_file.h"
-#include "app/services/window_services.h"
+#include "window/message_poster.h"
 
 #include <chrono>
 #include <memory>
@@ -40,7 +40,7 @@ public:
 
     // Starts the thread. `file` is open and at its end; `window` must outlive the
     // writer or its finish().
-    LogWriter(WindowServices& window, std::shared_ptr<LogFile> file);
+    LogWriter(MessagePoster& window, std::shared_ptr<LogFile> file);
     // finish(kLogCloseWait) unless already finished; the outcome is dropped.
     ~LogWriter();
 

@@ -1,20 +1,13 @@
 #include "acquisition/measurement_log.h"
 
 #include "log_format/log_line_format.h"
+#include "text/substitute.h"
+#include "text/texts.h"
 
 #include <ctime>
 #include <string>
 
 namespace qv {
-namespace {
-
-constexpr char kStartCaption[] = "Start Log";
-constexpr char kStopCaption[] = "Stop Log";
-constexpr char kOpenFailed[] = "Error opening file";
-constexpr char kDiskFull[] = "Disk full while accessing %1.";
-constexpr char kSeekFailed[] = "Seek failed on %1";
-
-} // namespace
 
 MeasurementLog::MeasurementLog(WindowServices& window, const Clock& clock,
                                std::unique_ptr<LogFile> file)
@@ -62,27 +55,27 @@ void MeasurementLog::toggle() {
                 // Writing from anywhere but the end would overwrite earlier lines.
                 const std::string why = file_->lastErrorText();
                 file_->close();
-                reportFileError(kSeekFailed, why);
+                reportFileError(text::kSeekFailed, why);
                 logging_ = false;
             }
         } else {
-            window_.messageBox(kOpenFailed, BoxIcon::Exclamation,
+            window_.messageBox(text::kLogOpenFailed, BoxIcon::Exclamation,
                                fullPath_ + ": " + file_->lastErrorText());
             logging_ = false;
         }
     } else if (!logging_ && fileOpen_) {
         closeFile();
     }
-    window_.setControlText(ctl::kStartStopLog, logging_ ? kStopCaption : kStartCaption);
+    window_.setControlText(ctl::kStartStopLog, logging_ ? text::kStopLog : text::kStartLog);
 }
 
-void MeasurementLog::writeRecord(bool& pollPending, float humidity, float temperature) {
-    if ((pollPending || retryPending_) && fileOpen_ && logging_) {
-        retryPending_ = false;
-        ++linesInFlight_;
-        writer_->submit(formatLine(clock_.now(), humidity, temperature));
-    }
-    pollPending = false;
+bool MeasurementLog::writeRecord(bool pollPending, float humidity, float temperature) {
+    if (!(pollPending || retryPending_) || !fileOpen_ || !logging_)
+        return false;
+    retryPending_ = false;
+    ++linesInFlight_;
+    writer_->submit(formatLine(clock_.now(), humidity, temperature));
+    return true;
 }
 
 void MeasurementLog::lineDone() {
@@ -100,7 +93,7 @@ void MeasurementLog::countOrReport(const std::vector<LogWriter::Outcome>& outcom
             // Not counted; a further Reading of the same poll may try again, unless a
             // later poll's line is already on its way.
             retryPending_ = linesInFlight_ == 0;
-            reportFileError(kDiskFull, outcome.detail);
+            reportFileError(text::kDiskFull, outcome.detail);
         }
     }
 }
@@ -110,7 +103,7 @@ void MeasurementLog::stopForNewFile() {
         closeFile();
     fileOpen_ = false;
     logging_ = false;
-    window_.setControlText(ctl::kStartStopLog, kStartCaption);
+    window_.setControlText(ctl::kStartStopLog, text::kStartLog);
 }
 
 void MeasurementLog::closeOnExit() {
@@ -132,17 +125,14 @@ void MeasurementLog::closeFile() {
         linesInFlight_ = 0;
     }
     if (!finish.closed)
-        reportFileError(kDiskFull, finish.detail);
+        reportFileError(text::kDiskFull, finish.detail);
 }
 
 void MeasurementLog::reportFileError(const char* format, const std::string& why) {
     if (reportingFileError_)
         return;
-    std::string text(format);
-    if (const auto at = text.find("%1"); at != std::string::npos)
-        text.replace(at, 2, fullPath_);
     reportingFileError_ = true;
-    window_.messageBox(text, BoxIcon::Stop, fullPath_ + ": " + why);
+    window_.messageBox(substitute(format, {fullPath_}), BoxIcon::Stop, fullPath_ + ": " + why);
     reportingFileError_ = false;
 }
 

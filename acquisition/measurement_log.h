@@ -16,7 +16,7 @@
 #include "acquisition/clock.h"
 #include "acquisition/log_file.h"
 #include "acquisition/log_writer.h"
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 #include <ctime>
 #include <memory>
@@ -45,8 +45,8 @@ public:
     // so old lines are never overwritten.
     void toggle();
     // After each Reading: queues a line only if pollPending (or the last line failed and
-    // none followed it), the file is open and logging is on; clears pollPending.
-    void writeRecord(bool& pollPending, float humidity, float temperature);
+    // none followed it), the file is open and logging is on. True when a line was queued.
+    bool writeRecord(bool pollPending, float humidity, float temperature);
     // WM_LOG_LINE_DONE: counts the lines that reached the disk, reports the failed ones.
     void lineDone();
     // The setup dialog changed the file name: close, stop, caption "Start Log".

@@ -3,7 +3,8 @@
 // The control-access seam: how the toolkit-free dialog logic reads and writes the controls
 // of a dialog that a front end has built from its template. Each front end implements it
 // once per open dialog; the logic never sees a widget or a window handle. Control ids are
-// those of the templates (app/res/dialog_templates.h, qv::ctl). User-interface thread only.
+// those of the templates, in qv::ctl: the main window's in window/window_services.h, the
+// setup and trend windows' in app/res/dialog_templates.h. User-interface thread only.
 
 #include <string>
 

@@ -17,29 +17,23 @@ constexpr unsigned kSysCommandMask = 0xFFF0u;
 
 CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& settings,
                    SerialPlatform& platform, const Clock& clock)
-    : window_(window), frontEnd_(frontEnd), settings_(settings), clock_(clock), channel_(platform),
-      log_(window, clock), controller_(channel_, window, log_),
+    : window_(window), frontEnd_(frontEnd), settings_(settings),
+      station_(platform, window, clock, ReadingParser::processInstance()),
       trend_(history_, window, frontEnd,
-             [this] { return log_.fileOpen() ? log_.fileName() : std::string(); }) {
-    ReadingParser::processInstance().setSink([this](const Reading& reading) {
-        controller_.readingComplete(reading);
-        history_.append(
-            {static_cast<std::int64_t>(clock_.now()), reading.humidity, reading.temperature});
-        trend_.readingAdded(std::chrono::seconds{controller_.interval()});
+             [this] { return station_.log().fileOpen() ? station_.log().fileName() : std::string(); }) {
+    station_.addReadingListener([this](const Reading& reading, std::time_t when) {
+        history_.append({static_cast<std::int64_t>(when), reading.humidity, reading.temperature});
+        trend_.readingAdded(std::chrono::seconds{station_.controller().interval()});
     });
-    controller_.setWaitingListener([this](bool waiting) {
+    station_.setWaitingListener([this](bool waiting) {
         window_.setCaption(waiting ? res::loadString(res::kPortLostCaptionStringId)
                                    : res::dialogTemplate(res::kMainDialogId).caption);
     });
 }
 
 CQV53Dlg::~CQV53Dlg() {
-    ReadingParser::processInstance().setSink(nullptr);
-    // Closed here, while every member still exists: closing the log may report a file
-    // error in a message box, whose nested loop could otherwise deliver a tick to a
-    // controller already gone. The reader is joined before the window services go.
-    log_.closeOnExit();
-    channel_.Close();
+    // Closed here, while the history and the trend view its listener feeds still exist.
+    station_.close();
 }
 
 void CQV53Dlg::OnInitDialog() {
@@ -48,18 +42,17 @@ void CQV53Dlg::OnInitDialog() {
     initialised_ = true;
 
     const AppSettings loaded = loadAppSettings(settings_);
-    controller_.setPort(loaded.port);
-    controller_.setInterval(loaded.interval);
-    log_.setFileName(loaded.fileName);
+    AcquisitionController& controller = station_.controller();
+    controller.setPort(loaded.port);
+    controller.setInterval(loaded.interval);
+    station_.log().setFileName(loaded.fileName);
     append_ = loaded.append;
-    log_.setAppend(append_ != 0);
-    controller_.setAutoReconnect(loaded.autoReconnect != 0);
+    station_.log().setAppend(append_ != 0);
+    controller.setAutoReconnect(loaded.autoReconnect != 0);
     // The run-time state (flags, values, record count) is in its reset state from the
     // construction of the controller and the log; nothing has run since.
 
-    if (startLogging_)
-        window_.postMessage(WM_START_LOG, 0, 0);
-    controller_.start();
+    station_.start(startLogging_);
 }
 
 std::string CQV53Dlg::aboutMenuEntry() const {
@@ -83,9 +76,9 @@ bool CQV53Dlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
         frontEnd_.showTrendWindow(trend_);
         return true;
     case res::kReconnectCommandId: {
-        const bool on = !controller_.autoReconnect();
+        const bool on = !station_.controller().autoReconnect();
         settings_.WriteProfileInt(nullptr, kAutoReconnectEntry, on ? 1 : 0);
-        controller_.setAutoReconnect(on);
+        station_.controller().setAutoReconnect(on);
         return true;
     }
     default:
@@ -97,34 +90,29 @@ void CQV53Dlg::OnCommand(int id) {
     if (id == ctl::kSetup)
         runSetup();
     else if (id == ctl::kStartStopLog)
-        log_.toggle();
+        station_.log().toggle();
 }
 
 void CQV53Dlg::runSetup() {
     QV53SetupDlg dialog(window_, frontEnd_);
-    SetupTargets targets{channel_, controller_, log_, settings_, append_};
+    SetupTargets targets{station_.channel(), station_.controller(), station_.log(), settings_,
+                         append_};
     qv::runSetup(targets, frontEnd_, dialog);
 }
 
 void CQV53Dlg::OnClose() {
-    log_.closeOnExit();
+    station_.log().closeOnExit();
 }
 
 void CQV53Dlg::onTimer(int timerId) {
-    controller_.onTimer(timerId);
+    station_.onTimer(timerId);
 }
 
-void CQV53Dlg::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t /*lParam*/) {
-    if (message == WM_LOG_LINE_DONE)
-        log_.lineDone();
-    if (message == WM_START_LOG)
-        OnCommand(ctl::kStartStopLog);
+void CQV53Dlg::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
     if (message == WM_TREND_LOG_READ)
         trend_.OnLogRead();
-    if (message != WM_SERIAL_BYTE)
-        return;
-    const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);
-    ReadingParser::processInstance().feed(&byte, 1);
+    else
+        station_.onMessage(message, wParam, lParam);
 }
 
 } // namespace qv

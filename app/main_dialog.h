@@ -1,8 +1,9 @@
 #pragma once
 
 // The main window's logic (template 102), free of any toolkit. It owns all run-time state
-// of the program (channel, log, acquisition cycle, the loaded settings) and routes the
-// window's messages to the parts that do the work; it holds no logic of theirs. The front
+// of the program (the station: channel, log, acquisition cycle; the loaded settings; the
+// trend view) and routes the window's messages to the parts that do the work; it holds no
+// logic of theirs. The front
 // end builds the window, owns the window services over it, forwards timer ticks and posted
 // messages here and turns its platform's ways of ending (close box, Alt+F4, Escape, log-off,
 // a termination signal) into the calls below.
@@ -11,13 +12,11 @@
 // and the channel's reader thread is joined. User-interface thread only, except what the
 // channel's reader posts through the window services.
 
-#include "acquisition/acquisition_controller.h"
 #include "acquisition/clock.h"
-#include "acquisition/measurement_log.h"
-#include "app/services/window_services.h"
+#include "acquisition/station.h"
 #include "app/trend_window.h"
-#include "serial/serial_comm.h"
 #include "trend/reading_history.h"
+#include "window/window_services.h"
 
 #include <cstdint>
 #include <string>
@@ -57,7 +56,7 @@ public:
     // The checkable entry below "&Trend..." (string 106, "Reconnect &automatically"), under
     // command res::kReconnectCommandId, checked while autoReconnect() holds.
     std::string reconnectMenuEntry() const;
-    bool autoReconnect() const { return controller_.autoReconnect(); }
+    bool autoReconnect() const { return station_.controller().autoReconnect(); }
 
     // The system-command handler: an id whose value with the low four bits cleared is
     // 0x10 opens the about box (FrontEnd::runAboutBox), 0x20 shows the trend window
@@ -79,15 +78,14 @@ public:
     // the log closes its file. The front end then ends the window with kIdCancel.
     void OnClose();
 
-    // WindowMessageTarget: timers 1 to 3 to the acquisition cycle, WM_SERIAL_BYTE's low
-    // 8 bits to the Reading parser, WM_LOG_LINE_DONE to the log, WM_START_LOG to the
-    // Start/Stop Log command, WM_TREND_LOG_READ to the trend window; others are ignored.
+    // WindowMessageTarget: WM_TREND_LOG_READ to the trend window, everything else to the
+    // station (timers 1 to 3, WM_SERIAL_BYTE, WM_LOG_LINE_DONE, WM_START_LOG).
     void onTimer(int timerId) override;
     void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
 
     // For tests and front ends: the parts the window owns.
-    const MeasurementLog& log() const { return log_; }
-    const AcquisitionController& controller() const { return controller_; }
+    const MeasurementLog& log() const { return station_.log(); }
+    const AcquisitionController& controller() const { return station_.controller(); }
     int append() const { return append_; }
     const trend::ReadingHistory& history() const { return history_; }
     TrendWindow& trendWindow() { return trend_; }
@@ -96,11 +94,7 @@ private:
     WindowServices& window_;
     FrontEnd& frontEnd_;
     SettingsStore& settings_;
-    const Clock& clock_;
-    // Declared in this order so that destruction runs: controller, log, channel.
-    CSerialComm channel_;
-    MeasurementLog log_;
-    AcquisitionController controller_;
+    Station station_;
     // Every reading shown, logged or not, with the clock's time; read by the trend window,
     // which also asks the log which file it writes.
     trend::ReadingHistory history_;

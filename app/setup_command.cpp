@@ -3,10 +3,10 @@
 #include "acquisition/acquisition_controller.h"
 #include "acquisition/measurement_log.h"
 #include "app/front_end.h"
-#include "app/interval_scan.h"
-#include "app/services/window_services.h"
+#include "app/res/dialog_templates.h"
 #include "app/setup_dialog.h"
 #include "serial/port_list.h"
+#include "serial/port_name.h"
 #include "serial/serial_comm.h"
 #include "settings/settings_store.h"
 
@@ -26,17 +26,7 @@ private:
     FrontEnd& frontEnd_;
 };
 
-// Where the number starts in a port name: after "COM".
-constexpr std::size_t kPortNumberOffset = 3;
-
 } // namespace
-
-int portNumberOf(const std::string& portName, int currentPort) {
-    if (portName.size() <= kPortNumberOffset)
-        return currentPort;
-    return scanIntervalText(std::string_view(portName).substr(kPortNumberOffset))
-        .value_or(currentPort);
-}
 
 void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& setupDialog) {
     AcquisitionController& controller = targets.controller;
@@ -52,7 +42,8 @@ void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& setupDial
     }
 
     const int result = frontEnd.runSetupDialog(setupDialog);
-    const int port = portNumberOf(dialog.selectedPort, controller.port());
+    // No selection keeps the port.
+    const int port = portNumber(dialog.selectedPort).value_or(controller.port());
     if (result != kIdOk)
         return;
 

@@ -40,8 +40,4 @@ struct SetupTargets {
 // wait cursor, has the front end run `dialog` and, only after kIdOk, applies what changed.
 void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& dialog);
 
-// The port number of a port name: the text from index 3 on read like "%d"; `currentPort`
-// when that gives no number (an empty selection, for one).
-int portNumberOf(const std::string& portName, int currentPort);
-
 } // namespace qv

@@ -3,22 +3,21 @@
 #include "app/dialog_controls.h"
 #include "app/front_end.h"
 #include "app/interval_scan.h"
-#include "app/services/window_services.h"
+#include "app/res/dialog_templates.h"
+#include "text/substitute.h"
+#include "text/texts.h"
+#include "window/window_services.h"
 
 namespace qv {
 namespace {
 
-// The framework's own validation messages (its strings 0xF110 and 0xF112, the latter
-// with the range filled in).
-constexpr char kNotAnInteger[] = "Enter an integer.";
-constexpr char kOutOfRangeLead[] = "Enter an integer between ";
-
 constexpr char kLogExtension[] = "log";
 constexpr char kInitialLogName[] = "tavrin.log";
 
+// The framework's own validation message (its string 0xF112), with the range filled in.
 std::string outOfRangeMessage() {
-    return kOutOfRangeLead + std::to_string(QV53SetupDlg::kMinInterval) + " and " +
-           std::to_string(QV53SetupDlg::kMaxInterval) + ".";
+    return substitute(text::kIntegerOutOfRange, {std::to_string(QV53SetupDlg::kMinInterval),
+                                                 std::to_string(QV53SetupDlg::kMaxInterval)});
 }
 
 } // namespace
@@ -47,7 +46,7 @@ void QV53SetupDlg::OnInitDialog(DialogControls& controls) {
 bool QV53SetupDlg::OnOK(DialogControls& controls) {
     const auto interval = scanIntervalText(controls.text(ctl::kInterval));
     if (!interval) {
-        refuseInterval(controls, kNotAnInteger);
+        refuseInterval(controls, text::kNotAnInteger);
         return false;
     }
     if (*interval < kMinInterval || *interval > kMaxInterval) {

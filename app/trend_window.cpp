@@ -3,8 +3,9 @@
 #include "app/dialog_controls.h"
 #include "app/front_end.h"
 #include "app/res/dialog_templates.h"
-#include "app/services/window_services.h"
+#include "text/substitute.h"
 #include "trend/painter.h"
+#include "window/window_services.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,13 +27,6 @@ std::filesystem::path pathOf(const std::string& utf8) {
 std::string fileNameOf(const std::string& utf8) {
     const std::u8string name = pathOf(utf8).filename().u8string();
     return std::string(name.begin(), name.end());
-}
-
-std::string withPath(std::string format, const std::string& path) {
-    const auto at = format.find("%1");
-    if (at != std::string::npos)
-        format.replace(at, 2, path);
-    return format;
 }
 
 bool sameRange(const trend::LogRange& a, const trend::LogRange& b) {
@@ -326,7 +320,7 @@ void TrendWindow::saveImage() {
     const bool saved = frontEnd_.saveImage(
         *path, width, height, [&](trend::Painter& painter) { paint(painter, width, height); });
     if (!saved)
-        window_.messageBox(withPath(res::loadString(res::kImageSaveFailedStringId), *path),
+        window_.messageBox(substitute(res::loadString(res::kImageSaveFailedStringId), {*path}),
                            BoxIcon::Stop);
 }
 
@@ -340,13 +334,13 @@ void TrendWindow::changed() {
     controls_->enable(ctl::kLive, showingLog_ || !model_.live() || !readingPath_.empty());
     std::string source = res::loadString(res::kTrendLiveSourceStringId);
     if (picked_.reading())
-        source = withPath(res::loadString(res::kTrendReadingSourceStringId),
-                          readingPath_.empty() ? logName_ : fileNameOf(readingPath_));
+        source = substitute(res::loadString(res::kTrendReadingSourceStringId),
+                            {readingPath_.empty() ? logName_ : fileNameOf(readingPath_)});
     else if (showingLog_)
-        source =
-            partly_ ? withPath(res::loadString(res::kTrendPartlyReadStringId), logName_) : logName_;
+        source = partly_ ? substitute(res::loadString(res::kTrendPartlyReadStringId), {logName_})
+                         : logName_;
     else if (following())
-        source = withPath(res::loadString(res::kTrendLiveAndLogStringId), fileNameOf(followed_));
+        source = substitute(res::loadString(res::kTrendLiveAndLogStringId), {fileNameOf(followed_)});
     controls_->setText(ctl::kTrendSource, source);
     const bool busy = readingLog();
     controls_->show(ctl::kTrendProgress, busy);

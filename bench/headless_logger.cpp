@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
             std::fprintf(latency, "%lld\n", monotonicNanos());
     };
     // The next poll at once: one poll per record.
-    rig.afterReading = [&](const qv::Reading&) { rig.controller.onTimer(qv::kPollTimer); };
+    rig.station.addReadingListener(
+        [&](const qv::Reading&, std::time_t) { rig.controller.onTimer(qv::kPollTimer); });
 
     rig.log.setFileName(logFile);
     rig.log.setAppend(true);

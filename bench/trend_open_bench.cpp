@@ -22,6 +22,7 @@
 
 #include "app/qt/qt_front_end.h"
 #include "app/qt/qt_trend_window.h"
+#include "app/res/dialog_templates.h"
 #include "app/trend_window.h"
 #include "bench/program_rig.h"
 #include "bench/pty_folder.h"
@@ -98,9 +99,9 @@ private:
 };
 
 // The file dialog's answer, always the log to open.
-class BenchFrontEnd final : public qv::QtFrontEnd {
+class BenchFrontEnd final : public qv::qt::QtFrontEnd {
 public:
-    BenchFrontEnd(QWidget& main, qv::QtWindowServices& services, std::string answer)
+    BenchFrontEnd(QWidget& main, qv::qt::QtWindowServices& services, std::string answer)
         : QtFrontEnd(main, services), answer_(std::move(answer)) {}
     std::optional<std::string> browseForOpen(const std::string&, const std::string&) override {
         return answer_;
@@ -211,10 +212,10 @@ int main(int argc, char** argv) {
             measuredTicksEnded();
         }
     };
-    rig.afterReading = [&](const qv::Reading& r) {
-        history.append({static_cast<std::int64_t>(std::time(nullptr)), r.humidity, r.temperature});
+    rig.station.addReadingListener([&](const qv::Reading& r, std::time_t when) {
+        history.append({static_cast<std::int64_t>(when), r.humidity, r.temperature});
         trend.readingAdded(std::chrono::seconds{1});
-    };
+    });
     rig.otherMessage = [&](std::uint32_t message) {
         if (message == qv::WM_TREND_LOG_READ)
             trend.OnLogRead();
@@ -230,7 +231,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     frontEnd.showTrendWindow(trend);
-    QtTrendWindow* window = frontEnd.trendWindow();
+    qv::qt::QtTrendWindow* window = frontEnd.trendWindow();
     window->resize(1000, 640);
 
     SteadyClock::time_point pressed{}, firstPicture{}, complete{}, hourAsked{}, hourShown{};

@@ -1,16 +1,10 @@
 #include "serial/port_list.h"
 
+#include "serial/port_name.h"
+
 #include <array>
 
 namespace qv {
-
-namespace {
-
-std::string portName(int port) {
-    return "COM" + std::to_string(port);
-}
-
-} // namespace
 
 void buildPortList(CSerialComm& channel, int currentPort, std::vector<std::string>& portNames,
                    std::string& selectedPort) {

@@ -19,7 +19,7 @@ CSerialComm::~CSerialComm() {
     Close();
 }
 
-Status CSerialComm::SetOwner(WindowServices* owner, std::uint32_t message) {
+Status CSerialComm::SetOwner(MessagePoster* owner, std::uint32_t message) {
     m_hOwner = owner;
     m_nMsg = message;
     return kStatusOk;

@@ -10,11 +10,11 @@
 // user-interface thread writes m_hPort and m_hStopEvent only while no reader thread exists (in Open
 // before the start, in Close after the join), and SetOwner is called before the first Open. So no
 // field needs a lock. Messages cross to the user-interface thread only through
-// WindowServices::postMessage.
+// MessagePoster::postMessage.
 
-#include "app/services/window_services.h"
 #include "serial/serial_platform.h"
 #include "serial/serial_types.h"
+#include "window/message_poster.h"
 
 #include <cstdint>
 #include <future>
@@ -34,7 +34,7 @@ public:
     CSerialComm& operator=(const CSerialComm&) = delete;
 
     // The window that receives each byte and the message number used. Always 0.
-    Status SetOwner(WindowServices* owner, std::uint32_t message);
+    Status SetOwner(MessagePoster* owner, std::uint32_t message);
     // Opens port (a positive number replaces m_nPort; zero or less keeps it) with the
     // given line settings and DTR raised; 0 means open with the reader thread running.
     // A failure at the device open leaves the channel closed; a later failure leaves the
@@ -70,7 +70,7 @@ private:
 
     SerialPlatform& platform_;
 
-    WindowServices* m_hOwner = nullptr;
+    MessagePoster* m_hOwner = nullptr;
     std::uint32_t m_nMsg = 0;
     int m_nPort = 1;
     Dcb m_dcb;

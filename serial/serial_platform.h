@@ -9,7 +9,10 @@
 // other operation on the user-interface thread only. Implementations keep no state
 // shared between the two threads beyond what the OS handles themselves carry.
 
+#include "serial/port_name.h"
 #include "serial/serial_types.h"
+#include "text/substitute.h"
+#include "text/texts.h"
 
 #include <chrono>
 #include <cstddef>
@@ -25,10 +28,10 @@ inline constexpr auto kSerialWriteTimeout = std::chrono::milliseconds{2000};
 
 // The wordings of describeOpenFailure that do not depend on the platform.
 inline std::string portOutOfRangeText(int port) {
-    return "COM" + std::to_string(port) + ": ports are numbered 1 to " + std::to_string(kPortCount);
+    return substitute(text::kPortOutOfRange, {portName(port), std::to_string(kPortCount)});
 }
 inline std::string portInUseText(int port) {
-    return "COM" + std::to_string(port) + " is in use by another program";
+    return substitute(text::kPortInUse, {portName(port)});
 }
 
 struct OpenResult {
@@ -98,7 +101,7 @@ public:
 };
 
 // The platform layer of this build. `portsDir` is the port folder that maps port
-// numbers to devices (see port_map.h); tests and tools pass their own. On POSIX the
+// numbers to devices (see port_map_posix.h); tests and tools pass their own. On POSIX the
 // ports' lock files are those of the system's lock folder.
 std::unique_ptr<SerialPlatform> makePlatformSerial(std::filesystem::path portsDir);
 

@@ -1,8 +1,8 @@
 #include "serial/serial_platform_posix.h"
 
-#include "serial/port_map.h"
-#include "serial/probe_errors.h"
-#include "serial/termios_map.h"
+#include "serial/port_map_posix.h"
+#include "serial/probe_errors_posix.h"
+#include "serial/termios_map_posix.h"
 
 #include <cctype>
 #include <cerrno>
@@ -194,7 +194,7 @@ OpenResult PosixSerialPlatform::openPort(int port) {
 }
 
 std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) const {
-    const std::string name = "COM" + std::to_string(port);
+    const std::string name = portName(port);
     if (port < 1 || port > kPortCount)
         return portOutOfRangeText(port);
     const std::optional<std::string> path = portDevicePath(port, portsDir_);
@@ -202,13 +202,13 @@ std::string PosixSerialPlatform::describeOpenFailure(int port, Status error) con
     if (!path) {
         if (std::filesystem::symlink_status(portsDir_, ec).type() ==
             std::filesystem::file_type::not_found)
-            return name + ": no device for this port; a link com" + std::to_string(port) + " in " +
-                   homeAbbreviated(portsDir_.string()) + " would name one";
-        return name + ": no entry com" + std::to_string(port) + " in " +
-               homeAbbreviated(portsDir_.string());
+            return substitute(text::kPortWithoutFolder,
+                              {name, portEntryName(port), homeAbbreviated(portsDir_.string())});
+        return substitute(text::kPortNotInFolder,
+                          {name, portEntryName(port), homeAbbreviated(portsDir_.string())});
     }
     if (const std::string device = realDevice(*path); isSystemConsole(device, consoleList_))
-        return name + " is " + device + ", the system console";
+        return substitute(text::kPortIsConsole, {name, device});
     if (error == EBUSY || error == EWOULDBLOCK)
         return portInUseText(port);
     // The device the entry leads to says more than the entry itself.

@@ -1,8 +1,8 @@
 #include "serial/serial_platform_win32.h"
 
-#include "serial/win32_serial_map.h"
+#include "serial/serial_map_win32.h"
 
-#include "app/services/win32_text.h"
+#include "text/win32_text.h"
 
 #include <algorithm>
 #include <chrono>
@@ -160,7 +160,7 @@ OpenResult Win32SerialPlatform::openPort(int port) {
 }
 
 std::string Win32SerialPlatform::describeOpenFailure(int port, Status error) const {
-    const std::string name = "COM" + std::to_string(port);
+    const std::string name = portName(port);
     if (port < 1 || port > kPortCount)
         return portOutOfRangeText(port);
     if (probeResultFromWin32Error(error) == kProbeBusy)

@@ -3,10 +3,10 @@
 // The per-user settings store: the four values "ComPort", "LogInterval", "LogFileName"
 // and "Append", and beside them "AutoReconnect", kept under the company key and the
 // application name. One backend per platform, chosen by CMake: the registry under
-// HKEY_CURRENT_USER\Software on Windows (settings_store_win32.cpp), a QSettings file
-// elsewhere (settings_store_qt.cpp). Every
-// read goes to storage and every write reaches it at once, so two copies of the program
-// run by the same user share the values, the last writer winning. Text is UTF-8.
+// HKEY_CURRENT_USER\Software on Windows (settings_store_win32.cpp), an INI file in the
+// user's configuration folder elsewhere (settings_store_posix.cpp, settings/ini_file.h).
+// Every read goes to storage and every write reaches it at once, so two copies of the
+// program run by the same user share the values, the last writer winning. Text is UTF-8.
 // User-interface thread only.
 
 #include <string>
@@ -51,11 +51,15 @@ private:
     std::string company_;
 };
 
-// The values as the main window loads them.
+// The default log file: "c:\tavrin.log" on Windows, ~/tavrin.log (absolute) elsewhere.
+std::string defaultLogFileName();
+
+// The values as the main window loads them; as constructed, the defaults that a value
+// missing from the store (or of the wrong type) takes.
 struct AppSettings {
     int port = 1;
     int interval = 5;
-    std::string fileName;
+    std::string fileName = defaultLogFileName();
     int append = 1;
     int autoReconnect = 0;
 };
@@ -64,9 +68,6 @@ struct AppSettings {
 // without its extension (QV-5300.exe gives QV-5300). A copy under another name keeps
 // values of its own.
 std::string applicationNameFromProgramPath(const std::string& programPath);
-
-// The default log file: "c:\tavrin.log" on Windows, ~/tavrin.log (absolute) elsewhere.
-std::string defaultLogFileName();
 
 AppSettings loadAppSettings(const SettingsStore& store);
 

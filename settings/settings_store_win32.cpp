@@ -7,7 +7,7 @@
 
 #include "settings/settings_store.h"
 
-#include "app/services/win32_text.h"
+#include "text/win32_text.h"
 
 #include <cstdint>
 #include <string>
@@ -62,13 +62,6 @@ private:
 };
 
 } // namespace
-
-SettingsStore::SettingsStore(std::string applicationName)
-    : application_(std::move(applicationName)) {}
-
-void SettingsStore::SetRegistryKey(const std::string& company) {
-    company_ = company;
-}
 
 int SettingsStore::GetProfileInt(const char* section, const char* entry, int defaultValue) const {
     const ProfileKey profile(company_, application_, section);

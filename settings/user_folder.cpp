@@ -12,15 +12,18 @@ namespace {
 std::filesystem::path configHome() {
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
         return xdg;
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return std::filesystem::path(home) / ".config";
-    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir && *pw->pw_dir)
-        return std::filesystem::path(pw->pw_dir) / ".config";
-    // No home at all: the folder is relative to where the program runs.
-    return ".config";
+    return homeFolder() / ".config";
 }
 
 } // namespace
+
+std::filesystem::path homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir && *pw->pw_dir)
+        return pw->pw_dir;
+    return "/";
+}
 
 std::filesystem::path userFolder(std::string_view company) {
     return configHome() / company;

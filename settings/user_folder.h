@@ -11,16 +11,19 @@
 
 namespace qv {
 
-// $XDG_CONFIG_HOME/<company>, or $HOME/.config/<company>, or, without HOME (a service
-// environment), the password database's home folder + /.config/<company>. An empty
+// The user's home folder: $HOME, or, without it (a service environment), the password
+// database's entry for the user, or, without that either, the root folder. An empty
 // variable counts as unset.
+std::filesystem::path homeFolder();
+
+// $XDG_CONFIG_HOME/<company>, or <homeFolder()>/.config/<company>.
 std::filesystem::path userFolder(std::string_view company);
 
 // The settings file of `applicationName`: <userFolder(company)>/<applicationName>.conf.
 std::filesystem::path settingsFilePath(std::string_view company,
                                        const std::string& applicationName);
 
-// The port folder that maps port numbers to devices (see serial/port_map.h):
+// The port folder that maps port numbers to devices (see serial/port_map_posix.h):
 // <userFolder(kCompanyKey)>/ports, beside the settings files.
 std::filesystem::path portsFolder();
 

@@ -1,6 +1,7 @@
 // qv-sensor-sim: plays a QV-5300 sensor on a pseudo-terminal reached through a "comN"
 // link in a port folder. See simUsage() for what it does and its options.
 
+#include "serial/port_name.h"
 #include "settings/user_folder.h"
 #include "tools/pty_port.h"
 #include "tools/sensor_model.h"
@@ -70,14 +71,14 @@ std::string counted(std::uint64_t n, const char* noun) {
 class Simulator {
 public:
     explicit Simulator(qv::sim::SimOptions options)
-        : o_(std::move(options)), portName_("COM" + std::to_string(o_.port)) {}
+        : o_(std::move(options)), portName_(qv::portName(o_.port)) {}
 
     int run() {
         const bool userFolder = o_.portsDir.empty();
         portsDir_ = (userFolder ? qv::portsFolder() : o_.portsDir).lexically_normal();
         if (!portsDir_.has_filename()) // "dir/ports/"
             portsDir_ = portsDir_.parent_path();
-        link_ = portsDir_ / ("com" + std::to_string(o_.port));
+        link_ = portsDir_ / qv::portEntryName(o_.port);
         const std::uint64_t seed = o_.seed ? *o_.seed : std::random_device{}();
         model_.emplace(seed);
 

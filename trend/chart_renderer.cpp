@@ -1,5 +1,8 @@
 #include "trend/chart_renderer.h"
 
+#include "text/substitute.h"
+#include "text/texts.h"
+
 #include <algorithm>
 
 namespace qv::trend {
@@ -12,18 +15,19 @@ constexpr char kWidestValue[] = "-000.00";
 } // namespace
 
 std::string chartTitle(Quantity quantity) {
-    return quantity == Quantity::Humidity ? "Relative humidity (% RH)" : "Temperature (\u00B0C)";
+    return quantity == Quantity::Humidity ? text::kHumidityTitle : text::kTemperatureTitle;
 }
 
 std::string figuresText(const ChartFrame& frame) {
     const SeriesStats& s = frame.line.stats;
     std::string text;
     if (frame.current)
-        text = "now " + formatValue(*frame.current, 1) + "   ";
+        text = substitute(text::kNowFigure, {formatValue(*frame.current, 1)});
     if (s.count == 0)
-        return text + "no readings";
-    return text + "min " + formatValue(s.minimum, 1) + "   max " + formatValue(s.maximum, 1) +
-           "   mean " + formatValue(s.mean, 1);
+        return text + text::kNoReadings;
+    return text +
+           substitute(text::kSpanFigures, {formatValue(s.minimum, 1), formatValue(s.maximum, 1),
+                                           formatValue(s.mean, 1)});
 }
 
 RectF plotArea(const RectF& outer, const TextMetrics& metrics, bool timeLabels) {

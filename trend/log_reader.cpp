@@ -1,6 +1,8 @@
 #include "trend/log_reader.h"
 
 #include "log_format/log_line_format.h"
+#include "text/substitute.h"
+#include "text/texts.h"
 #include "trend/line_scanner.h"
 #include "trend/log_input.h"
 
@@ -267,17 +269,17 @@ LogReadResult readLogRange(const std::filesystem::path& path, const LogRange& ra
 std::string describe(const LogReadResult& result) {
     switch (result.status) {
     case LogReadStatus::Missing:
-        return "The file does not exist.";
+        return text::kFileMissing;
     case LogReadStatus::Unreadable:
-        return "The file cannot be read.";
+        return text::kFileUnreadable;
     case LogReadStatus::NotRegular:
-        return "The file is not a regular file.";
+        return text::kFileNotRegular;
     case LogReadStatus::OutOfMemory:
-        return "The file is too large for the memory available.";
+        return text::kFileTooLarge;
     case LogReadStatus::Empty:
-        return "The file is empty.";
+        return text::kFileEmpty;
     case LogReadStatus::NoReadings:
-        return "The file holds no readings of this program's log format.";
+        return text::kFileWithoutReadings;
     case LogReadStatus::Cancelled: // asked for: nothing to tell
     case LogReadStatus::Ok:
         break;
@@ -285,8 +287,8 @@ std::string describe(const LogReadResult& result) {
     if (result.skippedLines == 0)
         return {};
     if (result.skippedLines == 1)
-        return "1 line was not a reading";
-    return std::to_string(result.skippedLines) + " lines were not readings";
+        return text::kOneLineSkipped;
+    return substitute(text::kLinesSkipped, {std::to_string(result.skippedLines)});
 }
 
 } // namespace qv::trend

@@ -20,7 +20,7 @@
 #include <cmath>
 #include <vector>
 
-namespace qv {
+namespace qv::qt {
 namespace {
 
 using res::ControlKind;
@@ -65,7 +65,7 @@ QWidget* makeControl(const ControlTemplate& c, QDialog& dialog) {
     }
     case ControlKind::StaticIcon: {
         auto* label = new QLabel(&dialog);
-        label->setPixmap(res::programIcon().pixmap(kIconPixels, kIconPixels));
+        label->setPixmap(programIcon().pixmap(kIconPixels, kIconPixels));
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return label;
     }
@@ -145,7 +145,7 @@ QFont templateFont(const res::DialogTemplate& tpl) {
 
 void buildDialog(const res::DialogTemplate& tpl, QDialog& dialog) {
     dialog.setWindowTitle(QString::fromUtf8(tpl.caption));
-    dialog.setWindowIcon(res::programIcon());
+    dialog.setWindowIcon(programIcon());
     dialog.setFont(templateFont(tpl));
 
     // A close box, and the minimise and maximise boxes the template asks for. A window with
@@ -225,4 +225,4 @@ QWidget* controlById(const QWidget* dialog, int id) {
     return nullptr;
 }
 
-} // namespace qv
+} // namespace qv::qt

@@ -4,11 +4,13 @@
 // the program and the maker's line. OK or Enter ends it with kIdOk; Escape or the close
 // box with kIdCancel. No behaviour beyond closing.
 
-#include "app/services/window_services.h"
+#include "app/qt/modal_dialog.h"
 
 #include <QDialog>
 
-class QtAboutDialog : public QDialog, public qv::ModalDialog {
+namespace qv::qt {
+
+class QtAboutDialog : public QDialog, public ModalDialog {
     Q_OBJECT
 public:
     explicit QtAboutDialog(QWidget* parent = nullptr);
@@ -19,3 +21,5 @@ public slots:
     void accept() override;
     void reject() override;
 };
+
+} // namespace qv::qt

@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
-namespace qv {
+namespace qv::qt {
 namespace {
 
 template <class T> T* control(const QWidget& dialog, int id) {
@@ -109,4 +109,4 @@ void QtDialogControls::setProgress(int id, int percent) {
         bar->setValue(percent);
 }
 
-} // namespace qv
+} // namespace qv::qt

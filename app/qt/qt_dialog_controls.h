@@ -9,7 +9,7 @@
 
 class QWidget;
 
-namespace qv {
+namespace qv::qt {
 
 class QtDialogControls : public DialogControls {
 public:
@@ -34,4 +34,4 @@ private:
     QWidget& dialog_;
 };
 
-} // namespace qv
+} // namespace qv::qt

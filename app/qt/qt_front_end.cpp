@@ -5,6 +5,7 @@
 #include "app/qt/qt_setup_dialog.h"
 #include "app/qt/qt_trend_window.h"
 #include "app/qt/qt_window_services.h"
+#include "text/texts.h"
 
 #include <QCursor>
 #include <QFileDialog>
@@ -12,7 +13,7 @@
 #include <QImage>
 #include <QPainter>
 
-namespace qv {
+namespace qv::qt {
 
 QtFrontEnd::QtFrontEnd(QWidget& mainWindow, QtWindowServices& window)
     : mainWindow_(mainWindow), window_(window) {}
@@ -92,7 +93,7 @@ std::optional<std::string> QtFrontEnd::browseForOpen(const std::string& extensio
     const QString pattern = QStringLiteral("*.") + QString::fromStdString(extension);
     browser.setNameFilters(
         {QString::fromStdString(filterText) + QStringLiteral(" (") + pattern + QLatin1Char(')'),
-         QStringLiteral("All files (*)")});
+         QString::fromUtf8(text::kAllFiles) + QStringLiteral(" (*)")});
     if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty())
         return std::nullopt;
     return browser.selectedFiles().constFirst().toStdString();
@@ -113,4 +114,4 @@ bool QtFrontEnd::saveImage(const std::string& path, int width, int height,
     return image.save(QString::fromStdString(path), "PNG");
 }
 
-} // namespace qv
+} // namespace qv::qt

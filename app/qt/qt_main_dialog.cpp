@@ -12,10 +12,12 @@
 #include <QMenu>
 #include <QTimer>
 
+namespace qv::qt {
+
 namespace {
 
 QAbstractButton* button(const QWidget* dialog, int id) {
-    return qobject_cast<QAbstractButton*>(qv::controlById(dialog, id));
+    return qobject_cast<QAbstractButton*>(controlById(dialog, id));
 }
 
 } // namespace
@@ -24,7 +26,7 @@ QtMainDialog::QtMainDialog(qv::SettingsStore& settings, qv::SerialPlatform& plat
                            const qv::Clock& clock, QWidget* parent)
     : QDialog(parent), services_(this, *this, QCoreApplication::applicationName()),
       frontEnd_(*this, services_), logic_(services_, frontEnd_, settings, platform, clock) {
-    qv::buildDialog(qv::res::dialogTemplate(qv::res::kMainDialogId), *this);
+    buildDialog(qv::res::dialogTemplate(qv::res::kMainDialogId), *this);
     if (auto* exit = button(this, qv::ctl::kExit))
         connect(exit, &QAbstractButton::clicked, this, &QtMainDialog::accept);
     for (const int id : {qv::ctl::kSetup, qv::ctl::kStartStopLog})
@@ -46,9 +48,9 @@ void QtMainDialog::initDialog() {
     if (initialised_)
         return;
     initialised_ = true;
-    setWindowIcon(qv::res::programIcon());
+    setWindowIcon(programIcon());
     logic_.OnInitDialog();
-    if (auto* exit = qv::controlById(this, qv::ctl::kExit))
+    if (auto* exit = controlById(this, qv::ctl::kExit))
         exit->setFocus();
 }
 
@@ -121,3 +123,5 @@ void QtMainDialog::contextMenuEvent(QContextMenuEvent* event) {
     else if (chosen == about)
         logic_.OnSysCommand(qv::res::kAboutCommandId, 0);
 }
+
+} // namespace qv::qt

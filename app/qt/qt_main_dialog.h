@@ -12,9 +12,10 @@
 // except what the channel's reader posts through the window services.
 
 #include "app/main_dialog.h"
+#include "app/qt/modal_dialog.h"
 #include "app/qt/qt_front_end.h"
 #include "app/qt/qt_window_services.h"
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 #include <QDialog>
 
@@ -23,7 +24,9 @@ class SerialPlatform;
 class SettingsStore;
 } // namespace qv
 
-class QtMainDialog : public QDialog, public qv::WindowMessageTarget, public qv::ModalDialog {
+namespace qv::qt {
+
+class QtMainDialog : public QDialog, public qv::WindowMessageTarget, public ModalDialog {
     Q_OBJECT
 public:
     // All three must outlive the window.
@@ -49,7 +52,7 @@ public:
 
     // For tests: the logic and the parts it owns.
     qv::CQV53Dlg& logic() { return logic_; }
-    qv::QtFrontEnd& frontEnd() { return frontEnd_; }
+    QtFrontEnd& frontEnd() { return frontEnd_; }
     const qv::MeasurementLog& log() const { return logic_.log(); }
     const qv::AcquisitionController& controller() const { return logic_.controller(); }
     int append() const { return logic_.append(); }
@@ -65,8 +68,10 @@ protected:
 private:
     // Declared in this order so that the logic (log, channel and its reader) goes before
     // the services it posts through.
-    qv::QtWindowServices services_;
-    qv::QtFrontEnd frontEnd_;
+    QtWindowServices services_;
+    QtFrontEnd frontEnd_;
     qv::CQV53Dlg logic_;
     bool initialised_ = false;
 };
+
+} // namespace qv::qt

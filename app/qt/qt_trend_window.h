@@ -12,16 +12,19 @@
 #include <QDialog>
 
 namespace qv {
-class QtWindowServices;
 class TrendWindow;
 } // namespace qv
+
+namespace qv::qt {
+
+class QtWindowServices;
 
 class QtTrendWindow : public QDialog {
     Q_OBJECT
 public:
     // `logic` and `services` (the main window's) must outlive the window. Calls
     // logic.OnInitDialog with the window's controls.
-    QtTrendWindow(qv::TrendWindow& logic, qv::QtWindowServices& services, QWidget* parent);
+    QtTrendWindow(qv::TrendWindow& logic, QtWindowServices& services, QWidget* parent);
     ~QtTrendWindow() override;
 
     // The area the charts are drawn in.
@@ -38,8 +41,10 @@ protected:
 
 private:
     qv::TrendWindow& logic_;
-    qv::QtWindowServices& services_;
-    qv::QtDialogControls controls_;
+    QtWindowServices& services_;
+    QtDialogControls controls_;
     QWidget* chartArea_ = nullptr;
     int chartTop_ = 0; // pixels
 };
+
+} // namespace qv::qt

@@ -1,6 +1,6 @@
 #include "app/qt/qt_window_services.h"
 
-#include "app/services/error_report.h"
+#include "app/error_report.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace qv {
+namespace qv::qt {
 namespace {
 
 // The event that has the user-interface thread hand over the posted messages.
@@ -173,4 +173,4 @@ void QtWindowServices::customEvent(QEvent* event) {
     }
 }
 
-} // namespace qv
+} // namespace qv::qt

@@ -13,7 +13,8 @@
 // loops included: before each message is handed over, a wake event is queued if more
 // are waiting, so a message box opened while a message is handled still gets the rest.
 
-#include "app/services/window_services.h"
+#include "app/qt/modal_dialog.h"
+#include "window/window_services.h"
 
 #include <QObject>
 #include <QPointer>
@@ -27,7 +28,7 @@
 
 class QWidget;
 
-namespace qv {
+namespace qv::qt {
 
 // The int property by which a control widget carries its control id.
 inline constexpr char kControlIdProperty[] = "qvControlId";
@@ -55,7 +56,9 @@ public:
     TimerId startTimer(int timerId, std::chrono::milliseconds period) override;
     void stopTimer(TimerId id) override;
     void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
-    int runModal(ModalDialog& dialog) override;
+
+    // Runs `dialog` modally over the main window; returns kIdOk or kIdCancel.
+    int runModal(ModalDialog& dialog);
 
     // The control of `window` whose kControlIdProperty is controlId, or null. Found among
     // the window's children once and remembered; a control that has since been destroyed
@@ -96,4 +99,4 @@ private:
     bool wakeQueued_ = false; // a wake event is on its way and will see posted_
 };
 
-} // namespace qv
+} // namespace qv::qt

@@ -1,6 +1,6 @@
 #include "app/res/dialog_templates.h"
 
-#include "app/services/window_services.h"
+#include "text/texts.h"
 
 #include <array>
 #include <cstdlib>
@@ -19,7 +19,7 @@ constexpr std::uint32_t kShellDialogStyle =
 // The about box. The icon control draws icon 128 (kIconId); its text is not shown.
 constexpr std::array kAboutControls{
     ControlTemplate{-1, K::StaticIcon, "", 11, 17, 20, 20, 0},
-    ControlTemplate{-1, K::StaticText, "QV-5300 Version 1.1.0.0", 48, 12, 108, 8,
+    ControlTemplate{-1, K::StaticText, "QV-5300 Version " QV_VERSION_TEXT, 48, 12, 108, 8,
                     kGroup | kNoPrefix},
     ControlTemplate{-1, K::StaticText, "RH and temperature logger", 48, 24, 108, 8, kGroup},
     ControlTemplate{kIdOk, K::DefPushButton, "OK", 178, 7, 50, 16, kGroup | kTabStop},
@@ -137,25 +137,25 @@ const DialogTemplate& dialogTemplate(int id) {
 const char* loadString(int id) {
     switch (id) {
     case kAboutMenuStringId:
-        return "&About QV-5300...";
+        return text::kAboutMenu;
     case kTrendMenuStringId:
-        return "&Trend...";
+        return text::kTrendMenu;
     case kTrendLiveSourceStringId:
-        return "Live readings";
+        return text::kLiveReadings;
     case kLogFilterStringId:
-        return "Log files";
+        return text::kLogFiles;
     case kImageSaveFailedStringId:
-        return "Could not save the image to %1.";
+        return text::kImageSaveFailed;
     case kReconnectMenuStringId:
-        return "Reconnect &automatically";
+        return text::kReconnectMenu;
     case kPortLostCaptionStringId:
-        return "QV-5300 - COM port disconnected";
+        return text::kPortLostCaption;
     case kTrendReadingSourceStringId:
-        return "Reading %1...";
+        return text::kReadingFile;
     case kTrendPartlyReadStringId:
-        return "%1 (read in part)";
+        return text::kPartlyRead;
     case kTrendLiveAndLogStringId:
-        return "Live readings and %1";
+        return text::kLiveAndLog;
     default:
         return "";
     }

@@ -1,11 +1,49 @@
 #pragma once
 
-// The dialog templates, the string table and the version, as data: one table per
-// template (control id, kind, text, position and size in dialog units, style). The
-// front ends build their windows from these (Qt: app/qt/dialog_builder.h).
+// The dialog templates and the string table, as data (the version: app/res/version.h): one table
+// per template (control id, kind, text, position and size in dialog units, style). The front ends
+// build their windows from these (Qt: app/qt/dialog_builder.h).
+
+#include "app/res/version.h"
+#include "window/window_services.h"
 
 #include <cstdint>
 #include <span>
+
+namespace qv {
+
+// The ids of a dialog's OK and Cancel buttons (IDOK, IDCANCEL), which are also the results
+// of its modal run.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+
+// Control ids of the setup dialog and the trend window, as their templates below carry
+// them; the main window's are with the window services (window/window_services.h), since
+// the log and the acquisition cycle write to its controls.
+namespace ctl {
+// Setup dialog (template 129).
+inline constexpr int kInterval = 1007;
+inline constexpr int kFileName = 1008;
+inline constexpr int kAppend = 1009;
+inline constexpr int kBrowse = 1010;
+inline constexpr int kPortList = 1012;
+// Trend window (template 130): one button per span, in the order of trend::Span, then the
+// others.
+inline constexpr int kSpanTenMinutes = 1020;
+inline constexpr int kSpanOneHour = 1021;
+inline constexpr int kSpanSixHours = 1022;
+inline constexpr int kSpanTwentyFourHours = 1023;
+inline constexpr int kSpanSevenDays = 1024;
+inline constexpr int kSpanAll = 1025;
+inline constexpr int kLive = 1026;
+inline constexpr int kOpenLog = 1027;
+inline constexpr int kSaveImage = 1028;
+inline constexpr int kTrendSource = 1029;   // what is shown: live readings or a log file
+inline constexpr int kTrendProgress = 1030; // the share of a log file read, while it is read
+inline constexpr int kTrendCancel = 1031;   // stops the reading (as Escape does meanwhile)
+} // namespace ctl
+
+} // namespace qv
 
 namespace qv::res {
 
@@ -96,11 +134,9 @@ inline constexpr int kTrendPartlyReadStringId = 109; // "%1 (read in part)"
 // The source when the live readings show together with the log file being written.
 inline constexpr int kTrendLiveAndLogStringId = 110; // "Live readings and %1"
 
-inline constexpr char kVersion[] = "1.1.0.0";
-
 // Template 100, 102, 129 or 130; any other id is a programming error and aborts.
 const DialogTemplate& dialogTemplate(int id);
-// The string table; empty string for an unknown id.
+// The string table: the texts of text/texts.h that carry an id; empty for an unknown id.
 const char* loadString(int id);
 
 } // namespace qv::res

@@ -1,6 +1,6 @@
 #include "app/win32/gdi_painter.h"
 
-#include "app/services/win32_text.h"
+#include "text/win32_text.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,10 +2,10 @@
 
 #include "acquisition/clock.h"
 #include "app/command_line.h"
-#include "app/services/win32_text.h"
 #include "app/win32/win32_main_window.h"
 #include "serial/serial_platform.h"
 #include "settings/settings_store.h"
+#include "text/win32_text.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #include "app/win32/win32_dialog.h"
 
-#include "app/services/win32_text.h"
-#include "app/services/window_services.h"
 #include "app/win32/dialog_template_win32.h"
+#include "text/win32_text.h"
+#include "window/window_services.h"
 
 #include <commctrl.h>
 

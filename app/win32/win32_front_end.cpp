@@ -1,15 +1,16 @@
 #include "app/win32/win32_front_end.h"
 
+#include "app/error_report.h"
 #include "app/res/dialog_templates.h"
-#include "app/services/error_report.h"
-#include "app/services/win32_text.h"
-#include "app/services/window_services.h"
 #include "app/setup_dialog.h"
 #include "app/win32/gdi_painter.h"
 #include "app/win32/png_writer.h"
 #include "app/win32/win32_dialog.h"
 #include "app/win32/win32_trend_window.h"
 #include "app/win32/win32_window_services.h"
+#include "text/texts.h"
+#include "text/win32_text.h"
+#include "window/window_services.h"
 
 #include <commdlg.h>
 
@@ -127,7 +128,7 @@ std::optional<std::string> Win32FrontEnd::browseForOpen(const std::string& exten
     // Pairs of description and pattern, each ended by a null, the list by another.
     const std::wstring pattern = L"*." + wide(extension);
     std::wstring filter = wide(filterText) + L" (" + pattern + L")" + L'\0' + pattern + L'\0' +
-                          L"All files (*.*)" + L'\0' + L"*.*" + L'\0';
+                          wide(text::kAllFiles) + L" (*.*)" + L'\0' + L"*.*" + L'\0';
     std::vector<wchar_t> path(32768, L'\0');
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;

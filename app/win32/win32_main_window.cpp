@@ -1,7 +1,7 @@
 #include "app/win32/win32_main_window.h"
 
 #include "app/res/dialog_templates.h"
-#include "app/services/win32_text.h"
+#include "text/win32_text.h"
 
 namespace qv::win32 {
 

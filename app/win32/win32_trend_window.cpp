@@ -1,7 +1,7 @@
 #include "app/win32/win32_trend_window.h"
 
 #include "app/res/dialog_templates.h"
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 #include <commctrl.h>
 #include <windowsx.h>

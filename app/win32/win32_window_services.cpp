@@ -1,8 +1,8 @@
 #include "app/win32/win32_window_services.h"
 
-#include "app/services/error_report.h"
-#include "app/services/win32_text.h"
+#include "app/error_report.h"
 #include "app/win32/win32_dialog.h"
+#include "text/win32_text.h"
 
 #include <algorithm>
 #include <vector>
@@ -67,10 +67,6 @@ void Win32WindowServices::stopTimer(TimerId id) {
 void Win32WindowServices::postMessage(std::uint32_t message, std::intptr_t wParam,
                                       std::intptr_t lParam) {
     PostMessageW(window(), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
-}
-
-int Win32WindowServices::runModal(ModalDialog& dialog) {
-    return dialog.execModal();
 }
 
 } // namespace qv::win32

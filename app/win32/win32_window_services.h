@@ -11,7 +11,7 @@
 // (the channel's reader starts in the main window's initialisation). Everything else runs
 // on the user-interface thread, which owns the window.
 
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 #include <windows.h>
 
@@ -37,7 +37,6 @@ public:
     TimerId startTimer(int timerId, std::chrono::milliseconds period) override;
     void stopTimer(TimerId id) override;
     void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
-    int runModal(ModalDialog& dialog) override;
 
     // The owner of a box or dialog opened now: the modal dialog open over the main window,
     // or the main window itself, even while another window (the trend window) is active;

@@ -1,10 +1,13 @@
 #include "acquisition/acquisition_controller.h"
 
+#include "acquisition/station.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/files.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/virtual_time.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::FakeSerialPlatform;
 using test::FakeWindowServices;
+using test::VirtualTime;
 using Calls = std::vector<std::string>;
 
 constexpr int kPort = 3;
@@ -37,68 +41,21 @@ constexpr char kUnconvertible[] = "H    .T 23.1\r";
 const Calls kLinesOn{"rts 1", "dtr 1", "break 0"};
 const Calls kLinesOff{"rts 0", "dtr 0", "break 1"};
 
-// The main window's routing: timers to the controller, bytes to the parser, whose
-// sink is the controller, the log's confirmations to the log. Counts the ticks it routes.
+// The main window: everything to the station, the ticks it routes counted.
 class Window final : public WindowMessageTarget {
 public:
-    Window(AcquisitionController& controller, ReadingParser& parser, MeasurementLog& log)
-        : controller_(controller), parser_(parser), log_(log) {}
+    explicit Window(Station& station) : station_(station) {}
     void onTimer(int timerId) override {
         ++ticks[timerId];
-        controller_.onTimer(timerId);
+        station_.onTimer(timerId);
     }
-    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t) override {
-        if (message == WM_LOG_LINE_DONE)
-            log_.lineDone();
-        if (message != WM_SERIAL_BYTE)
-            return;
-        const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);
-        parser_.feed(&byte, 1);
+    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
+        station_.onMessage(message, wParam, lParam);
     }
     std::map<int, int> ticks;
 
 private:
-    AcquisitionController& controller_;
-    ReadingParser& parser_;
-    MeasurementLog& log_;
-};
-
-// Fires the fake window's timers as the real ones would over `span` of virtual time: a
-// timer (re)started at t with period p is due at t + p, t + 2p, ...
-class VirtualTime {
-public:
-    explicit VirtualTime(FakeWindowServices& window) : window_(window) {}
-    void runFor(std::chrono::milliseconds span) {
-        const auto end = now_ + span;
-        for (sync();; sync()) {
-            int next = 0;
-            for (const auto& [id, due] : due_)
-                if (due <= end && (next == 0 || due < due_[next]))
-                    next = id;
-            if (next == 0)
-                break;
-            now_ = due_[next];
-            due_[next] = now_ + window_.timerPeriod(next);
-            window_.fireTimer(next);
-        }
-        now_ = end;
-    }
-
-private:
-    void sync() {
-        for (int id : {kPollTimer, kTimeoutTimer, kReconnectTimer}) {
-            if (!window_.timerRunning(id)) {
-                due_.erase(id);
-            } else if (!due_.count(id) || starts_[id] != window_.timerStarts(id)) {
-                starts_[id] = window_.timerStarts(id);
-                due_[id] = now_ + window_.timerPeriod(id);
-            }
-        }
-    }
-    FakeWindowServices& window_;
-    std::chrono::milliseconds now_{0};
-    std::map<int, std::chrono::milliseconds> due_;
-    std::map<int, int> starts_;
+    Station& station_;
 };
 
 class AcquisitionControllerTest : public testing::Test {
@@ -108,17 +65,11 @@ protected:
         platform.addPort(kPort);
         platform.setSensorRecord(kPort, kRecord);
         window.target = &routing;
-        parser.setSink([this](const Reading& r) { controller.readingComplete(r); });
         log.setFileName(logPath_);
         log.setAppend(false);
         controller.setPort(kPort);
         controller.setInterval(5);
     }
-    ~AcquisitionControllerTest() override {
-        channel.Close();
-        log.closeOnExit();
-    }
-
     void startLogging() {
         log.toggle();
         ASSERT_TRUE(log.logging());
@@ -139,13 +90,7 @@ protected:
             window.pump();
         return log.recordCount() == count;
     }
-    std::vector<std::string> logLines() const {
-        std::ifstream in(logPath_, std::ios::binary);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
+    std::vector<std::string> logLines() const { return test::readLines(logPath_); }
     std::string shown() {
         return window.texts[ctl::kHumidity] + "|" + window.texts[ctl::kTemperature];
     }
@@ -155,11 +100,12 @@ protected:
     FakeSerialPlatform platform;
     FakeWindowServices window;
     test::FixedClock clock;
-    MeasurementLog log{window, clock};
-    CSerialComm channel{platform};
-    AcquisitionController controller{channel, window, log};
     ReadingParser parser;
-    Window routing{controller, parser, log};
+    Station station{platform, window, clock, parser};
+    CSerialComm& channel = station.channel();
+    MeasurementLog& log = station.log();
+    AcquisitionController& controller = station.controller();
+    Window routing{station};
 };
 
 TEST_F(AcquisitionControllerTest, StartOpensTheSensorAndShowsItsFirstAnswerWithoutLoggingIt) {
@@ -476,6 +422,21 @@ TEST_F(Reconnect, SwitchedOffTheWaitEndsWithoutABox) {
     EXPECT_FALSE(platform.isOpen(kPort));
     EXPECT_TRUE(window.boxes.empty());
     EXPECT_EQ(waits, (std::vector<bool>{true, false}));
+}
+
+// The station presses Start Log from its posted message and hands each Reading, with the
+// clock's time, to its listeners once the cycle has shown it.
+TEST_F(AcquisitionControllerTest, TheStationStartsLoggingOnRequestAndTellsItsListenersEachReading) {
+    std::vector<std::string> heard;
+    station.addReadingListener([&](const Reading& r, std::time_t when) {
+        heard.push_back(r.humidityText + "@" + std::to_string(when) + " shown " + shown());
+    });
+    station.start(/*startLogging=*/true);
+    ASSERT_TRUE(window.timerRunning(kPollTimer));
+    deliver(kRecordLength + 1); // WM_START_LOG, posted first, then the record
+    EXPECT_TRUE(log.logging());
+    EXPECT_EQ(heard, std::vector<std::string>{" 45.3@" + std::to_string(test::kDecember6) +
+                                              " shown  45.3| 23.1"});
 }
 
 struct PeriodCase {

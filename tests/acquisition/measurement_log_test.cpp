@@ -1,6 +1,7 @@
 #include "acquisition/measurement_log.h"
 
 #include "tests/support/fake_window_services.h"
+#include "tests/support/files.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait_until.h"
@@ -33,22 +34,13 @@ using test::FakeWindowServices;
 using namespace std::chrono_literals;
 
 using test::FixedClock;
+using test::readFile;
+using test::writeFile;
 using test::kDecember6;
 
 void useUtc() {
     setenv("TZ", "UTC", 1);
     tzset();
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeFile(const std::string& path, const std::string& contents) {
-    std::ofstream(path, std::ios::binary) << contents;
 }
 
 // ---------------------------------------------------------------------------------
@@ -216,10 +208,8 @@ TEST_F(MeasurementLogTest, WritesOnlyForAPendingPollWhileLogging) {
         log = makeLog(window, path, false);
         if (c.logging)
             log->toggle();
-        bool pending = c.pending;
-        log->writeRecord(pending, 45.3f, 23.1f);
+        EXPECT_EQ(log->writeRecord(c.pending, 45.3f, 23.1f), c.written);
         settle(window, *log);
-        EXPECT_FALSE(pending);
         EXPECT_EQ(readFile(path), c.written ? line(45.3f, 23.1f) : "");
         EXPECT_EQ(log->recordCount(), c.written ? 1 : 0);
     }
@@ -240,16 +230,16 @@ TEST_F(MeasurementLogTest, UnopenableFileIsShownAndLeavesLoggingOff) {
         FakeWindowServices boxWindow;
         log = makeLog(boxWindow, c.file, false);
         // A Reading handled while the box is open is not logged: the file is not open.
-        bool pendingDuringBox = true;
+        bool queuedDuringBox = false;
         boxWindow.onMessageBox = [&](const FakeWindowServices::Box&) {
-            log->writeRecord(pendingDuringBox, 45.3f, 23.1f);
+            queuedDuringBox = log->writeRecord(true, 45.3f, 23.1f);
         };
         log->toggle();
 
         ASSERT_EQ(boxWindow.boxes.size(), 1u);
         EXPECT_EQ(boxWindow.boxes[0].text, "Error opening file");
         EXPECT_EQ(boxWindow.boxes[0].icon, BoxIcon::Exclamation);
-        EXPECT_FALSE(pendingDuringBox);
+        EXPECT_FALSE(queuedDuringBox);
         EXPECT_FALSE(log->logging());
         EXPECT_FALSE(log->fileOpen());
         EXPECT_FALSE(log->startedOnce());

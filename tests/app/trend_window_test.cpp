@@ -5,7 +5,7 @@
 #include "app/trend_window.h"
 
 #include "acquisition/measurement_log.h"
-#include "app/services/window_services.h"
+#include "app/res/dialog_templates.h"
 #include "tests/support/fake_front_end.h"
 #include "tests/support/fake_window_services.h"
 #include "tests/support/named_row.h"

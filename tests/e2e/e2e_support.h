@@ -4,6 +4,7 @@
 // their output in files, the sensor simulator on a private port folder, and the log
 // lines of the program and of the simulator read back as numbers.
 
+#include "serial/port_name.h"
 #include "tests/support/child_process.h"
 #include "tests/support/ui_driver.h"
 
@@ -48,7 +49,7 @@ public:
     // `extraArgs` go to the simulator after the others.
     Simulator(const fs::path& portsDir, int port, int periodMs, const fs::path& recordsLog,
               const fs::path& outputBase, const std::vector<std::string>& extraArgs = {})
-        : link_(portsDir / ("com" + std::to_string(port))),
+        : link_(portsDir / qv::portEntryName(port)),
           process_(arguments(portsDir, port, periodMs, recordsLog, extraArgs), {}, outputBase) {}
 
     // Ends it the clean way, so that its link goes with it; a kill would leave the link

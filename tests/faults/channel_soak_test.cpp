@@ -1,15 +1,18 @@
 // Long runs through the real channel: the simulator on a pseudo-terminal at a 10 ms
 // period with junk between records, read by CSerialComm on the POSIX platform and parsed
-// as the program does; and many open/close cycles that must leave no descriptor, thread
-// or memory behind. No Qt, so the thread sanitizer runs it too.
+// and shown by the program's station; and many open/close cycles that must leave no descriptor,
+// thread or memory behind. No Qt, so the thread sanitizer runs it too.
 //
 // QV_SOAK_SECONDS sets the length of the record soak (default QV_SOAK_DEFAULT_SECONDS).
 
 #include "acquisition/reading_parser.h"
+#include "acquisition/station.h"
 #include "serial/serial_comm.h"
 #include "serial/serial_platform_posix.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/files.h"
+#include "tests/support/fixed_clock.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait_until.h"
@@ -52,6 +55,7 @@ int soakSeconds() {
     return QV_SOAK_DEFAULT_SECONDS;
 }
 
+using test::readLines;
 using test::TempFolder;
 
 // The simulator as a child process with a private HOME; output goes to files in it.
@@ -63,36 +67,12 @@ std::vector<std::pair<std::string, std::string>> privateHome(const fs::path& hom
     return {{"HOME", home.string()}, {"XDG_CONFIG_HOME", (home / "xdg").string()}};
 }
 
-// Feeds every byte the channel posts to a parser, as the main window does.
-class ParsingWindow : public WindowMessageTarget {
-public:
-    ParsingWindow() {
-        parser_.setSink([this](const Reading& r) {
-            char line[32];
-            std::snprintf(line, sizeof line, "%.1f\t%.1f", static_cast<double>(r.humidity),
-                          static_cast<double>(r.temperature));
-            lines.emplace_back(line);
-        });
-    }
-    void onTimer(int) override {}
-    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t) override {
-        if (message != WM_SERIAL_BYTE)
-            return;
-        const auto byte = static_cast<std::uint8_t>(wParam & 0xFF);
-        parser_.feed(&byte, 1);
-    }
-    std::vector<std::string> lines;
-
-private:
-    ReadingParser parser_;
-};
-
-std::vector<std::string> readLines(const fs::path& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
+// Each Reading as "%.1f\t%.1f", as the simulator's records log has it.
+std::string pairText(const Reading& r) {
+    char line[32];
+    std::snprintf(line, sizeof line, "%.1f\t%.1f", static_cast<double>(r.humidity),
+                  static_cast<double>(r.temperature));
+    return line;
 }
 
 long residentKiB() {
@@ -133,35 +113,42 @@ TEST(ChannelSoak, EveryGoodRecordArrivesOnceInOrder) {
     ASSERT_TRUE(test::waitUntil([&] { return fs::is_symlink(fs::symlink_status(ports / "com1")); },
                                 5s, test::sleepBriefly));
 
+    // The program's station on COM1; no poll timer fires, the simulator keeps its own time.
     PosixSerialPlatform platform(ports, {});
     test::FakeWindowServices services;
-    ParsingWindow window;
-    services.target = &window;
-    CSerialComm channel(platform);
-    channel.SetOwner(&services, WM_SERIAL_BYTE);
-    ASSERT_EQ(openAsTheProgramDoes(channel), 0);
+    test::FixedClock clock;
+    ReadingParser parser;
+    Station station(platform, services, clock, parser);
+    services.target = &station;
+    std::vector<std::string> lines;
+    station.addReadingListener(
+        [&](const Reading& r, std::time_t) { lines.push_back(pairText(r)); });
+    station.start();
+    ASSERT_NE(station.channel().GetPortHandle(), kInvalidHandle) << services.boxes.at(0).detail;
 
     const auto bound = SteadyClock::now() + 3 * seconds * 1s + 20s;
     long rssWarm = -1; // once a tenth has passed: buffers and queues have grown to size
-    while (static_cast<int>(window.lines.size()) < count && SteadyClock::now() < bound) {
+    while (static_cast<int>(lines.size()) < count && SteadyClock::now() < bound) {
         services.waitForPosted(1, 50ms);
         services.pump();
-        if (rssWarm < 0 && static_cast<int>(window.lines.size()) >= count / 10)
+        // The double records every text set; the window only shows the last.
+        services.textLog.clear();
+        if (rssWarm < 0 && static_cast<int>(lines.size()) >= count / 10)
             rssWarm = residentKiB();
     }
     const long rssEnd = residentKiB();
-    channel.Close();
+    station.close();
     EXPECT_EQ(sim.waitForExit(10s), 0);
 
     const std::vector<std::string> sent = readLines(recordsLog);
     EXPECT_EQ(static_cast<int>(sent.size()), count) << "records the simulator sent";
-    ASSERT_EQ(window.lines.size(), sent.size()) << "records parsed vs sent";
+    ASSERT_EQ(lines.size(), sent.size()) << "records parsed vs sent";
     for (std::size_t i = 0; i < sent.size(); ++i)
-        ASSERT_EQ(window.lines[i], sent[i]) << "record " << i;
+        ASSERT_EQ(lines[i], sent[i]) << "record " << i;
     std::printf("[ soak ] %d s at %lld ms: %zu records sent, %zu parsed in order; simulator: %s; "
                 "RSS %ld -> %ld KiB\n",
-                seconds, static_cast<long long>(kSimPeriod.count()), sent.size(),
-                window.lines.size(), summaryOf(home.path() / "sim.out").c_str(), rssWarm, rssEnd);
+                seconds, static_cast<long long>(kSimPeriod.count()), sent.size(), lines.size(),
+                summaryOf(home.path() / "sim.out").c_str(), rssWarm, rssEnd);
 #if !QV_SANITIZED
     EXPECT_LT(rssEnd - rssWarm, 1024) << "KiB grown after the first tenth";
 #endif

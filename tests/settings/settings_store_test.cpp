@@ -1,17 +1,20 @@
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
 #include "tests/support/named_row.h"
+#include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/without_root_overrides.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -211,6 +214,53 @@ TEST_F(SettingsStoreTest, AConfFileThatCannotBeReadGivesDefaults) {
     EXPECT_FALSE(store().WriteProfileInt(nullptr, kComPortEntry, 2));
 }
 
+// Whatever lies where the file should be, a read returns at once with the defaults and a
+// write leaves it alone. (A write through the link to /dev/zero is not tried: were it to
+// go through, it would replace the machine's device.)
+struct HostileRow : test::NamedRow {
+    void (*make)(const fs::path& file, const std::string& terminal);
+    bool tryWrite = true;
+};
+
+class HostileFile : public SettingsStoreTest, public testing::WithParamInterface<HostileRow> {
+protected:
+    test::PseudoTerminal terminal_;
+};
+
+TEST_P(HostileFile, GivesDefaultsAndIsNotWritten) {
+    fs::create_directories(companyDir());
+    GetParam().make(confFile(), terminal_.slave());
+    const auto type = fs::symlink_status(confFile()).type();
+    EXPECT_EQ(store().GetProfileInt(nullptr, kComPortEntry, 1), 1);
+    if (GetParam().tryWrite) {
+        EXPECT_FALSE(store().WriteProfileInt(nullptr, kComPortEntry, 2));
+    }
+    EXPECT_EQ(fs::symlink_status(confFile()).type(), type);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileFile,
+                         testing::Values(HostileRow{"FifoNobodyWrites",
+                                                    [](const fs::path& f, const std::string&) {
+                                                        ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0);
+                                                    }},
+                                         HostileRow{
+                                             "LinkToATerminal",
+                                             [](const fs::path& f, const std::string& terminal) {
+                                                 fs::create_symlink(terminal, f);
+                                             }},
+                                         HostileRow{"LinkToAnEndlessDevice",
+                                                    [](const fs::path& f, const std::string&) {
+                                                        fs::create_symlink("/dev/zero", f);
+                                                    },
+                                                    false},
+                                         HostileRow{"SparseTerabyte",
+                                                    [](const fs::path& f, const std::string&) {
+                                                        std::ofstream(f)
+                                                            << "[General]\nComPort=4\n";
+                                                        fs::resize_file(f, std::uintmax_t{1} << 40);
+                                                    }}),
+                         test::RowName{});
+
 TEST_F(SettingsStoreTest, AFileWithoutReadPermissionGivesDefaults) {
     writeRaw("[General]\nComPort=4\n");
     fs::permissions(confFile(), fs::perms::none);
@@ -245,7 +295,8 @@ TEST(ApplicationName, IsTheWholeProgramFileNameWithoutFolder) {
 }
 
 // The settings file and the port folder of the program and of the simulator all come
-// from one folder, whatever the environment holds (null: unset).
+// from one folder, and the default log file from the same home, whatever the environment
+// holds (null: unset).
 struct FolderRow : test::NamedRow {
     const char* xdg;
     const char* home;
@@ -261,11 +312,13 @@ TEST_P(UserFolder, HoldsTheSettingsFileAndThePortFolder) {
     };
     set("XDG_CONFIG_HOME", GetParam().xdg);
     set("HOME", GetParam().home);
-    const fs::path folder = GetParam().folder.empty()
-                                ? fs::path(::getpwuid(::getuid())->pw_dir) / ".config" / kCompanyKey
-                                : GetParam().folder;
+    const fs::path passwordHome = ::getpwuid(::getuid())->pw_dir;
+    const fs::path folder =
+        GetParam().folder.empty() ? passwordHome / ".config" / kCompanyKey : GetParam().folder;
     EXPECT_EQ(settingsFilePath(kCompanyKey, "QV-5300"), folder / "QV-5300.conf");
     EXPECT_EQ(portsFolder(), folder / "ports");
+    EXPECT_EQ(fs::path(defaultLogFileName()),
+              (GetParam().home ? fs::path(GetParam().home) : passwordHome) / "tavrin.log");
     set("XDG_CONFIG_HOME", savedXdg.c_str());
     set("HOME", savedHome.c_str());
 }

@@ -8,7 +8,7 @@
 // onto `imagePainter`. Test thread only.
 
 #include "app/front_end.h"
-#include "app/services/window_services.h"
+#include "app/res/dialog_templates.h"
 #include "app/setup_dialog.h"
 #include "app/trend_window.h"
 #include "tests/support/fake_dialog_controls.h"

@@ -67,6 +67,9 @@ public:
     // How often waitForInput has returned, over all handles: lets a test see that a
     // reader thread blocks instead of spinning.
     long waitReturns() const;
+    // Readers blocked in a wait that no longer watches their port: once a port is gone,
+    // its reader waits here for its stop signal alone.
+    int waitsWithoutPort() const;
     // Stop signals created and not yet closed.
     int liveStopSignals() const;
     // endReading calls so far, and whether any waitForInput or read came after one on
@@ -130,6 +133,7 @@ private:
     Dcb driverState_ = driverDefaults();
     NativeHandle nextHandle_ = 100;
     long waitReturns_ = 0;
+    int waitsWithoutPort_ = 0;
     int readersEnded_ = 0;
     bool usedAfterEnd_ = false;
     void noteReaderCall(); // mutex_ held

@@ -6,7 +6,7 @@
 // Thread contract: postMessage() may be called from any thread (the serial reader
 // thread); everything else runs on the test's thread. The queue is guarded by a mutex.
 
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -37,9 +37,6 @@ public:
     // Called while a message box is "open", i.e. inside messageBox(): lets a test run
     // what a nested modal loop would dispatch.
     std::function<void(const Box&)> onMessageBox;
-    // Result of runModal(); a test may also set onRunModal to drive the dialog.
-    int modalResult = kIdCancel;
-    std::function<int(ModalDialog&)> onRunModal;
 
     std::map<int, std::string> texts;           // last text per control id
     std::vector<std::pair<int, std::string>> textLog; // every setControlText, in order
@@ -72,12 +69,15 @@ public:
         }
         posted_.notify_all();
     }
-    int runModal(ModalDialog& dialog) override {
-        return onRunModal ? onRunModal(dialog) : modalResult;
-    }
 
     // --- test side ---
     bool timerRunning(int timerId) const { return running_.count(timerId) != 0; }
+    std::vector<int> runningTimers() const {
+        std::vector<int> ids;
+        for (const auto& [id, period] : running_)
+            ids.push_back(id);
+        return ids;
+    }
     std::chrono::milliseconds timerPeriod(int timerId) const { return running_.at(timerId); }
     int timerStarts(int timerId) const { return starts_.count(timerId) ? starts_.at(timerId) : 0; }
     // Delivers one tick of a running timer to the target; returns false if not running.

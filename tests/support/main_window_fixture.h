@@ -1,7 +1,7 @@
 #pragma once
 
 // A fixture for tests of the real main window: a settings store of its own per test
-// (QSettings caches files by name), a log file in a temporary folder, a 1-second
+// (an application name of its own), a log file in a temporary folder, a 1-second
 // interval, and an in-memory serial line whose COM1 answers each poll with one record.
 // Pair it with PrivateHome so the store lives in a private XDG_CONFIG_HOME.
 
@@ -64,7 +64,7 @@ protected:
 
     // The window initialised as its modal run would, without its loop.
     void open(SerialPlatform* platform = nullptr) {
-        dlg_ = std::make_unique<QtMainDialog>(*store_, platform ? *platform : fake_, clock_);
+        dlg_ = std::make_unique<qt::QtMainDialog>(*store_, platform ? *platform : fake_, clock_);
         dlg_->show();
         dlg_->initDialog();
     }
@@ -82,7 +82,7 @@ protected:
     std::unique_ptr<SettingsStore> store_;
     FakeSerialPlatform fake_;
     SystemClock clock_;
-    std::unique_ptr<QtMainDialog> dlg_;
+    std::unique_ptr<qt::QtMainDialog> dlg_;
 };
 
 } // namespace qv::test

@@ -9,11 +9,11 @@
 #include "settings/settings_store.h"
 
 #include "app/res/dialog_templates.h"
-#include "app/services/win32_text.h"
 #include "app/win32/win32_main_window.h"
 #include "app/win32/win32_window_services.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fixed_clock.h"
+#include "text/win32_text.h"
 
 #include <gtest/gtest.h>
 

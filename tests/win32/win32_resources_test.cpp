@@ -1,7 +1,7 @@
 // The resources linked into the program, read back through the calls Windows uses.
 
 #include "app/res/dialog_templates.h"
-#include "app/services/win32_text.h"
+#include "text/win32_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,14 @@
 #pragma once
 
-// The handful of window-system services that the logic (log, acquisition cycle,
-// serial reader thread) and the dialogs use on the main window. app/ implements
-// them over Qt; tests use a fake that records everything and fires timers by hand.
+// The handful of window-system services that the layers below the front ends (the log,
+// the acquisition cycle) and the dialogs' logic use on the main window. Each front end
+// implements them over its toolkit (app/qt/qt_window_services.h, app/win32/
+// win32_window_services.h); tests and benchmarks use the doubles of tests/support.
 //
 // Thread contract: postMessage() may be called from any thread; every other
 // service is called on the user-interface thread only, which owns the window.
+
+#include "window/message_poster.h"
 
 #include <chrono>
 #include <cstdint>
@@ -13,49 +16,16 @@
 
 namespace qv {
 
-// Window message numbers as the system uses them.
-inline constexpr std::uint32_t kWmUser = 0x0400;
-// One received serial byte: wParam carries it in its low 8 bits, lParam is 0.
-inline constexpr std::uint32_t WM_SERIAL_BYTE = kWmUser + 5; // 1029
-// The log's writer thread ended a line (written and synced, or failed); wParam and lParam
-// are 0. The log takes the outcomes from its writer.
-inline constexpr std::uint32_t WM_LOG_LINE_DONE = kWmUser + 6; // 1030
-// Start Log, pressed by the program itself once the window is up (the command line asked
-// for it); wParam and lParam are 0.
-inline constexpr std::uint32_t WM_START_LOG = kWmUser + 7; // 1031
-// The trend window's log reader ended a read ("Open log..."); wParam and lParam are 0. The
-// trend window takes the result from its reader.
-inline constexpr std::uint32_t WM_TREND_LOG_READ = kWmUser + 8; // 1032
-
-// Control ids of the main window and of the setup dialog, as their templates carry them.
+// Control ids of the main window (template 102), which the log and the acquisition cycle
+// write to. The other windows' ids sit with their templates (app/res/dialog_templates.h).
 namespace ctl {
 inline constexpr int kExit = 1;   // IDOK
 inline constexpr int kCancel = 2; // IDCANCEL
-// Main window.
 inline constexpr int kHumidity = 1000;
 inline constexpr int kTemperature = 1001;
 inline constexpr int kSetup = 1002;
 inline constexpr int kStartStopLog = 1003;
 inline constexpr int kRecordCount = 1004;
-// Setup dialog.
-inline constexpr int kInterval = 1007;
-inline constexpr int kFileName = 1008;
-inline constexpr int kAppend = 1009;
-inline constexpr int kBrowse = 1010;
-inline constexpr int kPortList = 1012;
-// Trend window: one button per span, in the order of trend::Span, then the others.
-inline constexpr int kSpanTenMinutes = 1020;
-inline constexpr int kSpanOneHour = 1021;
-inline constexpr int kSpanSixHours = 1022;
-inline constexpr int kSpanTwentyFourHours = 1023;
-inline constexpr int kSpanSevenDays = 1024;
-inline constexpr int kSpanAll = 1025;
-inline constexpr int kLive = 1026;
-inline constexpr int kOpenLog = 1027;
-inline constexpr int kSaveImage = 1028;
-inline constexpr int kTrendSource = 1029;   // what is shown: live readings or a log file
-inline constexpr int kTrendProgress = 1030; // the share of a log file read, while it is read
-inline constexpr int kTrendCancel = 1031;   // stops the reading (as Escape does meanwhile)
 } // namespace ctl
 
 // Timer ids of the main window.
@@ -77,18 +47,6 @@ enum class BoxIcon {
 using TimerId = std::uintptr_t;
 inline constexpr TimerId kNoTimer = 0;
 
-// Results of a modal run.
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
-
-// A dialog that can be run modally; the Qt dialogs implement it.
-class ModalDialog {
-public:
-    virtual ~ModalDialog() = default;
-    // Runs the dialog's own modal loop; returns kIdOk or kIdCancel.
-    virtual int execModal() = 0;
-};
-
 // Receives what the window services deliver to the main window: timer ticks and
 // posted messages, always on the user-interface thread, one at a time, also while a
 // modal loop (message box, dialog) runs on that thread.
@@ -99,10 +57,8 @@ public:
     virtual void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) = 0;
 };
 
-class WindowServices {
+class WindowServices : public MessagePoster {
 public:
-    virtual ~WindowServices() = default;
-
     // The control shows exactly `text` (UTF-8) at once; empty text empties it.
     virtual void setControlText(int controlId, const std::string& text) = 0;
 
@@ -124,12 +80,7 @@ public:
     // No further tick of that timer; an id naming no running timer is ignored.
     virtual void stopTimer(TimerId id) = 0;
 
-    // Any thread. Queued and handled later on the user-interface thread, in the order
-    // posted by one thread; never handled during the poster's call.
-    virtual void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) = 0;
-
-    // Runs `dialog` modally over the main window; returns kIdOk or kIdCancel.
-    virtual int runModal(ModalDialog& dialog) = 0;
+    // postMessage (MessagePoster): any thread.
 };
 
 } // namespace qv

@@ -1,4 +1,6 @@
-#include "serial/win32_serial_map.h"
+#include "serial/serial_map_win32.h"
+
+#include "serial/port_name.h"
 
 #include <cstddef>
 #include <cstring>
@@ -14,7 +16,8 @@ static_assert(offsetof(DCB, wReserved) == kFlagsOffset + sizeof(DWORD));
 } // namespace
 
 std::wstring comDevicePath(int port) {
-    return L"\\\\.\\COM" + std::to_wstring(port);
+    const std::string name = portName(port);
+    return L"\\\\.\\" + std::wstring(name.begin(), name.end());
 }
 
 ProbeResult probeResultFromWin32Error(std::uint32_t error) {

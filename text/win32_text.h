@@ -27,8 +27,8 @@ inline std::string utf8(const std::wstring& text) {
                                       nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
     if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                            n, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
+                            nullptr, nullptr);
     return out;
 }
 
@@ -36,10 +36,9 @@ inline std::string utf8(const std::wstring& text) {
 // break; "error N" when the system has none.
 inline std::string systemMessage(unsigned long error) {
     wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0,
-                                   nullptr);
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = n > 0 && buffer ? std::wstring(buffer, n) : std::wstring();
     if (buffer)
         LocalFree(buffer);

@@ -58,6 +58,12 @@ using namespace std::chrono_literals;
 
 using qv::test::kRecord;
 using namespace qv::ctl;
+using qv::qt::CQV53App;
+using qv::qt::QtAboutDialog;
+using qv::qt::QtMainDialog;
+using qv::qt::QtSetupDialog;
+using qv::qt::QtTrendWindow;
+using qv::qt::SignalBridge;
 
 [[maybe_unused]] testing::Environment* const kPrivateHome =
     testing::AddGlobalTestEnvironment(new qv::test::PrivateHome);
@@ -77,9 +83,6 @@ protected:
     QByteArray settingsFile() const {
         QFile file(settingsFileName());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QString storedString(const char* entry) const {
-        return QString::fromStdString(makeStore()->GetProfileString(nullptr, entry, "<none>"));
     }
 
     // Presses Setup..., lets `edit` work on the dialog, then ends it with OK or Cancel.
@@ -262,7 +265,7 @@ TEST_F(MainWindowTest, RefusedIntervalKeepsTheDialogOpenUnderItsBox) {
     click(dlg_.get(), qv::ctl::kSetup);
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(box.text, "Enter an integer between 1 and 1000.");
-    EXPECT_EQ(box.ownerClass, "QtSetupDialog");
+    EXPECT_EQ(box.ownerClass, "qv::qt::QtSetupDialog");
     EXPECT_EQ(selectedAfterBox, "0");
 }
 

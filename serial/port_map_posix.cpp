@@ -1,4 +1,6 @@
-#include "serial/port_map.h"
+#include "serial/port_map_posix.h"
+
+#include "serial/port_name.h"
 
 #include "serial/serial_types.h"
 
@@ -24,7 +26,7 @@ std::optional<std::string> portDevicePath(int port, const std::filesystem::path&
     // means the user has taken over the mapping: never fall back to the machine's
     // own devices then.
     if (folder.type() != std::filesystem::file_type::not_found) {
-        const std::filesystem::path entry = portsDir / ("com" + std::to_string(port));
+        const std::filesystem::path entry = portsDir / portEntryName(port);
         const auto status = std::filesystem::symlink_status(entry, ec);
         if (ec || status.type() == std::filesystem::file_type::not_found)
             return std::nullopt;

@@ -11,12 +11,12 @@
 // only passes the call on; `afterSetText` and `setTextDirect` run on the user-interface
 // thread.
 
-#include "app/services/window_services.h"
+#include "window/window_services.h"
 
 #include <functional>
 #include <string>
 
-namespace qv::bench {
+namespace qv::test {
 
 class ForwardingWindowServices final : public WindowServices {
 public:
@@ -44,10 +44,9 @@ public:
     void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
         inner_.postMessage(message, wParam, lParam);
     }
-    int runModal(ModalDialog& dialog) override { return inner_.runModal(dialog); }
 
 private:
     WindowServices& inner_;
 };
 
-} // namespace qv::bench
+} // namespace qv::test
