@@ -40,9 +40,16 @@ qv_wine_dev_check() {
         { echo "/dev was not made by scripts/wine-run in this mount namespace"; return 1; }
     # One pass: serial and console names, and every device node with its numbers. Listing
     # errors refuse too: an unreadable corner of /dev is not a clean one.
-    nodes=$(find /dev \( -name 'ttyS*' -o -name 'ttyUSB*' -o -name 'ttyACM*' -o -name 'ttyAMA*' \
-        -o -name 'rfcomm*' -o -name 'console' -o -name 'tty[0-9]*' \) -printf 'name 0 0 %p\n' , \
-        -type c -exec stat -c 'c %Hr %Lr %n' {} + , -type b -exec stat -c 'b %Hr %Lr %n' {} +) ||
+    # A devpts instance holds only pseudo-terminals and ptmx (nothing else can be made in
+    # it), and its entries come and go while other processes open and close them: it is
+    # left out, or a terminal closed between the listing and its stat would refuse Wine.
+    local prune=(-false)
+    awk '$5 == "/dev/pts" { for (i = 7; $i != "-"; i++); if ($(i + 1) == "devpts") found = 1 }
+        END { exit !found }' /proc/self/mountinfo && prune=(-path /dev/pts)
+    nodes=$(find /dev \( "${prune[@]}" -prune \) -o \( \( -name 'ttyS*' -o -name 'ttyUSB*' \
+        -o -name 'ttyACM*' -o -name 'ttyAMA*' -o -name 'rfcomm*' -o -name 'console' \
+        -o -name 'tty[0-9]*' \) -printf 'name 0 0 %p\n' , \
+        -type c -exec stat -c 'c %Hr %Lr %n' {} + , -type b -exec stat -c 'b %Hr %Lr %n' {} + \)) ||
         { echo "/dev cannot be listed"; return 1; }
     for node in "${QV_WINE_DEV_NODES[@]}"; do
         read -r path major minor <<<"$node"
