@@ -51,7 +51,9 @@ private:
     std::string company_;
 };
 
-// The default log file: "c:\tavrin.log" on Windows, ~/tavrin.log (absolute) elsewhere.
+// The default log file: tavrin.log in the user's Documents folder on Windows (see
+// settings/default_log_file.h), ~/tavrin.log (absolute) elsewhere. A stored "LogFileName"
+// is used exactly as stored, whatever this gives.
 std::string defaultLogFileName();
 
 // The values as the main window loads them; as constructed, the defaults that a value
