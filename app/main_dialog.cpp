@@ -5,6 +5,7 @@
 #include "app/res/dialog_templates.h"
 #include "app/setup_command.h"
 #include "app/setup_dialog.h"
+#include "app/window_placement.h"
 #include "settings/settings_store.h"
 
 namespace qv {
@@ -52,6 +53,19 @@ void CQV53Dlg::OnInitDialog() {
     // construction of the controller and the log; nothing has run since.
 
     station_.start(startLogging_);
+}
+
+ScreenPoint CQV53Dlg::openingPosition(int width, int height,
+                                      std::span<const ScreenRect> workAreas) const {
+    return mainWindowPosition(loadWindowPosition(settings_), width, height, workAreas);
+}
+
+void CQV53Dlg::storeWindowPosition(ScreenPoint topLeft) {
+    const std::optional<ScreenPoint> stored = loadWindowPosition(settings_);
+    if (!stored || stored->x != topLeft.x)
+        settings_.WriteProfileInt(nullptr, kWindowLeftEntry, topLeft.x);
+    if (!stored || stored->y != topLeft.y)
+        settings_.WriteProfileInt(nullptr, kWindowTopEntry, topLeft.y);
 }
 
 std::string CQV53Dlg::aboutMenuEntry() const {

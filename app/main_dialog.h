@@ -16,9 +16,11 @@
 #include "acquisition/station.h"
 #include "app/trend_window.h"
 #include "trend/reading_history.h"
+#include "window/screen_geometry.h"
 #include "window/window_services.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace qv {
@@ -41,6 +43,18 @@ public:
     // state in its reset state, the acquisition started, in this order. A second call does
     // nothing. The icon and the system-menu entry are the front end's.
     void OnInitDialog();
+
+    // Where the main window opens, its outer top-left corner for a frame of `width` x
+    // `height` over the desktop's `workAreas` (app/window_placement.h; primary first):
+    // where the user left it, kept inside the desktop, or centred on the primary monitor
+    // when nothing is stored. The front end asks once, before the window is first shown.
+    ScreenPoint openingPosition(int width, int height,
+                                std::span<const ScreenRect> workAreas) const;
+
+    // The front end, when the window ends however it ends (not while it is minimised, its
+    // place then being the system's): stores the frame's top-left corner as "WindowLeft"
+    // and "WindowTop", each only when it differs from what is stored.
+    void storeWindowPosition(ScreenPoint topLeft);
 
     // Before OnInitDialog: Start Log is pressed once the window is up (WM_START_LOG,
     // posted before the port is opened, so that a box about the port does not hold it up).
