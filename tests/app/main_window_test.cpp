@@ -30,12 +30,14 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -325,6 +327,47 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
     ASSERT_TRUE(waitUntil([&] { return !aboutTitle.isEmpty(); }));
     EXPECT_EQ(entries, (QStringList{"&Trend...", "Reconnect &automatically", "&About QV-5300..."}));
     EXPECT_EQ(aboutTitle, "About QV-5300");
+}
+
+// Where the window opens: centred on the screen at the first start, where the user left it
+// afterwards and on the screen when that place is off it; the setup dialog centred over it.
+TEST_F(MainWindowTest, OpensCentredThenWhereItWasLeftWithSetupCentredOverIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // Runs the window; its frame as it opened.
+    const auto run = [&](const std::function<void(QtMainDialog*)>& act) {
+        QRect opened;
+        dlg_ = std::make_unique<QtMainDialog>(*store_, fake_, clock_);
+        whenModal<QtMainDialog>([&](QtMainDialog* d) {
+            d->initDialog();
+            opened = d->frameGeometry();
+            act(d);
+            click(d, qv::ctl::kExit);
+        });
+        dlg_->execModal();
+        return opened;
+    };
+    QRect setupFrame, ownerFrame;
+    const QRect first = run([&](QtMainDialog* d) {
+        whenModal<QtSetupDialog>([&](QtSetupDialog* setup) {
+            setupFrame = setup->frameGeometry();
+            ownerFrame = d->frameGeometry();
+            click(setup, qv::kIdCancel);
+        });
+        click(d, qv::ctl::kSetup);
+        d->move(40, 30);
+    });
+    // Centred by the size known before the first show, without the frame's margins.
+    const QSize margins = first.size() - dlg_->size();
+    EXPECT_LE((first.center() - screen.center()).manhattanLength(),
+              margins.width() / 2 + margins.height() / 2 + 1);
+    EXPECT_LE((setupFrame.center() - ownerFrame.center()).manhattanLength(), 2);
+    EXPECT_EQ(storedInt(qv::kWindowLeftEntry), 40);
+    EXPECT_EQ(storedInt(qv::kWindowTopEntry), 30);
+    EXPECT_EQ(run([](QtMainDialog*) {}).topLeft(), QPoint(40, 30));
+
+    store_->WriteProfileInt(nullptr, qv::kWindowLeftEntry, 100000); // a monitor since gone
+    const QRect moved = run([](QtMainDialog*) {});
+    EXPECT_TRUE(screen.contains(moved)) << moved.x() << "," << moved.y();
 }
 
 // The reconnect entry's wiring: checked, it is stored and starts the wait for the port that
