@@ -1,6 +1,7 @@
 #include "app/win32/win32_main_window.h"
 
 #include "app/res/dialog_templates.h"
+#include "app/win32/win32_desktop.h"
 #include "text/win32_text.h"
 
 namespace qv::win32 {
@@ -39,6 +40,9 @@ void Win32MainWindow::onInit(HWND window) {
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageW(window, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(smallIcon_ ? smallIcon_ : icon_));
+    // Placed while still hidden; a box of the initialisation then comes up over it.
+    const ScreenRect frame = frameOf(window);
+    moveTo(window, core_.openingPosition(frame.width, frame.height, workAreas()));
     core_.OnInitDialog();
     checkReconnectEntry(window);
 }
@@ -93,6 +97,10 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         EndDialog(window, kIdCancel);
         result = TRUE;
         return true;
+    case WM_DESTROY:
+        // Every end passes here, Exit and Escape too.
+        storePosition(window);
+        return false;
     case WM_QUERYENDSESSION:
         // The session may end: nothing to ask the user.
         SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
@@ -101,6 +109,7 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENDSESSION:
         // The process may be ended as soon as this returns: the log closes here.
         if (wParam) {
+            storePosition(window);
             core_.OnClose();
             EndDialog(window, kIdCancel);
         }
@@ -108,6 +117,13 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return true;
     default:
         return false;
+    }
+}
+
+void Win32MainWindow::storePosition(HWND window) {
+    if (!IsIconic(window)) {
+        const ScreenRect frame = frameOf(window);
+        core_.storeWindowPosition({frame.left, frame.top});
     }
 }
 
