@@ -72,6 +72,7 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_LOG_LINE_DONE:
     case WM_START_LOG:
     case WM_TREND_LOG_READ:
+    case WM_PORTS_PROBED:
         core_.onMessage(message, static_cast<std::intptr_t>(wParam),
                         static_cast<std::intptr_t>(lParam));
         result = TRUE;
@@ -87,6 +88,15 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         if (!IsIconic(window))
             return false;
         paintMinimised(window);
+        result = TRUE;
+        return true;
+    case WM_SETCURSOR:
+        // While the ports are probed the window works on, and every mouse move asks for
+        // the cursor again: the wait cursor stays until the probes end.
+        if (!frontEnd_.waitCursorOn())
+            return false;
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
         result = TRUE;
         return true;
     case WM_QUERYDRAGICON:

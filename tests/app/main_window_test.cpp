@@ -89,7 +89,7 @@ protected:
             edit(d);
             click(d, endWith);
         });
-        click(dlg_.get(), qv::ctl::kSetup);
+        qv::test::pressSetup(dlg_.get());
     }
 };
 
@@ -260,7 +260,7 @@ TEST_F(MainWindowTest, RefusedIntervalKeepsTheDialogOpenUnderItsBox) {
         selectedAfterBox = edit->selectedText();
         click(d, qv::kIdCancel);
     });
-    click(dlg_.get(), qv::ctl::kSetup);
+    qv::test::pressSetup(dlg_.get());
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(box.text, "Enter an integer between 1 and 1000.");
     EXPECT_EQ(box.ownerClass, "QtSetupDialog");
@@ -329,6 +329,36 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
     EXPECT_EQ(aboutTitle, "About QV-5300");
 }
 
+// Setup... with a port whose probe hangs: the press returns at once, the wait cursor is
+// up and the window polls on; the dialog shows when every port has its result, without
+// the wait cursor.
+TEST_F(MainWindowTest, SetupProbesOffTheWindowThreadAndShowsTheDialogWhenDone) {
+    fake_.holdProbes(2);
+    open();
+    int dialogs = 0;
+    bool waitCursorWhileShown = true;
+    whenModal<QtSetupDialog>([&](QtSetupDialog* d) {
+        ++dialogs;
+        waitCursorWhileShown = QGuiApplication::overrideCursor() != nullptr;
+        click(d, qv::kIdCancel);
+    });
+    click(dlg_.get(), qv::ctl::kSetup);
+    ASSERT_TRUE(dlg_->logic().probingPorts());
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    fake_.clearCalls();
+    EXPECT_TRUE(waitUntil([&] {
+        const auto calls = fake_.calls();
+        return std::find(calls.begin(), calls.end(), "rts 1") != calls.end();
+    })) << "polls go on while the ports are probed";
+    EXPECT_EQ(dialogs, 0);
+
+    fake_.releaseProbes();
+    ASSERT_TRUE(waitUntil([&] { return dialogs == 1 && !dlg_->logic().probingPorts(); }));
+    EXPECT_FALSE(waitCursorWhileShown);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 // Where the window opens: centred on the screen at the first start, where the user left it
 // afterwards and on the screen when that place is off it; the setup dialog centred over it.
 TEST_F(MainWindowTest, OpensCentredThenWhereItWasLeftWithSetupCentredOverIt) {
@@ -353,7 +383,7 @@ TEST_F(MainWindowTest, OpensCentredThenWhereItWasLeftWithSetupCentredOverIt) {
             ownerFrame = d->frameGeometry();
             click(setup, qv::kIdCancel);
         });
-        click(d, qv::ctl::kSetup);
+        qv::test::pressSetup(d);
         d->move(40, 30);
     });
     // Centred by the size known before the first show, without the frame's margins.

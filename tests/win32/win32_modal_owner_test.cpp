@@ -19,6 +19,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -207,6 +208,48 @@ TEST_F(ModalOwner, MainWindowOpensCentredThenWhereLeftWithSetupCentredOverIt) {
     RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
     EXPECT_EQ(second.top, work.top + 20);
     EXPECT_EQ(second.right, work.right);
+}
+
+// Setup... with a port whose probe hangs: the window's loop goes on (this script's steps,
+// the poll timer), and the dialog shows once the probe has ended.
+TEST_F(ModalOwner, SetupProbesOffTheWindowThread) {
+    const std::string app = "QV-5300 survey test";
+    SettingsStore settings(app);
+    settings.SetRegistryKey(kCompanyKey);
+    settings.WriteProfileInt(nullptr, kLogIntervalEntry, 1);
+    test::FakeSerialPlatform platform;
+    platform.addPort(1);
+    platform.holdProbes(2);
+    const test::FixedClock clock;
+    HWND main = nullptr, setup = nullptr;
+    bool probingWhilePolled = false;
+    const auto polled = [&] {
+        const auto calls = platform.calls();
+        return std::find(calls.begin(), calls.end(), "rts 1") != calls.end();
+    };
+    {
+        Win32MainWindow window(GetModuleHandleW(nullptr), app, settings, platform, clock);
+        Script script({
+            {[&] { return (main = threadWindow(L"Tavrin QV-5300")) != nullptr; },
+             [&] {
+                 PostMessageW(main, WM_COMMAND, MAKEWPARAM(ctl::kSetup, BN_CLICKED), 0);
+             }},
+            // The others done (the reply timeout's own probes may add to the count).
+            {[&] { return platform.probesDone() >= 255; }, [&] { platform.clearCalls(); }},
+            {polled,
+             [&] {
+                 probingWhilePolled = threadWindow(L"Setup") == nullptr;
+                 platform.releaseProbes();
+             }},
+            {[&] { return (setup = threadWindow(L"Setup")) != nullptr; },
+             [&] { PostMessageW(setup, WM_COMMAND, IDCANCEL, 0); }},
+            {[&] { return !IsWindow(setup); }, [&] { PostMessageW(main, WM_COMMAND, IDOK, 0); }},
+        });
+        window.run();
+        EXPECT_TRUE(script.finished());
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Tavrin QV-5300\\" + wide(app)).c_str());
+    EXPECT_TRUE(probingWhilePolled);
 }
 
 // Exit and Escape end the main window before the log's last failure is reported.
