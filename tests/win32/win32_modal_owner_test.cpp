@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#undef GetProfileInt
 #undef WriteProfileString
 
 namespace qv::win32 {
