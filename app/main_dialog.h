@@ -51,8 +51,7 @@ public:
     // `height` over the desktop's `workAreas` (app/window_placement.h; primary first):
     // where the user left it, kept inside the desktop, or centred on the primary monitor
     // when nothing is stored. The front end asks once, before the window is first shown.
-    ScreenPoint openingPosition(int width, int height,
-                                std::span<const ScreenRect> workAreas) const;
+    ScreenPoint openingPosition(int width, int height, std::span<const ScreenRect> workAreas) const;
 
     // The front end, when the window ends however it ends (not while it is minimised, its
     // place then being the system's): stores the frame's top-left corner as "WindowLeft"

@@ -41,7 +41,8 @@ ScreenPoint keptInside(ScreenPoint topLeft, int width, int height,
     const ScreenRect* best = &workAreas.front();
     for (const ScreenRect& area : workAreas) {
         const std::int64_t have = overlap(window, *best), got = overlap(window, area);
-        if (got > have || (have == 0 && got == 0 && distance(window, area) < distance(window, *best)))
+        if (got > have ||
+            (have == 0 && got == 0 && distance(window, area) < distance(window, *best)))
             best = &area;
     }
     return {clampInto(topLeft.x, width, best->left, best->width),

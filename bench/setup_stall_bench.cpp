@@ -69,7 +69,9 @@ public:
             ++polls;
         return real_->setModemLine(port, line, on);
     }
-    qv::Status setBreak(qv::NativeHandle port, bool on) override { return real_->setBreak(port, on); }
+    qv::Status setBreak(qv::NativeHandle port, bool on) override {
+        return real_->setBreak(port, on);
+    }
     qv::Status write(qv::NativeHandle port, const void* data, std::size_t count) override {
         return real_->write(port, data, count);
     }
@@ -181,8 +183,9 @@ int main(int argc, char** argv) {
     }
     fs::remove_all(home);
 
-    std::printf("{\"slow_port_ms\": %lld, \"presses\": [", static_cast<long long>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(kSlowOpen).count()));
+    std::printf("{\"slow_port_ms\": %lld, \"presses\": [",
+                static_cast<long long>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(kSlowOpen).count()));
     for (std::size_t i = 0; i < results.size(); ++i)
         std::printf("%s{\"stall_ms\": %.1f, \"dialog_ms\": %.1f, \"polls\": %d}", i ? ", " : "",
                     results[i].stallMs, results[i].dialogMs, results[i].polls);

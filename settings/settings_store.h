@@ -2,12 +2,11 @@
 
 // The per-user settings store: the four values "ComPort", "LogInterval", "LogFileName"
 // and "Append", and beside them "AutoReconnect", "WindowLeft" and "WindowTop", kept under
-// the company key and the application name. One backend per platform, chosen by CMake: the registry under
-// HKEY_CURRENT_USER\Software on Windows (settings_store_win32.cpp), an INI file in the
-// user's configuration folder elsewhere (settings_store_posix.cpp, settings/ini_file.h).
-// Every read goes to storage and every write reaches it at once, so two copies of the
-// program run by the same user share the values, the last writer winning. Text is UTF-8.
-// User-interface thread only.
+// the company key and the application name. One backend per platform, chosen by CMake: the registry
+// under HKEY_CURRENT_USER\Software on Windows (settings_store_win32.cpp), an INI file in the user's
+// configuration folder elsewhere (settings_store_posix.cpp, settings/ini_file.h). Every read goes
+// to storage and every write reaches it at once, so two copies of the program run by the same user
+// share the values, the last writer winning. Text is UTF-8. User-interface thread only.
 
 #include "window/screen_geometry.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // Posting a message to the window thread: the one service the program's other threads
-// (the serial reader, the log writer, the trend's log reader, the port survey) use, and the numbers of the
-// messages they post. One list, so that no two messages share a number.
+// (the serial reader, the log writer, the trend's log reader, the port survey) use, and the numbers
+// of the messages they post. One list, so that no two messages share a number.
 //
 // Thread contract: postMessage() may be called from any thread.
 

@@ -22,10 +22,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <mutex>
-#include <thread>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {

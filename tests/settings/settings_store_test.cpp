@@ -200,13 +200,13 @@ TEST_P(StoredWindowPosition, NeedsBothNumbers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, StoredWindowPosition,
-    testing::Values(
-        WindowPositionCase{"BothOnAMonitorLeftOfThePrimary",
-                           "[General]\nWindowLeft=-1280\nWindowTop=7\n", ScreenPoint{-1280, 7}},
-        WindowPositionCase{"NeverStored", "[General]\nComPort=3\n", std::nullopt},
-        WindowPositionCase{"OnlyOne", "[General]\nWindowLeft=10\n", std::nullopt},
-        WindowPositionCase{"TextWhereANumberIsRead",
-                           "[General]\nWindowLeft=10\nWindowTop=top\n", std::nullopt}),
+    testing::Values(WindowPositionCase{"BothOnAMonitorLeftOfThePrimary",
+                                       "[General]\nWindowLeft=-1280\nWindowTop=7\n",
+                                       ScreenPoint{-1280, 7}},
+                    WindowPositionCase{"NeverStored", "[General]\nComPort=3\n", std::nullopt},
+                    WindowPositionCase{"OnlyOne", "[General]\nWindowLeft=10\n", std::nullopt},
+                    WindowPositionCase{"TextWhereANumberIsRead",
+                                       "[General]\nWindowLeft=10\nWindowTop=top\n", std::nullopt}),
     test::RowName{});
 
 TEST_F(SettingsStoreTest, ACorruptFileGivesDefaults) {

@@ -20,9 +20,9 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
-#include <optional>
 #include <vector>
 
 namespace qv::test {

@@ -232,9 +232,7 @@ TEST_F(ModalOwner, SetupProbesOffTheWindowThread) {
         Win32MainWindow window(GetModuleHandleW(nullptr), app, settings, platform, clock);
         Script script({
             {[&] { return (main = threadWindow(L"Tavrin QV-5300")) != nullptr; },
-             [&] {
-                 PostMessageW(main, WM_COMMAND, MAKEWPARAM(ctl::kSetup, BN_CLICKED), 0);
-             }},
+             [&] { PostMessageW(main, WM_COMMAND, MAKEWPARAM(ctl::kSetup, BN_CLICKED), 0); }},
             // The others done (the reply timeout's own probes may add to the count).
             {[&] { return platform.probesDone() >= 255; }, [&] { platform.clearCalls(); }},
             {polled,
