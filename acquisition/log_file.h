@@ -1,7 +1,7 @@
 #pragma once
 
-// The log's file, behind a small seam: the platform's implementation (log_file_posix.cpp)
-// and test doubles that fail on demand.
+// The log's file, behind a small seam: the platform's implementation (log_file_posix.cpp,
+// log_file_win32.cpp) and test doubles that fail on demand.
 //
 // Thread contract: one thread at a time. The user-interface thread opens the file and
 // moves to its end; then the file belongs to the log's writer thread (log_writer.h),

@@ -1,30 +1,13 @@
 #include "acquisition/measurement_log.h"
 
+#include "log_format/log_line_format.h"
 #include "text/substitute.h"
 #include "text/texts.h"
 
-#include <charconv>
 #include <ctime>
 #include <string>
 
 namespace qv {
-namespace {
-
-// Appends `value` as "%4.1f" would in the "C" locale: one decimal, rounded as printf
-// rounds, a point whatever the user's locale, right-aligned in at least 4 characters.
-void appendValue(std::string& out, float value) {
-    // A float widened to double has at most 39 integer digits.
-    char digits[64];
-    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<double>(value),
-                                   std::chars_format::fixed, 1)
-                         .ptr;
-    const auto length = static_cast<std::size_t>(end - digits);
-    if (length < 4)
-        out.append(4 - length, ' ');
-    out.append(digits, length);
-}
-
-} // namespace
 
 MeasurementLog::MeasurementLog(WindowServices& window, const Clock& clock,
                                std::unique_ptr<LogFile> file)
@@ -41,15 +24,14 @@ std::string MeasurementLog::formatLine(std::time_t when, float humidity, float t
     char stamp[128] = "";
     std::tm local{};
     if (localtime_r(&when, &local) == nullptr ||
-        std::strftime(stamp, sizeof stamp, "%m/%d/%Y\t%H:%M:%S\t", &local) == 0)
+        std::strftime(stamp, sizeof stamp, logline::kStampFormat, &local) == 0)
         stamp[0] = '\0';
 
     std::string result(stamp);
-    appendValue(result, humidity);
-    result += '\t';
-    appendValue(result, temperature);
-    // CR LF wherever the file is written, so that logs are alike on every platform.
-    result += "\r\n";
+    logline::appendValue(result, humidity);
+    result += logline::kFieldSeparator;
+    logline::appendValue(result, temperature);
+    result += logline::kLineEnd;
     return result;
 }
 

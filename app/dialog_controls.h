@@ -3,7 +3,8 @@
 // The control-access seam: how the toolkit-free dialog logic reads and writes the controls
 // of a dialog that a front end has built from its template. Each front end implements it
 // once per open dialog; the logic never sees a widget or a window handle. Control ids are
-// those of the templates (app/res/dialog_templates.h, qv::ctl). User-interface thread only.
+// those of the templates, in qv::ctl: the main window's in window/window_services.h, the
+// setup and trend windows' in app/res/dialog_templates.h. User-interface thread only.
 
 #include <string>
 
@@ -39,6 +40,10 @@ public:
     // Keyboard focus to the control; `selectAllText` selects the whole text of an edit.
     virtual void focus(int id, bool selectAllText) = 0;
     virtual void enable(int id, bool enabled) = 0;
+    // Shows or hides the control (hidden, it takes no input and no tab stop).
+    virtual void show(int id, bool shown) = 0;
+    // A progress bar's share filled, 0 to 100.
+    virtual void setProgress(int id, int percent) = 0;
 };
 
 } // namespace qv

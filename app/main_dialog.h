@@ -123,7 +123,8 @@ private:
     FrontEnd& frontEnd_;
     SettingsStore& settings_;
     Station station_;
-    // Every reading shown, logged or not, with the clock's time; read by the trend window.
+    // Every reading shown, logged or not, with the clock's time; read by the trend window,
+    // which also asks the log which file it writes.
     trend::ReadingHistory history_;
     TrendWindow trend_;
     int append_ = 1; // "Append" as loaded; the log only needs whether it is non-zero

@@ -17,7 +17,7 @@
 #include "app/res/dialog_templates.h"
 #include "app/win32/dialog_template_win32.h"
 #include "app/win32/win32_window_services.h"
-#include "bench/forwarding_window_services.h"
+#include "tests/support/forwarding_window_services.h"
 #include "bench/stats.h"
 #include "serial/serial_platform.h"
 #include "settings/settings_store.h"
@@ -122,7 +122,7 @@ std::vector<double> runProgram(int count) {
                                              nullptr, mainProc, 0);
     qv::win32::Win32WindowServices services("QV-5300");
     services.attach(window);
-    qv::bench::ForwardingWindowServices observed(services);
+    qv::test::ForwardingWindowServices observed(services);
     observed.afterSetText = [&](int id, const std::string& text) {
         const int i = shown.load();
         if (id == qv::ctl::kHumidity && !text.empty() && i < count) {

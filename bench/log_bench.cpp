@@ -4,61 +4,18 @@
 
 #include "acquisition/clock.h"
 #include "acquisition/measurement_log.h"
-#include "bench/null_window_services.h"
+#include "tests/support/fake_window_services.h"
+#include "tests/support/temp_folder.h"
 
 #include <benchmark/benchmark.h>
 
-#include <condition_variable>
-#include <cstdlib>
-#include <filesystem>
-#include <mutex>
-#include <string>
-#include <unistd.h>
+#include <chrono>
+#include <ctime>
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// A private folder for the log, removed at the end.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "qv-bench-log-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            std::abort();
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-// Drops everything but counts the messages posted from any thread, so that the bench
-// can wait for the writer thread's outcome of each line.
-class PostCounter final : public qv::bench::NullWindowServices {
-public:
-    void postMessage(std::uint32_t, std::intptr_t, std::intptr_t) override {
-        {
-            std::lock_guard lock(mutex_);
-            ++posted_;
-        }
-        changed_.notify_all();
-    }
-    void waitFor(long count) {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return posted_ >= count; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    long posted_ = 0;
-};
+using qv::test::FakeWindowServices;
+using qv::test::TempFolder;
 
 void BM_LogFormatLine(benchmark::State& state) {
     const std::time_t now = std::time(nullptr);
@@ -74,8 +31,8 @@ void BM_LogFormatLine(benchmark::State& state) {
 // The program's path for a logged Reading: test the flags, format, queue; the writer
 // thread writes and hands the line to the disk; the outcome counted and shown.
 void BM_LogWriteRecord(benchmark::State& state) {
-    TempDir dir;
-    PostCounter window;
+    TempFolder dir{"qv-bench-log"};
+    FakeWindowServices window;
     qv::SystemClock clock;
     qv::MeasurementLog log(window, clock);
     log.setFileName((dir.path() / "bench.log").string());
@@ -86,10 +43,11 @@ void BM_LogWriteRecord(benchmark::State& state) {
         return;
     }
     float h = 45.3f;
-    long lines = 0;
     for (auto _ : state) {
         log.writeRecord(true, h, 23.1f);
-        window.waitFor(++lines);
+        // The writer thread's outcome, waited for as the event loop would.
+        window.waitForPosted(1, std::chrono::minutes{1});
+        window.takePosted();
         log.lineDone();
         h += 0.1f;
         if (h > 99.0f)

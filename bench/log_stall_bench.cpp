@@ -9,23 +9,20 @@
 #include "acquisition/log_file.h"
 #include "acquisition/measurement_log.h"
 #include "bench/stats.h"
+#include "tests/support/fake_window_services.h"
+#include "tests/support/temp_folder.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
-#include <filesystem>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
 using Steady = std::chrono::steady_clock;
 
 constexpr auto kSlowSync = std::chrono::milliseconds{50};
@@ -52,41 +49,12 @@ private:
     std::unique_ptr<qv::LogFile> file_ = qv::makePlatformLogFile();
 };
 
-// Window services that queue posted messages for the benchmark's own loop.
-class QueueWindowServices final : public qv::WindowServices {
-public:
-    void setControlText(int, const std::string&) override {}
-    void setCaption(const std::string&) override {}
-    void messageBox(const std::string& text, qv::BoxIcon, const std::string& detail) override {
-        std::fprintf(stderr, "qv_bench_log_stall: %s %s\n", text.c_str(), detail.c_str());
-        std::exit(1);
-    }
-    qv::TimerId startTimer(int id, std::chrono::milliseconds) override {
-        return static_cast<qv::TimerId>(id);
-    }
-    void stopTimer(qv::TimerId) override {}
-    void postMessage(std::uint32_t message, std::intptr_t, std::intptr_t) override {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(message);
-        posted_.notify_one();
-    }
-
-    // The next posted message; 0 when none comes within a second past the slow sync.
-    std::uint32_t next() {
-        std::unique_lock lock(mutex_);
-        if (!posted_.wait_for(lock, kSlowSync + std::chrono::seconds{1},
-                              [&] { return !queue_.empty(); }))
-            return 0;
-        const std::uint32_t message = queue_.front();
-        queue_.pop_front();
-        return message;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<std::uint32_t> queue_;
-};
+// The next posted message; 0 when none comes within a second past the slow sync.
+std::uint32_t nextPosted(qv::test::FakeWindowServices& window) {
+    if (!window.waitForPosted(1, kSlowSync + std::chrono::seconds{1}))
+        return 0;
+    return window.takePosted().front().message;
+}
 
 double msSince(Steady::time_point start) {
     return std::chrono::duration<double, std::milli>(Steady::now() - start).count();
@@ -100,15 +68,15 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--lines") == 0)
             lines = std::atoi(argv[i + 1]);
 
-    std::string dir = (fs::temp_directory_path() / "qv-bench-stall-XXXXXX").string();
-    if (::mkdtemp(dir.data()) == nullptr)
+    const qv::test::TempFolder dir{"qv-bench-stall"};
+    if (dir.path().empty())
         return 1;
     std::vector<double> stalls;
     {
-        QueueWindowServices window;
+        qv::test::FakeWindowServices window;
         qv::SystemClock clock;
         qv::MeasurementLog log(window, clock, std::make_unique<SlowSyncFile>());
-        log.setFileName(dir + "/stall.log");
+        log.setFileName((dir / "stall.log").string());
         log.toggle();
         if (!log.fileOpen())
             return 1;
@@ -117,18 +85,19 @@ int main(int argc, char** argv) {
             log.writeRecord(true, 45.3f, 23.1f);
             double stall = msSince(start);
             // Waiting for the message is the event loop's idle time, not a stall.
-            if (window.next() != qv::WM_LOG_LINE_DONE)
+            if (nextPosted(window) != qv::WM_LOG_LINE_DONE)
                 return 1;
             start = Steady::now();
             log.lineDone();
             stall += msSince(start);
             stalls.push_back(stall);
         }
-        if (log.recordCount() != lines)
+        for (const auto& box : window.boxes)
+            std::fprintf(stderr, "qv_bench_log_stall: %s %s\n", box.text.c_str(), box.detail.c_str());
+        if (log.recordCount() != lines || !window.boxes.empty())
             return 1;
         log.toggle();
     }
-    fs::remove_all(dir);
     std::printf("{\"lines\": %d, \"sync_ms\": %lld, \"median_ms\": %.4f, \"max_ms\": %.4f}\n",
                 lines, static_cast<long long>(kSlowSync.count()), qv::bench::percentile(stalls, 50),
                 qv::bench::percentile(stalls, 100));

@@ -2,11 +2,11 @@
 // port folder of 256 entries, some linked to live pseudo-terminals and the rest
 // dangling; the channel itself holds COM1, as it does while the program runs.
 
-#include "bench/null_window_services.h"
 #include "bench/pty_folder.h"
 #include "serial/port_list.h"
 #include "serial/serial_comm.h"
 #include "serial/serial_platform.h"
+#include "tests/support/fake_window_services.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,7 +20,7 @@ namespace {
 // Every `stride`-th port (COM1 first) is live; the others dangle. stride 0: none live.
 struct SetupScene {
     qv::bench::PtyFolder folder;
-    qv::bench::NullWindowServices window;
+    qv::test::FakeWindowServices window; // nothing is posted: no port sends
     std::unique_ptr<qv::SerialPlatform> platform;
     std::unique_ptr<qv::CSerialComm> channel;
     int live = 0;

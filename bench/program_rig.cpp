@@ -9,7 +9,7 @@ ProgramRig::ProgramRig(const std::filesystem::path& portsDir, RigTrials trials)
     : platform(makePlatformSerial(portsDir)), qtServices(&window, *this, QStringLiteral("QV-5300")),
       services(qtServices), station(*platform, services, clock, parser), channel(station.channel()),
       log(station.log()), controller(station.controller()) {
-    buildDialog(res::dialogTemplate(res::kMainDialogId), window);
+    qt::buildDialog(res::dialogTemplate(res::kMainDialogId), window);
     if (trials.noText)
         services.setTextDirect = [](int, const std::string&) {};
 }
@@ -17,6 +17,13 @@ ProgramRig::ProgramRig(const std::filesystem::path& portsDir, RigTrials trials)
 ProgramRig::~ProgramRig() {
     // The reader thread posts to qtServices: stop it before the services go.
     station.close();
+}
+
+void ProgramRig::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
+    station.onMessage(message, wParam, lParam);
+    if (message != WM_SERIAL_BYTE && message != WM_LOG_LINE_DONE && message != WM_START_LOG &&
+        otherMessage)
+        otherMessage(message);
 }
 
 } // namespace qv::bench

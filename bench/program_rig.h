@@ -11,13 +11,14 @@
 #include "acquisition/reading_parser.h"
 #include "acquisition/station.h"
 #include "app/qt/qt_window_services.h"
-#include "bench/forwarding_window_services.h"
 #include "serial/serial_platform.h"
+#include "tests/support/forwarding_window_services.h"
 
 #include <QDialog>
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace qv::bench {
@@ -34,15 +35,23 @@ public:
     explicit ProgramRig(const std::filesystem::path& portsDir, RigTrials trials = {});
     ~ProgramRig() override;
 
-    void onTimer(int timerId) override { station.onTimer(timerId); }
-    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override {
-        station.onMessage(message, wParam, lParam);
+    // Called for each timer tick after the station, and for posted messages other than
+    // those the station takes (WM_TREND_LOG_READ, say). Each Reading reaches the station's
+    // reading listeners.
+    std::function<void(int timerId)> afterTimer;
+    std::function<void(std::uint32_t message)> otherMessage;
+
+    void onTimer(int timerId) override {
+        station.onTimer(timerId);
+        if (afterTimer)
+            afterTimer(timerId);
     }
+    void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
 
     QDialog window;
     std::unique_ptr<SerialPlatform> platform;
-    QtWindowServices qtServices;
-    ForwardingWindowServices services;
+    qt::QtWindowServices qtServices;
+    test::ForwardingWindowServices services;
     SystemClock clock;
     ReadingParser parser;
     Station station;

@@ -4,8 +4,11 @@
 // this process holds the masters of, and links that lead nowhere. Removed, masters
 // closed, on destruction.
 
+#include "tests/support/pseudo_terminal.h"
+#include "tests/support/temp_folder.h"
+
 #include <filesystem>
-#include <string>
+#include <memory>
 #include <vector>
 
 namespace qv::bench {
@@ -13,11 +16,10 @@ namespace qv::bench {
 class PtyFolder {
 public:
     PtyFolder();
-    ~PtyFolder();
     PtyFolder(const PtyFolder&) = delete;
     PtyFolder& operator=(const PtyFolder&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const { return folder_.path(); }
 
     // Links comN to the slave of a new pseudo-terminal; returns the master's descriptor
     // (owned by the folder), or -1 on failure.
@@ -26,8 +28,8 @@ public:
     void addDanglingPort(int port);
 
 private:
-    std::filesystem::path path_;
-    std::vector<int> masters_;
+    test::TempFolder folder_{"qv-bench-ports"};
+    std::vector<std::unique_ptr<test::PseudoTerminal>> terminals_;
 };
 
 } // namespace qv::bench

@@ -40,7 +40,18 @@ TARGETS = {
     "log_lines_m_s": 2.0,
     "chart_ms": 5.0,
     "history_mb": 16.0,
+    "year_first_picture_s": 0.5,
+    "year_complete_s": 3.0,
+    "year_added_mb": 64.0,
+    "year_hour_ms": 20.0,
+    "year_stall_ms": 20.0,
 }
+
+# The long logs of the trend view: a year of 1-s readings (about 1 GB), and ten years
+# (about 10 GB) when the disk has room for it and a margin.
+YEAR_DAYS = 365
+DECADE_DAYS = 3650
+DECADE_ROOM_BYTES = 16 * 1024 ** 3
 
 
 def log(msg):
@@ -178,7 +189,7 @@ def count_lines(path):
 
 # ---------------------------------------------------------------- Google Benchmark
 
-def gbench(build, name, quick, extra=()):
+def gbench(build, name, quick, extra=(), env=None):
     exe = os.path.join(build, "bench", name)
     if not os.path.exists(exe):
         return None
@@ -187,7 +198,7 @@ def gbench(build, name, quick, extra=()):
         args += ["--benchmark_repetitions=3", "--benchmark_report_aggregates_only=true"]
     args += list(extra)
     log("running " + name)
-    out = subprocess.run(args, check=True, capture_output=True, text=True).stdout
+    out = subprocess.run(args, check=True, capture_output=True, text=True, env=env).stdout
     results = {}
     for b in json.loads(out)["benchmarks"]:
         if b.get("error_occurred"):
@@ -457,6 +468,76 @@ def run_peer_latency(build, box, records, sink):
     return result
 
 
+def make_log(build, path, days):
+    exe = os.path.join(build, "bench", "qv_bench_make_log")
+    log("writing %d days of 1-s readings to %s" % (days, path))
+    start = time.monotonic()
+    out = subprocess.run([exe, path, str(days)], check=True, capture_output=True, text=True)
+    return {"lines": int(out.stdout.strip()), "bytes": os.path.getsize(path),
+            "seconds": time.monotonic() - start}
+
+
+def time_wc(path, rounds):
+    """wc -l on the warm file: the floor of a reader that only splits lines."""
+    subprocess.run(["wc", "-l", path], check=True, capture_output=True)  # warms the cache
+    walls = []
+    for _ in range(rounds):
+        start = time.monotonic()
+        subprocess.run(["wc", "-l", path], check=True, capture_output=True)
+        walls.append(time.monotonic() - start)
+    return statistics.median(walls)
+
+
+def run_trend_open(build, box, path, rounds):
+    """Opening a long log in the Qt trend window while the program logs at 1 s."""
+    exe = os.path.join(build, "bench", "qv_bench_trend_open")
+    if not os.path.exists(exe):
+        return None
+    runs = []
+    for k in range(rounds):
+        log("opening %s in the trend window, round %d of %d" % (os.path.basename(path), k + 1,
+                                                               rounds))
+        with open("/proc/loadavg") as f:
+            load = float(f.read().split()[0])
+        out = subprocess.run([exe, "--open", path], env=box.env, check=True,
+                             capture_output=True, text=True, timeout=900).stdout
+        d = json.loads(out.strip().splitlines()[-1])
+        d["load"] = load
+        runs.append(d)
+    return runs
+
+
+def median_of(runs, key):
+    return statistics.median(r[key] for r in runs) if runs else None
+
+
+def run_year(build, box, quick):
+    """The year log: its index, its charts, wc -l beside it, and its opening in the window;
+    then the ten-year log where the disk has room (full mode)."""
+    out = {}
+    year = box.path("year.log")
+    out["year_file"] = make_log(build, year, YEAR_DAYS)
+    out["wc_s"] = time_wc(year, 3 if quick else 5)
+    out["bench"] = gbench(build, "qv_bench_trend", quick,
+                          ["--benchmark_filter=Year|IndexYear"],
+                          env=dict(os.environ, QV_BENCH_YEAR_LOG=year))
+    out["open"] = run_trend_open(build, box, year, 1 if quick else 3)
+    os.remove(year)
+    if not quick:
+        free = shutil.disk_usage(box.root).free
+        if free >= DECADE_ROOM_BYTES:
+            decade = box.path("decade.log")
+            try:
+                out["decade_file"] = make_log(build, decade, DECADE_DAYS)
+                out["decade_open"] = run_trend_open(build, box, decade, 1)
+            finally:
+                if os.path.exists(decade):
+                    os.remove(decade)
+        else:
+            out["decade_skipped"] = "%.1f GB free" % (free / 1024 ** 3)
+    return out
+
+
 # ---------------------------------------------------------------- report
 
 def machine():
@@ -592,6 +673,57 @@ def write_report(path, r, quick):
                      % (b["buffer_MB"], b["rss_empty_MB"], b["rss_full_MB"]))
         L.append("")
 
+    yr = r.get("year")
+    if yr:
+        f = yr["year_file"]
+        L.append("## Trend view: a year of 1-second readings")
+        L.append("")
+        L.append("A log of %s lines (%.2f GB), written by `qv_bench_make_log` in the log's own "
+                 "format into the bench's temporary folder (%.1f s), read warm. `wc -l` on the "
+                 "same file in the same run is the floor of a reader that only splits lines."
+                 % ("{:,}".format(f["lines"]), f["bytes"] / 1e9, f["seconds"]))
+        L.append("")
+        L.append("| figure | wall | detail |")
+        L.append("|---|---|---|")
+        L.append("| `wc -l` | %.0f ms | %.1f M lines/s |" % (yr["wc_s"] * 1e3,
+                                                           f["lines"] / yr["wc_s"] / 1e6))
+        for key, b in sorted((yr.get("bench") or {}).items()):
+            if key.startswith("BM_IndexYear/"):
+                L.append("| index, %d thread%s | %.0f ms | %.1f M lines/s, %.1f M lines/s per "
+                         "thread |" % (b["threads"], "" if b["threads"] == 1 else "s",
+                                       to_ms(b, "real_time"), b["lines/s"] / 1e6,
+                                       b["lines/s/thread"] / 1e6))
+        b = (yr.get("bench") or {}).get("BM_YearChartAllAt800px")
+        if b:
+            L.append("| the whole year, one chart at 800 px, from the index | %.2f ms | %d "
+                     "points drawn |" % (to_ms(b, "real_time"), b["points_drawn"]))
+        b = (yr.get("bench") or {}).get("BM_YearOneHourAt800px/real_time")
+        if b:
+            L.append("| one hour of it with every reading (lines found, read, drawn) | %.2f ms | "
+                     "%d readings, %.0f kB read |" % (to_ms(b, "real_time"), b["readings"],
+                                                      b["bytes_read"] / 1e3))
+        L.append("")
+        for key, title in (("open", "the year"), ("decade_open", "ten years")):
+            runs = yr.get(key)
+            if not runs:
+                continue
+            L.append("Opening %s in the trend window (`qv_bench_trend_open`: the real Qt event "
+                     "loop and trend window, offscreen, the program's channel, controller and log "
+                     "logging at 1 s meanwhile; times from the press of \"Open log...\"):" % title)
+            L.append("")
+            L.append("| round | load | file | first picture | complete | one hour | memory added "
+                     "| longest event | poll ticks / lines logged | longest tick gap |")
+            L.append("|---|---|---|---|---|---|---|---|---|---|")
+            for i, d in enumerate(runs):
+                L.append("| %d | %.1f | %.2f GB | %.0f ms | %.0f ms | %.1f ms | %.1f MB | %.1f ms | "
+                         "%d / %d | %.0f ms |" % (
+                             i + 1, d["load"], d["file_bytes"] / 1e9, d["first_picture_ms"],
+                             d["complete_ms"], d["hour_ms"], d["added_mb"], d["longest_stall_ms"],
+                             d["poll_ticks"], d["lines_logged"], d["longest_tick_gap_ms"]))
+            L.append("")
+        if yr.get("decade_skipped"):
+            L.append("The ten-year log was not made: %s." % yr["decade_skipped"])
+            L.append("")
     ss = r.get("setup_stall")
     if ss and ss["presses"]:
         p = ss["presses"]
@@ -793,6 +925,7 @@ def main():
                                   for sink, trials in PEER_RUNS) if x]
         r["lat_disk"] = run_peer_latency(args.build, box, lat_records, "disk")
         r["lat_null"] = run_peer_latency(args.build, box, lat_records, "null")
+        r["year"] = run_year(args.build, box, quick)
     finally:
         for proc in STARTED:
             stop(proc)
@@ -845,6 +978,36 @@ def main():
     mem = b["buffer_MB"] if b else None
     t.append(("History of 604,800 readings ≤ 16 MB (its buffer)", fmt(mem) + " MB",
               None if mem is None else mem <= TARGETS["history_mb"]))
+    yr = r.get("year") or {}
+    runs = yr.get("open") or []
+    first = median_of(runs, "first_picture_ms")
+    t.append(("Year log (31.5 M lines, ~1 GB): first picture ≤ 0.5 s (median)",
+              fmt(first and first / 1e3, 2) + " s", None if first is None
+              else first / 1e3 <= TARGETS["year_first_picture_s"]))
+    done = median_of(runs, "complete_ms")
+    t.append(("Year log: complete ≤ 3 s (median)", fmt(done and done / 1e3, 2) + " s",
+              None if done is None else done / 1e3 <= TARGETS["year_complete_s"]))
+    added = max((d["added_mb"] for d in runs), default=None)
+    t.append(("Year log: memory added by opening it ≤ 64 MB (largest of the rounds)",
+              fmt(added) + " MB", None if added is None else added <= TARGETS["year_added_mb"]))
+    hour = median_of(runs, "hour_ms")
+    t.append(("Any one hour of the year shown, every reading, ≤ 20 ms (median)",
+              fmt(hour) + " ms", None if hour is None else hour <= TARGETS["year_hour_ms"]))
+    stall = median_of(runs, "longest_stall_ms")
+    missed = sum(max(0, d["poll_ticks"] - d["lines_logged"]) for d in runs) if runs else None
+    gap = max((d["longest_tick_gap_ms"] for d in runs), default=None)
+    t.append(("Longest user-interface stall while opening it, logging at 1 s, ≤ 20 ms "
+              "(median), no poll missed",
+              "%s ms (worst %s ms); polls without a line: %s; longest tick gap %s ms" % (
+                  fmt(stall, 1), fmt(max((d["longest_stall_ms"] for d in runs), default=None), 1),
+                  "n/a" if missed is None else str(max(missed, 0)), fmt(gap, 0)),
+              None if stall is None else (stall <= TARGETS["year_stall_ms"] and missed <= 0
+                                          and gap < 1500)))
+    decade = (yr.get("decade_open") or [None])[0]
+    t.append(("10 GB log (10 years) opens; memory added ≤ 64 MB",
+              "n/a" if not decade else "%.1f MB added, complete in %.1f s" % (
+                  decade["added_mb"], decade["complete_ms"] / 1e3),
+              None if not decade else decade["added_mb"] <= TARGETS["year_added_mb"]))
     r["targets"] = t
 
     write_report(args.out, r, quick)

@@ -1,11 +1,23 @@
 // The trend view's figures: log lines read per second from a warm file, one 7-day chart
 // of 1-second readings (604,800 points) decimated and drawn at 800 px through a painter
 // that draws nothing, and the reading history's append and memory.
+//
+// With QV_BENCH_YEAR_LOG naming a long log (qv_bench_make_log), also: its index made by
+// one thread and by one per core, and, from that index, the chart of all of it and of one
+// hour in the middle with every reading (the hour's lines read from the file).
 
 #include "acquisition/measurement_log.h"
 #include "trend/chart_renderer.h"
+#include "trend/log_indexer.h"
 #include "trend/log_reader.h"
+#include "trend/log_view.h"
 #include "trend/reading_history.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <thread>
 
 #include <benchmark/benchmark.h>
 
@@ -146,6 +158,113 @@ void BM_HistoryMemory(benchmark::State& state) {
     }
 }
 
+const char* yearLog() {
+    return std::getenv("QV_BENCH_YEAR_LOG");
+}
+
+// The whole first pass of the index, as the trend window waits for it.
+std::optional<LogSummary> indexOf(const char* path, unsigned threads) {
+    LogIndexer indexer([] {}, threads);
+    indexer.start(path, false);
+    std::optional<LogSummary> summary;
+    for (;;) {
+        if (auto update = indexer.take()) {
+            if (update->summary)
+                summary = std::move(update->summary);
+            if (update->complete)
+                return update->status == LogReadStatus::Ok ? summary : std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds{1});
+    }
+}
+
+void BM_IndexYear(benchmark::State& state) {
+    const auto threads = static_cast<unsigned>(state.range(0));
+    std::uint64_t lines = 0;
+    for (auto _ : state) {
+        const std::optional<LogSummary> summary = indexOf(yearLog(), threads);
+        if (!summary) {
+            state.SkipWithError("the log could not be indexed");
+            return;
+        }
+        lines += summary->count() + summary->skippedLines;
+    }
+    state.counters["threads"] = threads;
+    state.counters["lines/s"] =
+        benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
+    state.counters["lines/s/thread"] =
+        benchmark::Counter(static_cast<double>(lines) / threads, benchmark::Counter::kIsRate);
+}
+
+const LogSummary& yearSummary() {
+    static const LogSummary summary = indexOf(yearLog(), 0).value_or(LogSummary());
+    return summary;
+}
+
+// The plot of one chart 800 px wide, as in BM_ChartSevenDaysAt800px.
+RectF outerFor800px(const TextMetrics& metrics) {
+    const RectF probe = plotArea({0, 0, 1000, 300}, metrics, true);
+    return {0, 0, kPlotWidth + (1000 - probe.width), 300};
+}
+
+void BM_YearChartAllAt800px(benchmark::State& state) {
+    const LogSummary& summary = yearSummary();
+    LogView view;
+    view.setSummary(&summary);
+    ChartModel model;
+    model.setSpan(Span::All);
+    model.setPollInterval(std::chrono::seconds{1});
+    NullPainter painter;
+    ChartFrame frame;
+    for (auto _ : state) {
+        const TimeWindow window = model.window(view.extent());
+        drawChart(painter, model, view.data(window, static_cast<int>(kPlotWidth)),
+                  Quantity::Humidity, outerFor800px(painter), true, ChartStyle{}, frame);
+        benchmark::DoNotOptimize(painter.points);
+    }
+    state.counters["readings"] = static_cast<double>(frame.line.stats.count);
+    state.counters["points_drawn"] = static_cast<double>(frame.line.points.size());
+}
+
+// One hour in the middle of the year with every reading: its lines found through the
+// index, read from the (warm) file, sorted, decimated and drawn, as the trend window does
+// when the span "1 h" is chosen there.
+void BM_YearOneHourAt800px(benchmark::State& state) {
+    const LogSummary& summary = yearSummary();
+    ChartModel model;
+    model.setSpan(Span::OneHour);
+    model.setPollInterval(std::chrono::seconds{1});
+    const std::int64_t middle = summary.first() + (summary.last() - summary.first()) / 2;
+    model.panBy(static_cast<double>(middle - summary.last()) / 3600.0, LogView().extent());
+    NullPainter painter;
+    ChartFrame frame;
+    std::uint64_t bytes = 0;
+    for (auto _ : state) {
+        LogView view;
+        view.setSummary(&summary);
+        ChartData extent = view.extent();
+        model.goLive();
+        model.panBy(static_cast<double>(middle - summary.last()) / 3600.0, extent);
+        const TimeWindow window = model.window(extent);
+        const auto wanted = view.wanted(window, static_cast<int>(kPlotWidth));
+        if (!wanted) {
+            state.SkipWithError("the hour was not asked for");
+            return;
+        }
+        LogReadResult read = readLogRange(yearLog(), *wanted);
+        bytes += wanted->end - wanted->begin;
+        view.setDetail(std::move(read.readings), *wanted);
+        drawChart(painter, model, view.data(window, static_cast<int>(kPlotWidth)),
+                  Quantity::Humidity, outerFor800px(painter), true, ChartStyle{}, frame);
+        if (frame.line.stats.count != 3601) {
+            state.SkipWithError("the hour did not show every reading");
+            return;
+        }
+    }
+    state.counters["readings"] = static_cast<double>(frame.line.stats.count);
+    state.counters["bytes_read"] = static_cast<double>(bytes) / state.iterations();
+}
+
 BENCHMARK(BM_HistoryMemory)->Iterations(1);
 BENCHMARK(BM_LogReaderWarmFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ChartSevenDaysAt800px)->Unit(benchmark::kMillisecond);
@@ -153,4 +272,26 @@ BENCHMARK(BM_HistoryAppendFull);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (yearLog()) {
+        const auto cores = static_cast<long>(
+            std::clamp(std::thread::hardware_concurrency(), 1u, LogIndexer::kMaxThreads));
+        benchmark::RegisterBenchmark("BM_IndexYear", BM_IndexYear)
+            ->Arg(1)
+            ->Arg(cores)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(1);
+        benchmark::RegisterBenchmark("BM_YearChartAllAt800px", BM_YearChartAllAt800px)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_YearOneHourAt800px", BM_YearOneHourAt800px)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -18,6 +18,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
+# Windows has the native front end (app/win32); the Qt one is built for Linux only.
+set(QV_BUILD_QT_FRONT_END OFF CACHE BOOL "Build the Qt front end (app/qt) and what drives it")
+
 # Wine only through the guard, which refuses (exit status 2) outside scripts/wine-run's
 # private namespace: a `ctest --test-dir build-win` typed by hand fails instead.
 get_filename_component(QV_WINE_GUARD "${CMAKE_CURRENT_LIST_DIR}/../scripts/lib/wine-guard" ABSOLUTE)

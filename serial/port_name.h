@@ -2,7 +2,7 @@
 
 // How the program names a port: "COM%d", as the user sees it, the settings store it and
 // the port list offers it; and the entry "com%d" that names it in a port folder (see
-// port_map.h). No platform calls; the simulator uses it too.
+// port_map_posix.h). No platform calls; the simulator uses it too.
 
 #include <optional>
 #include <string>

@@ -103,7 +103,7 @@ public:
 };
 
 // The platform layer of this build. `portsDir` is the port folder that maps port
-// numbers to devices (see port_map.h); tests and tools pass their own. On POSIX the
+// numbers to devices (see port_map_posix.h); tests and tools pass their own. On POSIX the
 // ports' lock files are those of the system's lock folder.
 std::unique_ptr<SerialPlatform> makePlatformSerial(std::filesystem::path portsDir);
 

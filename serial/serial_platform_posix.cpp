@@ -1,8 +1,8 @@
 #include "serial/serial_platform_posix.h"
 
-#include "serial/port_map.h"
-#include "serial/probe_errors.h"
-#include "serial/termios_map.h"
+#include "serial/port_map_posix.h"
+#include "serial/probe_errors_posix.h"
+#include "serial/termios_map_posix.h"
 
 #include <cctype>
 #include <cerrno>

@@ -58,8 +58,6 @@ public:
     WaitResult waitForInput(NativeHandle port, NativeHandle stop, bool watchPort) override;
     long read(NativeHandle port, std::uint8_t* buffer, std::size_t capacity) override;
 
-    const std::filesystem::path& portsDir() const { return portsDir_; }
-
 private:
     // Whether the device node at `path` is one of the ports open through this object
     // and that port has not hung up.

@@ -1,6 +1,6 @@
 #include "serial/serial_platform_win32.h"
 
-#include "serial/win32_serial_map.h"
+#include "serial/serial_map_win32.h"
 
 #include "text/win32_text.h"
 

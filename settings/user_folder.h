@@ -23,7 +23,7 @@ std::filesystem::path userFolder(std::string_view company);
 std::filesystem::path settingsFilePath(std::string_view company,
                                        const std::string& applicationName);
 
-// The port folder that maps port numbers to devices (see serial/port_map.h):
+// The port folder that maps port numbers to devices (see serial/port_map_posix.h):
 // <userFolder(kCompanyKey)>/ports, beside the settings files.
 std::filesystem::path portsFolder();
 

@@ -53,6 +53,8 @@ inline constexpr char kPortLostCaption[] = "QV-5300 - COM port disconnected";
 // a failed image (%1: its path).
 inline constexpr char kLiveReadings[] = "Live readings";
 inline constexpr char kReadingFile[] = "Reading %1...";
+inline constexpr char kPartlyRead[] = "%1 (read in part)";
+inline constexpr char kLiveAndLog[] = "Live readings and %1";
 inline constexpr char kLogFiles[] = "Log files";
 inline constexpr char kAllFiles[] = "All files";
 inline constexpr char kImageSaveFailed[] = "Could not save the image to %1.";

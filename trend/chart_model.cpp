@@ -37,10 +37,10 @@ std::chrono::seconds spanDuration(Span span) {
     return std::chrono::seconds{0};
 }
 
-TimeWindow ChartModel::window(ReadingSpans readings) const {
-    const std::int64_t newest = readings.empty() ? 0 : readings.back().time;
+TimeWindow ChartModel::window(const ChartData& data) const {
+    const std::int64_t newest = data.any ? data.newest : 0;
     if (span_ == Span::All) {
-        const std::int64_t oldest = readings.empty() ? 0 : readings.front().time;
+        const std::int64_t oldest = data.any ? data.oldest : 0;
         return {std::min(oldest, newest - kMinimumWindow), newest};
     }
     const std::int64_t width = spanDuration(span_).count();
@@ -48,29 +48,29 @@ TimeWindow ChartModel::window(ReadingSpans readings) const {
     return {right - width, right};
 }
 
-void ChartModel::panBy(double spans, ReadingSpans readings) {
-    if (span_ == Span::All || readings.empty())
+void ChartModel::panBy(double spans, const ChartData& data) {
+    if (span_ == Span::All || !data.any)
         return;
     const std::int64_t width = spanDuration(span_).count();
-    const std::int64_t newest = readings.back().time;
+    const std::int64_t newest = data.newest;
     // The oldest reading stays in view: the right edge goes back at most this far.
-    const std::int64_t earliest = std::min(newest, readings.front().time + width);
+    const std::int64_t earliest = std::min(newest, data.oldest + width);
     const std::int64_t right =
         (live_ ? newest : rightEdge_) + static_cast<std::int64_t>(std::llround(spans * width));
     rightEdge_ = std::clamp(right, earliest, newest);
     live_ = rightEdge_ >= newest;
 }
 
-void ChartModel::makeFrame(ReadingSpans readings, Quantity quantity, const RectF& plot,
+void ChartModel::makeFrame(const ChartData& data, Quantity quantity, const RectF& plot,
                            const TextMetrics& metrics, ChartFrame& frame) const {
     frame.plot = plot;
-    frame.window = window(readings);
+    frame.window = window(data);
     frame.current.reset();
-    if (!readings.empty())
-        frame.current = valueOf(readings.back(), quantity);
+    if (data.any)
+        frame.current = valueOf(data.newestReading, quantity);
     const TimeWindow w = frame.window;
     const int columns = std::max(1, static_cast<int>(plot.width));
-    decimate(readings, quantity, w, columns, kGapIntervals * pollInterval_.count(), frame.line);
+    decimate(data, quantity, w, columns, kGapIntervals * pollInterval_.count(), frame.line);
 
     const SeriesStats& stats = frame.line.stats;
     frame.axis = stats.count > 0 ? niceValueAxis(stats.minimum, stats.maximum, plot.height,

@@ -6,6 +6,7 @@
 // User-interface thread only.
 
 #include "trend/axis_ticks.h"
+#include "trend/chart_data.h"
 #include "trend/decimation.h"
 #include "trend/painter.h"
 #include "trend/timed_reading.h"
@@ -60,13 +61,13 @@ public:
     // Moves the view by `spans` widths of the span, negative into the past. The view
     // stays over the readings; reaching the newest one makes it live again. No effect
     // for All.
-    void panBy(double spans, ReadingSpans readings);
+    void panBy(double spans, const ChartData& data);
 
     // The time shown: the span ending at the right edge (the newest reading when live).
-    TimeWindow window(ReadingSpans readings) const;
+    TimeWindow window(const ChartData& data) const;
 
     // The frame of one quantity for a plot of `plot` pixels; reuses `frame`'s buffers.
-    void makeFrame(ReadingSpans readings, Quantity quantity, const RectF& plot,
+    void makeFrame(const ChartData& data, Quantity quantity, const RectF& plot,
                    const TextMetrics& metrics, ChartFrame& frame) const;
 
 private:

@@ -39,10 +39,10 @@ RectF plotArea(const RectF& outer, const TextMetrics& metrics, bool timeLabels) 
             std::max(1.0f, outer.height - top - bottom)};
 }
 
-void drawChart(Painter& painter, const ChartModel& model, ReadingSpans readings, Quantity quantity,
+void drawChart(Painter& painter, const ChartModel& model, const ChartData& data, Quantity quantity,
                const RectF& outer, bool timeLabels, const ChartStyle& style, ChartFrame& frame) {
     const RectF plot = plotArea(outer, painter, timeLabels);
-    model.makeFrame(readings, quantity, plot, painter, frame);
+    model.makeFrame(data, quantity, plot, painter, frame);
     const float line = painter.lineHeight();
 
     painter.fillRect(outer, style.background);

@@ -34,7 +34,12 @@ std::string figuresText(const ChartFrame& frame);
 RectF plotArea(const RectF& outer, const TextMetrics& metrics, bool timeLabels);
 
 // `frame` is scratch space kept between redraws, so that a redraw allocates little.
-void drawChart(Painter& painter, const ChartModel& model, ReadingSpans readings, Quantity quantity,
+void drawChart(Painter& painter, const ChartModel& model, const ChartData& data, Quantity quantity,
                const RectF& outer, bool timeLabels, const ChartStyle& style, ChartFrame& frame);
+inline void drawChart(Painter& painter, const ChartModel& model, ReadingSpans readings,
+                      Quantity quantity, const RectF& outer, bool timeLabels,
+                      const ChartStyle& style, ChartFrame& frame) {
+    drawChart(painter, model, ChartData(readings), quantity, outer, timeLabels, style, frame);
+}
 
 } // namespace qv::trend

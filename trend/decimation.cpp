@@ -25,6 +25,29 @@ struct Column {
         }
         last = v;
     }
+    void start(const ValueCell& v) {
+        first = v.first;
+        last = v.last;
+        low = v.low;
+        high = v.high;
+        lowBeforeHigh = v.lowBeforeHigh;
+    }
+    // Readings taken after the column's so far.
+    void add(const ValueCell& v) {
+        const bool newLow = v.low < low;
+        const bool newHigh = v.high > high;
+        if (newLow)
+            low = v.low;
+        if (newHigh)
+            high = v.high;
+        if (newLow && newHigh)
+            lowBeforeHigh = v.lowBeforeHigh;
+        else if (newLow)
+            lowBeforeHigh = false;
+        else if (newHigh)
+            lowBeforeHigh = true;
+        last = v.last;
+    }
 };
 
 class Decimator {
@@ -34,10 +57,11 @@ public:
 
     void add(std::int64_t time, float value) {
         // The common case first: the next reading of the same column, no gap.
-        if (time < nextBoundary_ && time - previousTime_ <= maxStep_ && any_) {
+        if (time < nextBoundary_ && time - previousTime_ <= maxStep_ && any_ && !breakAfter_) {
             column_.add(value);
         } else {
-            const bool gap = any_ && time - previousTime_ > maxStep_;
+            const bool gap = any_ && (breakAfter_ || time - previousTime_ > maxStep_);
+            breakAfter_ = false;
             if (any_)
                 flushColumn();
             if (gap)
@@ -49,6 +73,27 @@ public:
         previousTime_ = time;
         sum_ += value;
         ++out_.stats.count;
+    }
+
+    // A summary's bucket: its readings at once, in the column of its first one.
+    void add(const SummaryCell& cell, const ValueCell& v) {
+        const std::int64_t time = cell.firstTime;
+        const bool gap = any_ && (breakAfter_ || time - previousTime_ > maxStep_);
+        if (any_ && !gap && time < nextBoundary_) {
+            column_.add(v);
+        } else {
+            if (any_)
+                flushColumn();
+            if (gap)
+                endRun();
+            enterColumn(time);
+            column_.start(v);
+        }
+        previousTime_ = any_ ? std::max(previousTime_, cell.lastTime) : cell.lastTime;
+        any_ = true;
+        breakAfter_ = cell.longestStep > maxStep_;
+        sum_ += v.sum;
+        out_.stats.count += cell.count;
     }
 
     void finish() {
@@ -110,6 +155,7 @@ private:
     double sum_ = 0.0;
     bool any_ = false;
     bool flushed_ = false;
+    bool breakAfter_ = false; // the last bucket held a gap: the next reading starts a run
 };
 
 } // namespace
@@ -133,6 +179,51 @@ void decimate(ReadingSpans readings, Quantity quantity, TimeWindow window, int c
         for (std::size_t i = from; i < to; ++i)
             decimator.add(half[i].time, valueOf(half[i], quantity));
         offset += half.size();
+    }
+    decimator.finish();
+}
+
+void decimate(const ChartData& data, Quantity quantity, TimeWindow window, int columns,
+              std::int64_t maxStep, DecimatedLine& out) {
+    out.points.clear();
+    out.runEnds.clear();
+    out.stats = {};
+    if (window.to <= window.from)
+        return;
+    if (data.joinGaps)
+        maxStep = std::numeric_limits<std::int64_t>::max();
+    Decimator decimator(window, columns, maxStep, out);
+    for (std::size_t p = 0; p < data.count; ++p) {
+        const ChartPiece& piece = data.pieces[p];
+        // The piece's part of the window: from <= time < to.
+        const std::int64_t from = std::max(piece.from, window.from);
+        const std::int64_t to = window.to < std::numeric_limits<std::int64_t>::max()
+                                    ? std::min(piece.to, window.to + 1)
+                                    : piece.to;
+        if (from >= to)
+            continue;
+        if (piece.summary) {
+            const std::span<const SummaryCell> cells = piece.summary->buckets();
+            const auto [first, last] = piece.summary->bucketsMeeting(from, to - 1);
+            for (std::size_t i = first; i < last; ++i) {
+                const SummaryCell& cell = cells[i];
+                if (cell.count > 0 && cell.firstTime >= from && cell.firstTime < to)
+                    decimator.add(cell, cell.value(quantity));
+            }
+            continue;
+        }
+        const ReadingSpans& readings = piece.readings;
+        const std::size_t begin = readings.lowerBound(from);
+        const std::size_t end = readings.lowerBound(to);
+        const std::span<const TimedReading> halves[] = {readings.first, readings.second};
+        std::size_t offset = 0;
+        for (const auto& half : halves) {
+            const std::size_t a = std::clamp(begin, offset, offset + half.size()) - offset;
+            const std::size_t b = std::clamp(end, offset, offset + half.size()) - offset;
+            for (std::size_t i = a; i < b; ++i)
+                decimator.add(half[i].time, valueOf(half[i], quantity));
+            offset += half.size();
+        }
     }
     decimator.finish();
 }

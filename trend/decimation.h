@@ -6,6 +6,7 @@
 // every extreme, and costs at most four points per column however many readings the
 // window holds.
 
+#include "trend/chart_data.h"
 #include "trend/painter.h"
 #include "trend/timed_reading.h"
 
@@ -41,6 +42,13 @@ struct DecimatedLine {
 // more than `maxStep` seconds apart are a gap, not joined. Reuses `out`'s buffers, so a
 // redraw of the same size allocates nothing.
 void decimate(ReadingSpans readings, Quantity quantity, TimeWindow window, int columns,
+              std::int64_t maxStep, DecimatedLine& out);
+// The same over the pieces of `data`: a summary's bucket counts as its readings do (its
+// extremes, first and last values and sum; in the column of its first reading), so the
+// line keeps every extreme. Between buckets, and between a bucket and a reading, a gap is
+// a step from one's last reading to the next one's first longer than `maxStep`; a bucket
+// whose own longest step is longer ends its run. With data.joinGaps nothing is a gap.
+void decimate(const ChartData& data, Quantity quantity, TimeWindow window, int columns,
               std::int64_t maxStep, DecimatedLine& out);
 
 } // namespace qv::trend

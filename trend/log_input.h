@@ -27,6 +27,8 @@ public:
     // Up to `size` bytes from byte `offset` into `buffer`: how many (0 at the end), or
     // nothing on an error of the system.
     std::optional<std::size_t> readAt(std::uint64_t offset, char* buffer, std::size_t size);
+    // The file's size now, in bytes; nothing on an error of the system.
+    std::optional<std::uint64_t> size() const;
 
 private:
     void close();

@@ -59,4 +59,11 @@ std::optional<std::size_t> LogInput::readAt(std::uint64_t offset, char* buffer, 
     }
 }
 
+std::optional<std::uint64_t> LogInput::size() const {
+    struct stat st {};
+    if (handle_ < 0 || ::fstat(static_cast<int>(handle_), &st) != 0 || st.st_size < 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
 } // namespace qv::trend

@@ -68,4 +68,12 @@ std::optional<std::size_t> LogInput::readAt(std::uint64_t offset, char* buffer, 
     return got;
 }
 
+std::optional<std::uint64_t> LogInput::size() const {
+    LARGE_INTEGER size{};
+    if (handleOf(handle_) == INVALID_HANDLE_VALUE || !GetFileSizeEx(handleOf(handle_), &size) ||
+        size.QuadPart < 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
 } // namespace qv::trend

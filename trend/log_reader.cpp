@@ -1,25 +1,24 @@
 #include "trend/log_reader.h"
 
+#include "log_format/log_line_format.h"
 #include "text/substitute.h"
 #include "text/texts.h"
-
+#include "trend/line_scanner.h"
 #include "trend/log_input.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
+#include <cstring>
 #include <ctime>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 
 namespace qv::trend {
 namespace {
 
-constexpr std::size_t kBlockSize = 1 << 20;
-// A float widened to double has at most 39 integer digits.
-constexpr std::size_t kMaxValueLength = 48;
-// Longer than any line in the format: a longer start of a line is not kept whole, so a
-// file without line ends (a binary file opened by mistake) costs no more memory than this.
-constexpr std::size_t kMaxKeptLine = 256;
+namespace fmt = logline;
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
@@ -36,33 +35,65 @@ int digits(std::string_view text, std::size_t at, std::size_t count) {
     return value;
 }
 
-// A value as "%4.1f" writes it: optional '-', digits, '.', one digit; spaces in front only
-// as padding up to four characters.
-std::optional<float> parseValue(std::string_view field) {
-    if (field.size() < 4 || field.size() > kMaxValueLength)
-        return std::nullopt;
+// Values written as "%4.1f" up to this many tenths, as floats: most values of a log come
+// from here rather than from a division.
+constexpr int kTabledTenths = 20'000;
+constexpr auto kTenths = [] {
+    std::array<float, kTabledTenths + 1> table{};
+    for (int i = 0; i <= kTabledTenths; ++i)
+        table[static_cast<std::size_t>(i)] = static_cast<float>(static_cast<double>(i) / 10.0);
+    return table;
+}();
+// Digits before the point that a double holds exactly as tenths.
+constexpr std::size_t kExactDigits = 14;
+
+// A value as the log writes it: optional '-', digits, the point, one digit; spaces in
+// front only as padding up to the least width. False when `field` is not one. (A flag and
+// an out-value, not an optional: the optional's return costs more than the parse.)
+inline bool parseValue(std::string_view field, float& out) {
+    static_assert(fmt::kDecimals == 1, "one digit after the point");
+    if (field.size() < fmt::kMinValueWidth || field.size() > fmt::kMaxValueLength)
+        return false;
     std::size_t at = 0;
     while (at < field.size() && field[at] == ' ')
         ++at;
-    if (at > 0 && field.size() != 4)
-        return std::nullopt;
+    if (at > 0 && field.size() != fmt::kMinValueWidth)
+        return false;
     const bool negative = at < field.size() && field[at] == '-';
     at += negative ? 1 : 0;
     const std::size_t point = field.size() - 2;
-    if (at >= point || field[point] != '.' || !isDigit(field[point + 1]))
-        return std::nullopt;
-    double whole = 0.0;
-    for (; at < point; ++at) {
-        if (!isDigit(field[at]))
-            return std::nullopt;
-        whole = whole * 10.0 + (field[at] - '0');
+    if (at >= point || field[point] != fmt::kDecimalPoint || !isDigit(field[point + 1]))
+        return false;
+    double value = 0.0;
+    if (point - at <= kExactDigits) {
+        std::uint64_t tenths = 0;
+        for (; at < point; ++at) {
+            if (!isDigit(field[at]))
+                return false;
+            tenths = tenths * 10 + static_cast<std::uint64_t>(field[at] - '0');
+        }
+        tenths = tenths * 10 + static_cast<std::uint64_t>(field[point + 1] - '0');
+        if (tenths <= kTabledTenths) {
+            const float tabled = kTenths[tenths];
+            out = negative ? -tabled : tabled;
+            return true;
+        }
+        // Tenths over ten rather than whole + 0.1 * d: 45.3 comes out as the nearest double.
+        value = static_cast<double>(tenths) / 10.0;
+    } else {
+        double whole = 0.0;
+        for (; at < point; ++at) {
+            if (!isDigit(field[at]))
+                return false;
+            whole = whole * 10.0 + (field[at] - '0');
+        }
+        value = (whole * 10.0 + (field[point + 1] - '0')) / 10.0;
     }
-    // Tenths over ten rather than whole + 0.1 * d: 45.3 comes out as the nearest double.
-    const double value = (whole * 10.0 + (field[point + 1] - '0')) / 10.0;
     // Beyond the largest float "%4.1f" never writes; the float would be infinite.
     if (!(value <= FLT_MAX))
-        return std::nullopt;
-    return static_cast<float>(negative ? -value : value);
+        return false;
+    out = static_cast<float>(negative ? -value : value);
+    return true;
 }
 
 bool isLeapYear(int year) {
@@ -87,41 +118,81 @@ std::optional<std::int64_t> LocalTimeCache::toEpoch(int year, int month, int day
         local.tm_mday = day;
         local.tm_hour = hour;
         local.tm_isdst = -1; // summer time as the zone has it on that date
-        const std::time_t start = std::mktime(&local);
+        std::time_t start = 0;
+        {
+            // The C library's time-zone state is shared by the threads that read logs at
+            // once; mktime runs once an hour of log, so one at a time costs nothing.
+            static std::mutex zone;
+            std::lock_guard lock(zone);
+            start = std::mktime(&local);
+        }
         if (start == static_cast<std::time_t>(-1))
             return std::nullopt;
         key_ = key;
+        hasHour_ = false; // the hour remembered is no longer the one cached
         hourStart_ = start;
     }
     return hourStart_ + minute * 60 + second;
 }
 
+bool LocalTimeCache::sameHour(std::string_view line) const {
+    return hasHour_ && std::memcmp(line.data(), hour_, sizeof hour_) == 0;
+}
+
+void LocalTimeCache::rememberHour(std::string_view line) {
+    std::memcpy(hour_, line.data(), sizeof hour_);
+    hasHour_ = true;
+}
+
 std::optional<TimedReading> parseLogLine(std::string_view line, LocalTimeCache& times) {
     if (!line.empty() && line.back() == '\r')
         line.remove_suffix(1);
-    // "MM/DD/YYYY\tHH:MM:SS\t" is 20 characters, then at least "x.x\tx.x".
-    if (line.size() < 20 + 4 + 1 + 4 || line[2] != '/' || line[5] != '/' || line[10] != '\t' ||
-        line[13] != ':' || line[16] != ':' || line[19] != '\t')
+    if (line.size() < fmt::kMinLineLength)
         return std::nullopt;
-    const int month = digits(line, 0, 2), day = digits(line, 3, 2), year = digits(line, 6, 4);
-    const int hour = digits(line, 11, 2), minute = digits(line, 14, 2),
-              second = digits(line, 17, 2);
-    if (month < 1 || month > 12 || year < 1 || day < 1 || day > daysInMonth(year, month) ||
-        hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60)
-        return std::nullopt;
+    std::optional<std::int64_t> time;
+    if (times.sameHour(line)) {
+        // Date, hour and their separators as in the last good line: the rest of the stamp.
+        if (line[fmt::kTimeSeparatorsAt[1]] != fmt::kTimeSeparator ||
+            line[fmt::kFieldSeparatorsAt[1]] != fmt::kFieldSeparator)
+            return std::nullopt;
+        const int minute = digits(line, fmt::kMinuteAt, 2),
+                  second = digits(line, fmt::kSecondAt, 2);
+        if (minute < 0 || minute > 59 || second < 0 || second > 60)
+            return std::nullopt;
+        time = times.hourStart() + minute * 60 + second;
+    } else {
+        for (std::size_t at : fmt::kDateSeparatorsAt)
+            if (line[at] != fmt::kDateSeparator)
+                return std::nullopt;
+        for (std::size_t at : fmt::kTimeSeparatorsAt)
+            if (line[at] != fmt::kTimeSeparator)
+                return std::nullopt;
+        for (std::size_t at : fmt::kFieldSeparatorsAt)
+            if (line[at] != fmt::kFieldSeparator)
+                return std::nullopt;
+        const int month = digits(line, fmt::kMonthAt, 2), day = digits(line, fmt::kDayAt, 2),
+                  year = digits(line, fmt::kYearAt, 4);
+        const int hour = digits(line, fmt::kHourAt, 2), minute = digits(line, fmt::kMinuteAt, 2),
+                  second = digits(line, fmt::kSecondAt, 2);
+        if (month < 1 || month > 12 || year < 1 || day < 1 || day > daysInMonth(year, month) ||
+            hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60)
+            return std::nullopt;
+        time = times.toEpoch(year, month, day, hour, minute, second);
+        if (!time)
+            return std::nullopt;
+    }
 
-    const std::string_view values = line.substr(20);
-    const std::size_t tab = values.find('\t');
+    const std::string_view values = line.substr(fmt::kStampLength);
+    const std::size_t tab = values.find(fmt::kFieldSeparator);
     if (tab == std::string_view::npos)
         return std::nullopt;
-    const auto humidity = parseValue(values.substr(0, tab));
-    const auto temperature = parseValue(values.substr(tab + 1));
-    if (!humidity || !temperature)
+    float humidity = 0.0f, temperature = 0.0f;
+    if (!parseValue(values.substr(0, tab), humidity) ||
+        !parseValue(values.substr(tab + 1), temperature))
         return std::nullopt;
-    const auto time = times.toEpoch(year, month, day, hour, minute, second);
-    if (!time)
-        return std::nullopt;
-    return TimedReading{*time, *humidity, *temperature};
+    // The stamp was good: the next line of the same hour needs no more than its minutes.
+    times.rememberHour(line);
+    return TimedReading{*time, humidity, temperature};
 }
 
 namespace {
@@ -132,8 +203,9 @@ LogReadResult ended(LogReadStatus status) {
     return result;
 }
 
-// readLogFile without its guard: allocations may throw.
-LogReadResult readWhole(const std::filesystem::path& path, const std::atomic<bool>* cancelled) {
+// readLogRange without its guard: allocations may throw.
+LogReadResult readRange(const std::filesystem::path& path, const LogRange& range, bool whole,
+                        const std::atomic<bool>* cancelled) {
     LogInput input;
     if (const LogReadStatus opened = input.open(path); opened != LogReadStatus::Ok)
         return ended(opened);
@@ -141,49 +213,24 @@ LogReadResult readWhole(const std::filesystem::path& path, const std::atomic<boo
     // far more than it holds in readings.
     LogReadResult result;
     LocalTimeCache times;
-    std::string block(kBlockSize, '\0');
-    std::string carry; // the start of a line cut by the block's end
-    std::uint64_t offset = 0;
-    const auto takeLine = [&](std::string_view line) {
-        if (auto reading = parseLogLine(line, times))
-            result.readings.push_back(*reading);
-        else
-            ++result.skippedLines;
-    };
-    for (;;) {
-        const auto got = input.readAt(offset, block.data(), block.size());
-        if (!got)
-            return ended(LogReadStatus::Unreadable);
-        if (*got == 0)
-            break;
-        offset += *got;
-        std::string_view rest(block.data(), *got);
-        if (!carry.empty()) {
-            const std::size_t end = rest.find('\n');
-            if (end == std::string_view::npos) {
-                carry.append(rest.substr(0, kMaxKeptLine - std::min(kMaxKeptLine, carry.size())));
-                rest = {};
+    LineScanner scanner;
+    const ScanRange bytes = whole ? ScanRange{} : ScanRange{range.begin, range.end, true};
+    const ScanResult scanned = scanner.scan(
+        input, bytes, cancelled, [&](std::string_view line, std::uint64_t, std::uint64_t) {
+            if (auto reading = parseLogLine(line, times)) {
+                if (whole || (reading->time >= range.from && reading->time <= range.to))
+                    result.readings.push_back(*reading);
             } else {
-                carry.append(rest.substr(0, std::min(end, kMaxKeptLine)));
-                takeLine(carry);
-                carry.clear();
-                rest.remove_prefix(end + 1);
+                ++result.skippedLines;
             }
-        }
-        for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;) {
-            takeLine(rest.substr(0, end));
-            rest.remove_prefix(end + 1);
-        }
-        if (!rest.empty())
-            carry.assign(rest.substr(0, kMaxKeptLine));
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
-            return ended(LogReadStatus::Cancelled);
-    }
-    if (!carry.empty())
-        takeLine(carry); // a last line without its end-of-line
-    if (offset == 0)
+        });
+    if (scanned.how == ScanEnd::Unreadable)
+        return ended(LogReadStatus::Unreadable);
+    if (scanned.how == ScanEnd::Cancelled)
+        return ended(LogReadStatus::Cancelled);
+    if (whole && scanned.bytesRead == 0)
         result.status = LogReadStatus::Empty;
-    else if (result.readings.empty())
+    else if (whole && result.readings.empty())
         result.status = LogReadStatus::NoReadings;
     // Lines appended by hand, or the hour that repeats when summer time ends, can be out
     // of order; the charts need time order.
@@ -195,18 +242,28 @@ LogReadResult readWhole(const std::filesystem::path& path, const std::atomic<boo
     return result;
 }
 
-} // namespace
-
-LogReadResult readLogFile(const std::filesystem::path& path, const std::atomic<bool>* cancelled) {
-    // The readings of a file too large for the memory are given up whole; the memory
-    // taken so far is freed on the way out.
+// The readings of a file too large for the memory are given up whole; the memory taken
+// so far is freed on the way out.
+LogReadResult guarded(const std::filesystem::path& path, const LogRange& range, bool whole,
+                      const std::atomic<bool>* cancelled) {
     try {
-        return readWhole(path, cancelled);
+        return readRange(path, range, whole, cancelled);
     } catch (const std::bad_alloc&) {
         return ended(LogReadStatus::OutOfMemory);
     } catch (const std::length_error&) {
         return ended(LogReadStatus::OutOfMemory);
     }
+}
+
+} // namespace
+
+LogReadResult readLogFile(const std::filesystem::path& path, const std::atomic<bool>* cancelled) {
+    return guarded(path, {}, true, cancelled);
+}
+
+LogReadResult readLogRange(const std::filesystem::path& path, const LogRange& range,
+                           const std::atomic<bool>* cancelled) {
+    return guarded(path, range, false, cancelled);
 }
 
 std::string describe(const LogReadResult& result) {

@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 
+namespace qv::qt {
+
 CQV53App::CQV53App(qv::StartOptions options)
     : settings_(QCoreApplication::applicationName().toStdString()), options_(options) {}
 
@@ -29,3 +31,5 @@ int CQV53App::run() {
     dialog.execModal();
     return 0;
 }
+
+} // namespace qv::qt

@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace qv::qt {
+
 class CQV53App {
 public:
     explicit CQV53App(qv::StartOptions options = {});
@@ -22,3 +24,5 @@ private:
     qv::SettingsStore settings_;
     qv::StartOptions options_;
 };
+
+} // namespace qv::qt

@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QString>
 #include <QVariant>
@@ -19,7 +20,7 @@
 #include <cmath>
 #include <vector>
 
-namespace qv {
+namespace qv::qt {
 namespace {
 
 using res::ControlKind;
@@ -64,7 +65,7 @@ QWidget* makeControl(const ControlTemplate& c, QDialog& dialog) {
     }
     case ControlKind::StaticIcon: {
         auto* label = new QLabel(&dialog);
-        label->setPixmap(res::programIcon().pixmap(kIconPixels, kIconPixels));
+        label->setPixmap(programIcon().pixmap(kIconPixels, kIconPixels));
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return label;
     }
@@ -81,6 +82,12 @@ QWidget* makeControl(const ControlTemplate& c, QDialog& dialog) {
         // A frame drawn behind the controls it surrounds, not their parent: the template's
         // geometry stays flat and the controls keep the dialog as parent.
         return new QGroupBox(text, &dialog);
+    case ControlKind::ProgressBar: {
+        auto* bar = new QProgressBar(&dialog);
+        bar->setRange(0, 100);
+        bar->setTextVisible(false);
+        return bar;
+    }
     case ControlKind::DropDownList: {
         auto* combo = new QComboBox(&dialog);
         combo->setEditable(false);
@@ -138,7 +145,7 @@ QFont templateFont(const res::DialogTemplate& tpl) {
 
 void buildDialog(const res::DialogTemplate& tpl, QDialog& dialog) {
     dialog.setWindowTitle(QString::fromUtf8(tpl.caption));
-    dialog.setWindowIcon(res::programIcon());
+    dialog.setWindowIcon(programIcon());
     dialog.setFont(templateFont(tpl));
 
     // A close box, and the minimise and maximise boxes the template asks for. A window with
@@ -218,4 +225,4 @@ QWidget* controlById(const QWidget* dialog, int id) {
     return nullptr;
 }
 
-} // namespace qv
+} // namespace qv::qt

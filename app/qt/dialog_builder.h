@@ -13,7 +13,7 @@
 class QDialog;
 class QWidget;
 
-namespace qv {
+namespace qv::qt {
 
 // Dialog-unit base of a font: horizontal unit = average character width / 4,
 // vertical unit = character height / 8, in pixels (fractional).
@@ -36,4 +36,4 @@ void buildDialog(const res::DialogTemplate& tpl, QDialog& dialog);
 // The child of `dialog` with control id `id`, or null.
 QWidget* controlById(const QWidget* dialog, int id);
 
-} // namespace qv
+} // namespace qv::qt

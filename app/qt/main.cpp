@@ -20,5 +20,5 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (const QString& argument : QCoreApplication::arguments().mid(1))
         arguments.push_back(argument.toStdString());
-    return CQV53App(qv::parseCommandLine(arguments, qv::OptionStyle::Posix)).run();
+    return qv::qt::CQV53App(qv::parseCommandLine(arguments, qv::OptionStyle::Posix)).run();
 }

@@ -3,7 +3,7 @@
 // A dialog of the Qt front end that runs its own modal loop (QtWindowServices::runModal).
 // User-interface thread only.
 
-namespace qv {
+namespace qv::qt {
 
 class ModalDialog {
 public:
@@ -12,4 +12,4 @@ public:
     virtual int execModal() = 0;
 };
 
-} // namespace qv
+} // namespace qv::qt

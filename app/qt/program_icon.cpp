@@ -9,7 +9,7 @@ static void initProgramResources() {
     Q_INIT_RESOURCE(res);
 }
 
-namespace qv::res {
+namespace qv::qt {
 
 QIcon programIcon() {
     static const bool initialised = (initProgramResources(), true);
@@ -20,4 +20,4 @@ QIcon programIcon() {
     return icon;
 }
 
-} // namespace qv::res
+} // namespace qv::qt

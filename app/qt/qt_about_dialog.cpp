@@ -5,9 +5,11 @@
 
 #include <QAbstractButton>
 
+namespace qv::qt {
+
 QtAboutDialog::QtAboutDialog(QWidget* parent) : QDialog(parent) {
-    qv::buildDialog(qv::res::dialogTemplate(qv::res::kAboutDialogId), *this);
-    if (auto* ok = qobject_cast<QAbstractButton*>(qv::controlById(this, qv::kIdOk)))
+    buildDialog(qv::res::dialogTemplate(qv::res::kAboutDialogId), *this);
+    if (auto* ok = qobject_cast<QAbstractButton*>(controlById(this, qv::kIdOk)))
         connect(ok, &QAbstractButton::clicked, this, &QtAboutDialog::accept);
 }
 
@@ -19,3 +21,5 @@ void QtAboutDialog::accept() {
 void QtAboutDialog::reject() {
     done(qv::kIdCancel);
 }
+
+} // namespace qv::qt

@@ -8,7 +8,9 @@
 
 #include <QDialog>
 
-class QtAboutDialog : public QDialog, public qv::ModalDialog {
+namespace qv::qt {
+
+class QtAboutDialog : public QDialog, public ModalDialog {
     Q_OBJECT
 public:
     explicit QtAboutDialog(QWidget* parent = nullptr);
@@ -19,3 +21,5 @@ public slots:
     void accept() override;
     void reject() override;
 };
+
+} // namespace qv::qt

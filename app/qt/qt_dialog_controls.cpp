@@ -7,8 +7,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 
-namespace qv {
+namespace qv::qt {
 namespace {
 
 template <class T> T* control(const QWidget& dialog, int id) {
@@ -98,4 +99,14 @@ void QtDialogControls::enable(int id, bool enabled) {
         widget->setEnabled(enabled);
 }
 
-} // namespace qv
+void QtDialogControls::show(int id, bool shown) {
+    if (QWidget* widget = controlById(&dialog_, id))
+        widget->setVisible(shown);
+}
+
+void QtDialogControls::setProgress(int id, int percent) {
+    if (auto* bar = control<QProgressBar>(dialog_, id))
+        bar->setValue(percent);
+}
+
+} // namespace qv::qt

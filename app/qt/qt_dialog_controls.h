@@ -9,7 +9,7 @@
 
 class QWidget;
 
-namespace qv {
+namespace qv::qt {
 
 class QtDialogControls : public DialogControls {
 public:
@@ -27,9 +27,11 @@ public:
     std::string listItemText(int id, int index) const override;
     void focus(int id, bool selectAllText) override;
     void enable(int id, bool enabled) override;
+    void show(int id, bool shown) override;
+    void setProgress(int id, int percent) override;
 
 private:
     QWidget& dialog_;
 };
 
-} // namespace qv
+} // namespace qv::qt

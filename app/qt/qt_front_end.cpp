@@ -13,7 +13,7 @@
 #include <QImage>
 #include <QPainter>
 
-namespace qv {
+namespace qv::qt {
 
 QtFrontEnd::QtFrontEnd(QWidget& mainWindow, QtWindowServices& window)
     : mainWindow_(mainWindow), window_(window) {}
@@ -114,4 +114,4 @@ bool QtFrontEnd::saveImage(const std::string& path, int width, int height,
     return image.save(QString::fromStdString(path), "PNG");
 }
 
-} // namespace qv
+} // namespace qv::qt

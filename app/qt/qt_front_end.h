@@ -12,10 +12,10 @@
 #include <QPointer>
 
 class QWidget;
+
+namespace qv::qt {
+
 class QtTrendWindow;
-
-namespace qv {
-
 class QtWindowServices;
 
 class QtFrontEnd : public FrontEnd {
@@ -52,4 +52,4 @@ private:
     QPointer<QtTrendWindow> trend_; // deleted when closed
 };
 
-} // namespace qv
+} // namespace qv::qt

@@ -17,6 +17,8 @@
 
 #include <vector>
 
+namespace qv::qt {
+
 namespace {
 
 // Each screen's available area, the primary screen's first.
@@ -32,7 +34,7 @@ std::vector<qv::ScreenRect> workAreas() {
 }
 
 QAbstractButton* button(const QWidget* dialog, int id) {
-    return qobject_cast<QAbstractButton*>(qv::controlById(dialog, id));
+    return qobject_cast<QAbstractButton*>(controlById(dialog, id));
 }
 
 } // namespace
@@ -41,7 +43,7 @@ QtMainDialog::QtMainDialog(qv::SettingsStore& settings, qv::SerialPlatform& plat
                            const qv::Clock& clock, QWidget* parent)
     : QDialog(parent), services_(this, *this, QCoreApplication::applicationName()),
       frontEnd_(*this, services_), logic_(services_, frontEnd_, settings, platform, clock) {
-    qv::buildDialog(qv::res::dialogTemplate(qv::res::kMainDialogId), *this);
+    buildDialog(qv::res::dialogTemplate(qv::res::kMainDialogId), *this);
     if (auto* exit = button(this, qv::ctl::kExit))
         connect(exit, &QAbstractButton::clicked, this, &QtMainDialog::accept);
     for (const int id : {qv::ctl::kSetup, qv::ctl::kStartStopLog})
@@ -68,7 +70,7 @@ void QtMainDialog::initDialog() {
     if (initialised_)
         return;
     initialised_ = true;
-    setWindowIcon(qv::res::programIcon());
+    setWindowIcon(programIcon());
     // The frame's size is known now that the window is shown: a frame that reaches past the
     // desktop's edge is brought in.
     const QRect frame = frameGeometry();
@@ -77,7 +79,7 @@ void QtMainDialog::initDialog() {
     if (inside.x != frame.x() || inside.y != frame.y())
         move(inside.x, inside.y);
     logic_.OnInitDialog();
-    if (auto* exit = qv::controlById(this, qv::ctl::kExit))
+    if (auto* exit = controlById(this, qv::ctl::kExit))
         exit->setFocus();
 }
 
@@ -157,3 +159,5 @@ void QtMainDialog::contextMenuEvent(QContextMenuEvent* event) {
     else if (chosen == about)
         logic_.OnSysCommand(qv::res::kAboutCommandId, 0);
 }
+
+} // namespace qv::qt

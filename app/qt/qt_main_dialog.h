@@ -26,7 +26,9 @@ class SerialPlatform;
 class SettingsStore;
 } // namespace qv
 
-class QtMainDialog : public QDialog, public qv::WindowMessageTarget, public qv::ModalDialog {
+namespace qv::qt {
+
+class QtMainDialog : public QDialog, public qv::WindowMessageTarget, public ModalDialog {
     Q_OBJECT
 public:
     // All three must outlive the window.
@@ -52,7 +54,7 @@ public:
 
     // For tests: the logic and the parts it owns.
     qv::CQV53Dlg& logic() { return logic_; }
-    qv::QtFrontEnd& frontEnd() { return frontEnd_; }
+    QtFrontEnd& frontEnd() { return frontEnd_; }
     const qv::MeasurementLog& log() const { return logic_.log(); }
     const qv::AcquisitionController& controller() const { return logic_.controller(); }
     int append() const { return logic_.append(); }
@@ -71,8 +73,10 @@ protected:
 private:
     // Declared in this order so that the logic (log, channel and its reader) goes before
     // the services it posts through.
-    qv::QtWindowServices services_;
-    qv::QtFrontEnd frontEnd_;
+    QtWindowServices services_;
+    QtFrontEnd frontEnd_;
     qv::CQV53Dlg logic_;
     bool initialised_ = false;
 };
+
+} // namespace qv::qt

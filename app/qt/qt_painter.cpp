@@ -3,7 +3,7 @@
 #include <QFontMetricsF>
 #include <QPen>
 
-namespace qv {
+namespace qv::qt {
 namespace {
 
 QColor colourOf(trend::Colour c) {
@@ -73,4 +73,4 @@ void QtPainter::drawText(const trend::RectF& box, trend::TextAlign align, std::s
                       textOf(text));
 }
 
-} // namespace qv
+} // namespace qv::qt

@@ -11,7 +11,7 @@
 
 #include <vector>
 
-namespace qv {
+namespace qv::qt {
 
 class QtPainter : public trend::Painter {
 public:
@@ -32,4 +32,4 @@ private:
     std::vector<QPointF> points_; // kept between polylines: a redraw allocates little
 };
 
-} // namespace qv
+} // namespace qv::qt

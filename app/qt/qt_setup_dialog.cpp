@@ -7,17 +7,19 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 
+namespace qv::qt {
+
 namespace {
 
 template <class T> T* control(const QWidget* dialog, int id) {
-    return qobject_cast<T*>(qv::controlById(dialog, id));
+    return qobject_cast<T*>(controlById(dialog, id));
 }
 
 } // namespace
 
 QtSetupDialog::QtSetupDialog(qv::QV53SetupDlg& logic, QWidget* parent)
     : QDialog(parent), logic_(logic), controls_(*this) {
-    qv::buildDialog(qv::res::dialogTemplate(qv::res::kSetupDialogId), *this);
+    buildDialog(qv::res::dialogTemplate(qv::res::kSetupDialogId), *this);
     if (auto* ok = control<QAbstractButton>(this, qv::kIdOk))
         connect(ok, &QAbstractButton::clicked, this, &QtSetupDialog::accept);
     if (auto* cancel = control<QAbstractButton>(this, qv::kIdCancel))
@@ -51,3 +53,5 @@ void QtSetupDialog::accept() {
 void QtSetupDialog::reject() {
     done(qv::kIdCancel);
 }
+
+} // namespace qv::qt

@@ -14,7 +14,9 @@ namespace qv {
 class QV53SetupDlg;
 }
 
-class QtSetupDialog : public QDialog, public qv::ModalDialog {
+namespace qv::qt {
+
+class QtSetupDialog : public QDialog, public ModalDialog {
     Q_OBJECT
 public:
     // `logic` must outlive the window.
@@ -29,5 +31,7 @@ public slots:
 
 private:
     qv::QV53SetupDlg& logic_;
-    qv::QtDialogControls controls_;
+    QtDialogControls controls_;
 };
+
+} // namespace qv::qt

@@ -8,9 +8,12 @@
 #include "window/window_services.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QShortcut>
 #include <QWheelEvent>
+
+namespace qv::qt {
 
 namespace {
 
@@ -24,7 +27,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        qv::QtPainter seam(painter);
+        QtPainter seam(painter);
         logic_.paint(seam, width(), height());
     }
 
@@ -34,13 +37,13 @@ private:
 
 } // namespace
 
-QtTrendWindow::QtTrendWindow(qv::TrendWindow& logic, qv::QtWindowServices& services,
+QtTrendWindow::QtTrendWindow(qv::TrendWindow& logic, QtWindowServices& services,
                              QWidget* parent)
     : QDialog(parent), logic_(logic), services_(services), controls_(*this) {
     const qv::res::DialogTemplate& tpl = qv::res::dialogTemplate(qv::res::kTrendDialogId);
-    qv::buildDialog(tpl, *this);
+    buildDialog(tpl, *this);
     for (const qv::res::ControlTemplate& c : tpl.controls) {
-        if (auto* button = qobject_cast<QAbstractButton*>(qv::controlById(this, c.id)))
+        if (auto* button = qobject_cast<QAbstractButton*>(controlById(this, c.id)))
             connect(button, &QAbstractButton::clicked, this, [this, id = c.id] {
                 // The boxes of Open log... and Save image... come up over this window.
                 QWidget* const outer = services_.boxOwner();
@@ -56,7 +59,7 @@ QtTrendWindow::QtTrendWindow(qv::TrendWindow& logic, qv::QtWindowServices& servi
             [this] { logic_.OnKey(qv::TrendKey::Right); });
 
     chartTop_ =
-        qv::dluToPixels(qv::dialogUnitsOf(font()), 0, 0, 0, qv::res::kTrendChartTop).height();
+        dluToPixels(dialogUnitsOf(font()), 0, 0, 0, qv::res::kTrendChartTop).height();
     chartArea_ = new ChartArea(logic_, this);
     chartArea_->setGeometry(0, chartTop_, width(), height() - chartTop_);
     logic_.OnInitDialog(controls_);
@@ -80,3 +83,14 @@ void QtTrendWindow::wheelEvent(QWheelEvent* event) {
     logic_.OnMouseWheel(event->angleDelta().y());
     event->accept();
 }
+
+void QtTrendWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        logic_.OnEscape()) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+} // namespace qv::qt

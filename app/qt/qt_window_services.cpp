@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace qv {
+namespace qv::qt {
 namespace {
 
 // The event that has the user-interface thread hand over the posted messages.
@@ -173,4 +173,4 @@ void QtWindowServices::customEvent(QEvent* event) {
     }
 }
 
-} // namespace qv
+} // namespace qv::qt

@@ -28,7 +28,7 @@
 
 class QWidget;
 
-namespace qv {
+namespace qv::qt {
 
 // The int property by which a control widget carries its control id.
 inline constexpr char kControlIdProperty[] = "qvControlId";
@@ -99,4 +99,4 @@ private:
     bool wakeQueued_ = false; // a wake event is on its way and will see posted_
 };
 
-} // namespace qv
+} // namespace qv::qt

@@ -15,6 +15,8 @@
 
 #include <memory>
 
+namespace qv::qt {
+
 class SignalBridge : public QObject {
     Q_OBJECT
 public:
@@ -33,3 +35,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+} // namespace qv::qt

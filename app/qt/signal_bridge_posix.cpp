@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace qv::qt {
+
 namespace {
 
 // The write end of the live bridge's pipe, or -1. Read by the signal handler.
@@ -86,3 +88,5 @@ SignalBridge::~SignalBridge() {
 bool SignalBridge::isActive() const {
     return impl_->installed;
 }
+
+} // namespace qv::qt

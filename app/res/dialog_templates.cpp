@@ -64,7 +64,8 @@ constexpr std::array kSetupControls{
     ControlTemplate{ctl::kBrowse, K::PushButton, "Browse...", 174, 60, 42, 12, kTabStop},
 };
 
-// The trend window's strip of buttons; the charts fill the client area below kTrendChartTop.
+// The trend window's two rows: the buttons, then what is shown and, while a log file is
+// read, the share read and Cancel; the charts fill the client area below kTrendChartTop.
 constexpr std::array kTrendControls{
     ControlTemplate{ctl::kSpanTenMinutes, K::PushButton, "10 min", 4, 4, 30, 14, kTabStop},
     ControlTemplate{ctl::kSpanOneHour, K::PushButton, "1 h", 36, 4, 24, 14, kTabStop},
@@ -75,7 +76,9 @@ constexpr std::array kTrendControls{
     ControlTemplate{ctl::kLive, K::PushButton, "Live", 176, 4, 28, 14, kTabStop},
     ControlTemplate{ctl::kOpenLog, K::PushButton, "Open log...", 210, 4, 48, 14, kTabStop},
     ControlTemplate{ctl::kSaveImage, K::PushButton, "Save image...", 260, 4, 54, 14, kTabStop},
-    ControlTemplate{ctl::kTrendSource, K::StaticText, "", 320, 7, 130, 8, kGroup | kNoPrefix},
+    ControlTemplate{ctl::kTrendSource, K::StaticText, "", 4, 24, 300, 8, kGroup | kNoPrefix},
+    ControlTemplate{ctl::kTrendProgress, K::ProgressBar, "", 310, 23, 90, 10, 0},
+    ControlTemplate{ctl::kTrendCancel, K::PushButton, "Cancel", 404, 21, 48, 14, kTabStop},
 };
 
 const DialogTemplate kAbout{
@@ -149,6 +152,10 @@ const char* loadString(int id) {
         return text::kPortLostCaption;
     case kTrendReadingSourceStringId:
         return text::kReadingFile;
+    case kTrendPartlyReadStringId:
+        return text::kPartlyRead;
+    case kTrendLiveAndLogStringId:
+        return text::kLiveAndLog;
     default:
         return "";
     }

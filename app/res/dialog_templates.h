@@ -38,7 +38,9 @@ inline constexpr int kSpanAll = 1025;
 inline constexpr int kLive = 1026;
 inline constexpr int kOpenLog = 1027;
 inline constexpr int kSaveImage = 1028;
-inline constexpr int kTrendSource = 1029; // what is shown: live readings or a log file
+inline constexpr int kTrendSource = 1029;   // what is shown: live readings or a log file
+inline constexpr int kTrendProgress = 1030; // the share of a log file read, while it is read
+inline constexpr int kTrendCancel = 1031;   // stops the reading (as Escape does meanwhile)
 } // namespace ctl
 
 } // namespace qv
@@ -78,6 +80,7 @@ enum class ControlKind {
     Edit,
     GroupBox,
     DropDownList, // combo box that cannot be typed into
+    ProgressBar,  // a bar filled to a share, 0 to 100
 };
 
 struct ControlTemplate {
@@ -103,10 +106,11 @@ struct DialogTemplate {
 inline constexpr int kAboutDialogId = 100;
 inline constexpr int kMainDialogId = 102;
 inline constexpr int kSetupDialogId = 129;
-// The trend window: resizable; its controls sit in a strip at the top, and the charts
-// fill the client area below kTrendChartTop dialog units.
+// The trend window: resizable; its controls sit in two rows at the top (the buttons, then
+// what is shown with the progress of a read), and the charts fill the client area below
+// kTrendChartTop dialog units.
 inline constexpr int kTrendDialogId = 130;
-inline constexpr int kTrendChartTop = 22;
+inline constexpr int kTrendChartTop = 38;
 inline constexpr int kIconId = 128;
 inline constexpr int kAboutMenuStringId = 101; // "&About QV-5300..."
 inline constexpr unsigned kAboutCommandId = 0x10;
@@ -125,6 +129,10 @@ inline constexpr unsigned kReconnectCommandId = 0x30;
 inline constexpr int kPortLostCaptionStringId = 107; // "QV-5300 - COM port disconnected"
 // Shown as the trend window's source while a log file is being read.
 inline constexpr int kTrendReadingSourceStringId = 108; // "Reading %1..."
+// The source when the reading of a log in view was stopped before its end.
+inline constexpr int kTrendPartlyReadStringId = 109; // "%1 (read in part)"
+// The source when the live readings show together with the log file being written.
+inline constexpr int kTrendLiveAndLogStringId = 110; // "Live readings and %1"
 
 // Template 100, 102, 129 or 130; any other id is a programming error and aborts.
 const DialogTemplate& dialogTemplate(int id);

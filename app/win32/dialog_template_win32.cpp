@@ -93,6 +93,8 @@ ControlClass controlClassOf(res::ControlKind kind) {
         return {kEditAtom, 0x0000}; // ES_LEFT
     case K::DropDownList:
         return {kComboBoxAtom, 0x0003}; // CBS_DROPDOWNLIST
+    case K::ProgressBar:
+        return {0, 0x0000, kProgressClass};
     }
     return {kStaticAtom, 0};
 }
@@ -132,7 +134,10 @@ std::vector<std::uint8_t> buildDialogTemplate(const res::DialogTemplate& dialog)
         out.word(unit(control.w));
         out.word(unit(control.h));
         out.dword(static_cast<std::uint32_t>(control.id));
-        out.ordinal(cls.atom);
+        if (cls.name)
+            out.text(cls.name);
+        else
+            out.ordinal(cls.atom);
         if (control.kind == res::ControlKind::StaticIcon)
             out.ordinal(static_cast<std::uint16_t>(res::kIconId));
         else

@@ -18,11 +18,15 @@ inline constexpr std::uint16_t kEditAtom = 0x0081;
 inline constexpr std::uint16_t kStaticAtom = 0x0082;
 inline constexpr std::uint16_t kComboBoxAtom = 0x0085;
 
-// The window class and the class-specific style bits of a control kind.
+// The window class and the class-specific style bits of a control kind: a predefined
+// class by its atom, or a common control by its class name (its class registered by
+// InitCommonControlsEx before the dialog is made).
 struct ControlClass {
     std::uint16_t atom;
     std::uint32_t style;
+    const char* name = nullptr; // when set, the class, rather than `atom`
 };
+inline constexpr char kProgressClass[] = "msctls_progress32"; // PROGRESS_CLASSW
 ControlClass controlClassOf(res::ControlKind kind);
 
 // The whole template: header, font, then one item per control in template order (which

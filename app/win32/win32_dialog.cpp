@@ -5,6 +5,8 @@
 #include "text/win32_text.h"
 #include "window/window_services.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -186,6 +188,15 @@ void Win32DialogControls::focus(int id, bool selectAllText) {
 
 void Win32DialogControls::enable(int id, bool enabled) {
     EnableWindow(GetDlgItem(dialog_, id), enabled ? TRUE : FALSE);
+}
+
+void Win32DialogControls::show(int id, bool shown) {
+    if (HWND control = GetDlgItem(dialog_, id))
+        ShowWindow(control, shown ? SW_SHOWNA : SW_HIDE);
+}
+
+void Win32DialogControls::setProgress(int id, int percent) {
+    SendDlgItemMessageW(dialog_, id, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
 HWND createTemplateDialog(HINSTANCE module, HWND owner, const res::DialogTemplate& dialogTemplate,

@@ -31,6 +31,8 @@ public:
     std::string listItemText(int id, int index) const override;
     void focus(int id, bool selectAllText) override;
     void enable(int id, bool enabled) override;
+    void show(int id, bool shown) override;
+    void setProgress(int id, int percent) override;
 
     // After a click on a check box that shows the undecided state: checked, and from then
     // on an ordinary check box (checked or unchecked).

@@ -3,6 +3,7 @@
 #include "app/res/dialog_templates.h"
 #include "window/window_services.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -19,6 +20,9 @@ Win32TrendWindow::~Win32TrendWindow() {
 
 void Win32TrendWindow::show(HWND owner) {
     if (!window_) {
+        // The progress bar is a common control: its class is registered first.
+        INITCOMMONCONTROLSEX classes{sizeof classes, ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&classes);
         if (!createTemplateDialog(module_, owner, res::dialogTemplate(res::kTrendDialogId), *this))
             return;
         ShowWindow(window_, SW_SHOW);
@@ -59,9 +63,10 @@ void Win32TrendWindow::onInit(HWND window) {
 }
 
 bool Win32TrendWindow::onCommand(HWND window, int id, int notification) {
-    // Escape and the close box close it; Enter without a focused button does nothing.
+    // Escape stops a reading under way, or else closes the window (the close box comes as
+    // WM_CLOSE); Enter without a focused button does nothing.
     if (id == kIdCancel)
-        return true;
+        return !logic_.OnEscape();
     if (notification != BN_CLICKED)
         return false;
     logic_.OnCommand(id);
@@ -86,6 +91,10 @@ bool Win32TrendWindow::preview(const MSG& msg) {
 
 bool Win32TrendWindow::onMessage(HWND, UINT message, WPARAM wParam, LPARAM, INT_PTR& result) {
     switch (message) {
+    case WM_CLOSE:
+        DestroyWindow(window_);
+        result = TRUE;
+        return true;
     case WM_SIZE:
         invalidateCharts();
         return false;

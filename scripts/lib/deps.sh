@@ -1,8 +1,9 @@
 # Sourced by the scripts: installs the Debian packages the build, tests and tools need
 # when any is missing (apt-get; sudo when not root), and creates the locales the suite
 # runs under.
-QV_DEB_PACKAGES=(cmake g++ make pkg-config qt6-base-dev qt6-svg-dev libqt6svg6
-  libgtest-dev libgmock-dev libbenchmark-dev locales)
+QV_DEB_PACKAGES=(cmake g++ make pkg-config qt6-base-dev
+  libgtest-dev libgmock-dev libbenchmark-dev locales libmosquitto-dev mosquitto
+  mosquitto-clients)
 
 # Runs its arguments as root: directly when root, else through sudo.
 qv_as_root() {

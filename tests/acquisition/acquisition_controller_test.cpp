@@ -3,9 +3,11 @@
 #include "acquisition/station.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/files.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/virtual_time.h"
 
 #include <gtest/gtest.h>
 
@@ -27,6 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::FakeSerialPlatform;
 using test::FakeWindowServices;
+using test::VirtualTime;
 using Calls = std::vector<std::string>;
 
 constexpr int kPort = 3;
@@ -53,44 +56,6 @@ public:
 
 private:
     Station& station_;
-};
-
-// Fires the fake window's timers as the real ones would over `span` of virtual time: a
-// timer (re)started at t with period p is due at t + p, t + 2p, ...
-class VirtualTime {
-public:
-    explicit VirtualTime(FakeWindowServices& window) : window_(window) {}
-    void runFor(std::chrono::milliseconds span) {
-        const auto end = now_ + span;
-        for (sync();; sync()) {
-            int next = 0;
-            for (const auto& [id, due] : due_)
-                if (due <= end && (next == 0 || due < due_[next]))
-                    next = id;
-            if (next == 0)
-                break;
-            now_ = due_[next];
-            due_[next] = now_ + window_.timerPeriod(next);
-            window_.fireTimer(next);
-        }
-        now_ = end;
-    }
-
-private:
-    void sync() {
-        for (int id : {kPollTimer, kTimeoutTimer, kReconnectTimer}) {
-            if (!window_.timerRunning(id)) {
-                due_.erase(id);
-            } else if (!due_.count(id) || starts_[id] != window_.timerStarts(id)) {
-                starts_[id] = window_.timerStarts(id);
-                due_[id] = now_ + window_.timerPeriod(id);
-            }
-        }
-    }
-    FakeWindowServices& window_;
-    std::chrono::milliseconds now_{0};
-    std::map<int, std::chrono::milliseconds> due_;
-    std::map<int, int> starts_;
 };
 
 class AcquisitionControllerTest : public testing::Test {
@@ -125,13 +90,7 @@ protected:
             window.pump();
         return log.recordCount() == count;
     }
-    std::vector<std::string> logLines() const {
-        std::ifstream in(logPath_, std::ios::binary);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
+    std::vector<std::string> logLines() const { return test::readLines(logPath_); }
     std::string shown() {
         return window.texts[ctl::kHumidity] + "|" + window.texts[ctl::kTemperature];
     }

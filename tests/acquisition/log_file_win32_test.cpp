@@ -5,14 +5,13 @@
 #include "acquisition/log_file.h"
 #include "acquisition/log_file_win32.h"
 
+#include "tests/support/files.h"
 #include "tests/support/wait_until.h"
 #include "text/win32_text.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <windows.h>
@@ -98,10 +97,7 @@ protected:
         return win32::utf8((folder_ / win32::wide(utf8Name)).wstring());
     }
     static std::string contents(const std::string& utf8Path) {
-        std::ifstream in(fs::path(win32::wide(utf8Path)), std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
+        return test::readFile(win32::wide(utf8Path));
     }
 
     fs::path folder_;

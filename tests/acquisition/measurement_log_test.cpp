@@ -1,6 +1,7 @@
 #include "acquisition/measurement_log.h"
 
 #include "tests/support/fake_window_services.h"
+#include "tests/support/files.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/wait_until.h"
@@ -33,22 +34,13 @@ using test::FakeWindowServices;
 using namespace std::chrono_literals;
 
 using test::FixedClock;
+using test::readFile;
+using test::writeFile;
 using test::kDecember6;
 
 void useUtc() {
     setenv("TZ", "UTC", 1);
     tzset();
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void writeFile(const std::string& path, const std::string& contents) {
-    std::ofstream(path, std::ios::binary) << contents;
 }
 
 // ---------------------------------------------------------------------------------

@@ -4,16 +4,21 @@
 
 #include "app/trend_window.h"
 
+#include "acquisition/measurement_log.h"
 #include "app/res/dialog_templates.h"
 #include "tests/support/fake_front_end.h"
 #include "tests/support/fake_window_services.h"
 #include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sstream>
 
 namespace {
 
@@ -35,18 +40,35 @@ protected:
     }
     bool enabled(int id) { return frontEnd_.trendControls.enabled[id]; }
     std::string source() { return frontEnd_.trendControls.texts[kTrendSource]; }
-    // Hands the reader's message to the window, as the main window routes it.
+    // Hands the readers' messages to the window, as the main window routes them, until
+    // the read has ended.
     void deliverRead() {
-        ASSERT_TRUE(window_.waitForPosted(1, std::chrono::seconds{10}));
-        for (const auto& posted : window_.takePosted())
-            if (posted.message == qv::WM_TREND_LOG_READ)
-                trend_.OnLogRead();
+        do {
+            ASSERT_TRUE(window_.waitForPosted(1, std::chrono::seconds{10}));
+            for (const auto& posted : window_.takePosted())
+                if (posted.message == qv::WM_TREND_LOG_READ)
+                    trend_.OnLogRead();
+        } while (trend_.readingLog());
     }
+
+    // The same until `done` holds.
+    void deliverUntil(const std::function<bool()>& done) {
+        ASSERT_TRUE(qv::test::waitUntil(
+            [&] {
+                for (const auto& posted : window_.takePosted())
+                    if (posted.message == qv::WM_TREND_LOG_READ)
+                        trend_.OnLogRead();
+                return done();
+            },
+            std::chrono::seconds{10}, qv::test::sleepBriefly));
+    }
+    bool visible(int id) { return frontEnd_.trendControls.visible[id]; }
 
     qv::trend::ReadingHistory history_{10'000};
     qv::test::FakeWindowServices window_;
     qv::test::FakeFrontEnd frontEnd_;
-    qv::TrendWindow trend_{history_, window_, frontEnd_};
+    std::string logging_; // the file the log writes now
+    qv::TrendWindow trend_{history_, window_, frontEnd_, [this] { return logging_; }};
     qv::test::TempFolder dir_{"qv-trend"};
 };
 
@@ -71,7 +93,7 @@ TEST_P(TrendView, FollowsTheButtonsWheelAndKeys) {
     else
         trend_.OnKey(row.value == 0 ? qv::TrendKey::Left : qv::TrendKey::Right);
     EXPECT_EQ(trend_.model().span(), row.span);
-    EXPECT_EQ(trend_.model().window(trend_.readings()).to < kNewest, !row.live);
+    EXPECT_EQ(trend_.model().window(trend_.shown()).to < kNewest, !row.live);
     EXPECT_EQ(enabled(kLive), !row.live);
     EXPECT_FALSE(enabled(kSpanTenMinutes + static_cast<int>(row.span)));
     EXPECT_GT(frontEnd_.trendInvalidations, repaints);
@@ -110,7 +132,7 @@ TEST_P(OpenLog, ShowsALogWithReadingsAndSaysWhatItSkipped) {
     EXPECT_EQ(*row.box ? window_.boxes[0].text : "", row.box);
     const bool shown = trend_.showingLog();
     EXPECT_EQ(source(), shown ? "old.log" : "Live readings");
-    EXPECT_EQ(trend_.readings().size(), shown ? 2u : history_.size());
+    EXPECT_EQ(trend_.readingCount(), shown ? 2u : history_.size());
 }
 
 const LogRow kLogs[] = {
@@ -162,6 +184,131 @@ const GiveUpRow kGiveUps[] = {
     {"AnotherFile", GiveUp::AnotherFile, "a.log"},
 };
 INSTANTIATE_TEST_SUITE_P(Ways, GivingUpARead, testing::ValuesIn(kGiveUps), qv::test::RowName{});
+
+TEST_F(TrendWindowLogic, TheLogBeingWrittenShowsWithTheLiveReadingsAndIsFollowed) {
+    // An hour of earlier lines, before the history.
+    std::string earlier;
+    for (std::int64_t t = kStart - 3600; t < kStart; t += 5)
+        earlier += qv::MeasurementLog::formatLine(t, 40.0f, 20.0f);
+    std::ofstream(dir_ / "live.log", std::ios::binary) << earlier;
+    logging_ = (dir_ / "live.log").string(); // logging starts while the window is open
+    trend_.readingAdded(std::chrono::seconds{5});
+    EXPECT_TRUE(visible(kTrendProgress));
+    deliverRead();
+    EXPECT_FALSE(visible(kTrendProgress));
+    EXPECT_FALSE(visible(kTrendCancel));
+    EXPECT_EQ(source(), "Live readings and live.log");
+    EXPECT_EQ(trend_.readingCount(), history_.size() + 720);
+    EXPECT_EQ(trend_.shown().oldest, kStart - 3600);
+    EXPECT_EQ(trend_.shown().newest, kNewest);
+
+    std::ofstream(dir_ / "live.log", std::ios::binary | std::ios::app)
+        << qv::MeasurementLog::formatLine(kNewest, 41.0f, 21.0f);
+    trend_.readingAdded(std::chrono::seconds{5});
+    deliverUntil([&] { return trend_.summary().count() == 721; });
+}
+
+// As on Windows, where the log shares its file with no one while it writes.
+TEST_F(TrendWindowLogic, ALoggedFileThatCannotBeReadLeavesTheLiveReadingsAlone) {
+    logging_ = (dir_ / "held.log").string(); // cannot be opened: missing
+    trend_.readingAdded(std::chrono::seconds{5});
+    deliverRead();
+    EXPECT_FALSE(trend_.followsLoggedFile());
+    EXPECT_EQ(source(), "Live readings");
+    EXPECT_EQ(trend_.readingCount(), history_.size());
+    trend_.readingAdded(std::chrono::seconds{5}); // not tried again
+    EXPECT_FALSE(trend_.readingLog());
+    EXPECT_TRUE(window_.boxes.empty());
+}
+
+enum class Stop { CancelButton, Escape };
+
+struct StopRow : qv::test::NamedRow {
+    Stop how;
+    bool linesFirst;    // readings before the terabyte of zeros: a first picture comes
+    const char* source; // afterwards
+};
+
+class StoppingARead : public TrendWindowLogic, public testing::WithParamInterface<StopRow> {};
+
+TEST_P(StoppingARead, StopsAtOnceAndKeepsWhatWasShown) {
+    const StopRow& row = GetParam();
+    std::ofstream(dir_ / "big.log", std::ios::binary) << (row.linesFirst ? kTwoLines : "");
+    std::filesystem::resize_file(dir_ / "big.log", std::uintmax_t{1} << 40); // sparse
+    frontEnd_.openAnswer = (dir_ / "big.log").string();
+    trend_.OnCommand(kOpenLog);
+    EXPECT_TRUE(visible(kTrendProgress));
+    EXPECT_TRUE(visible(kTrendCancel));
+    if (row.linesFirst)
+        deliverUntil([&] { return trend_.showingLog(); });
+    if (row.how == Stop::CancelButton)
+        trend_.OnCommand(kTrendCancel);
+    else
+        EXPECT_TRUE(trend_.OnEscape());
+    EXPECT_FALSE(trend_.readingLog());
+    EXPECT_FALSE(visible(kTrendProgress));
+    EXPECT_FALSE(visible(kTrendCancel));
+    EXPECT_EQ(source(), row.source);
+    EXPECT_FALSE(trend_.OnEscape()); // nothing more to stop: Escape closes the window
+    EXPECT_TRUE(window_.boxes.empty());
+}
+
+const StopRow kStops[] = {
+    {"CancelBeforeAnyPicture", Stop::CancelButton, false, "Live readings"},
+    {"EscapeBeforeAnyPicture", Stop::Escape, false, "Live readings"},
+    {"CancelKeepsWhatWasRead", Stop::CancelButton, true, "big.log (read in part)"},
+};
+INSTANTIATE_TEST_SUITE_P(Ways, StoppingARead, testing::ValuesIn(kStops), qv::test::RowName{});
+
+TEST_F(TrendWindowLogic, ANarrowSpanShowsEveryReadingOnceItsLinesAreRead) {
+    // Ten days every 10 s, values rising through each 1000 s: a summary's buckets at the
+    // edges of an hour hold readings outside it, so only the hour's lines give its figures.
+    std::string text;
+    const std::int64_t last = kStart + 10 * 86400;
+    for (std::int64_t t = kStart; t <= last; t += 10)
+        text += qv::MeasurementLog::formatLine(t, static_cast<float>(t % 1000) / 10.0f, 20.0f);
+    std::ofstream(dir_ / "days.log", std::ios::binary) << text;
+    frontEnd_.openAnswer = (dir_ / "days.log").string();
+    trend_.OnCommand(kOpenLog);
+    deliverRead();
+    trend_.OnCommand(kSpanOneHour);
+    qv::test::RecordingPainter painter;
+    trend_.paint(painter, 800, 600);
+    ASSERT_TRUE(trend_.readingSpan());
+    deliverUntil([&] { return !trend_.readingSpan(); });
+    painter = {};
+    trend_.paint(painter, 800, 600);
+    EXPECT_FALSE(trend_.readingSpan()); // nothing more to read for this span
+    double sum = 0, low = 1e9, high = -1e9;
+    int count = 0;
+    for (std::int64_t t = last - 3600; t <= last; t += 10, ++count) {
+        const double v = static_cast<float>(t % 1000) / 10.0f;
+        sum += v, low = std::min(low, v), high = std::max(high, v);
+    }
+    std::ostringstream figures;
+    figures.setf(std::ios::fixed);
+    figures.precision(1);
+    figures << "now " << static_cast<float>(last % 1000) / 10.0f << "   min " << low << "   max "
+            << high << "   mean " << sum / count;
+    EXPECT_EQ(painter.texts.count(figures.str()), 1u) << figures.str();
+}
+
+TEST_F(TrendWindowLogic, AnotherLogThatCannotBeShownLeavesTheShownOneAsItWas) {
+    std::ofstream(dir_ / "a.log") << kTwoLines;
+    std::ofstream(dir_ / "empty.log").flush();
+    frontEnd_.openAnswer = (dir_ / "a.log").string();
+    trend_.OnCommand(kOpenLog);
+    deliverRead();
+    for (const char* other : {"empty.log", "missing.log"}) {
+        frontEnd_.openAnswer = (dir_ / other).string();
+        trend_.OnCommand(kOpenLog);
+        deliverRead();
+        EXPECT_EQ(source(), "a.log") << other;
+        EXPECT_EQ(trend_.readingCount(), 2u) << other;
+    }
+    ASSERT_EQ(window_.boxes.size(), 2u);
+    EXPECT_EQ(window_.boxes[0].text, "The file is empty.");
+}
 
 TEST_F(TrendWindowLogic, LiveLeavesALogAndOnlyLiveReadingsRepaintAnOpenWindow) {
     std::ofstream(dir_ / "a.log") << kTwoLines;

@@ -10,6 +10,7 @@
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/private_home.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/ui_driver.h"
 
@@ -27,6 +28,8 @@ namespace qv::e2e {
 namespace {
 
 using qv::test::answerNextBox;
+using qv::qt::QtMainDialog;
+using qv::qt::QtSetupDialog;
 using qv::test::Box;
 using qv::test::child;
 using qv::test::click;
@@ -40,21 +43,8 @@ constexpr int kIntervalSeconds = 3;
 // for a loaded machine.
 constexpr auto kTickWait = 20s;
 
-// A private HOME and XDG_CONFIG_HOME, set before the first settings access (QSettings
-// fixes its folders once per process).
-class PrivateHome : public testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        qputenv("HOME", dir_.filePath(QStringLiteral("home")).toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit());
-    }
-
-private:
-    QTemporaryDir dir_;
-};
 [[maybe_unused]] testing::Environment* const kPrivateHome =
-    testing::AddGlobalTestEnvironment(new PrivateHome);
+    testing::AddGlobalTestEnvironment(new test::PrivateHome);
 
 // The program's log file: every line complete ("date\ttime\th\tt" and CR LF), read back
 // as pairs. A line that does not match is reported and left out.

@@ -6,6 +6,7 @@
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
 #include "tests/e2e/e2e_support.h"
+#include "tests/support/private_home.h"
 #include "tests/support/ui_driver.h"
 
 #include <QCoreApplication>
@@ -24,29 +25,8 @@ using qv::test::waitUntil;
 
 // A private HOME and XDG_CONFIG_HOME for this process too, so that the settings it
 // writes for the program land in the program's private folder.
-class PrivateHome : public testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
-        home = dir_.filePath(QStringLiteral("home")).toStdString();
-        config = dir_.filePath(QStringLiteral("config")).toStdString();
-        fs::create_directories(home);
-        runtime = dir_.filePath(QStringLiteral("runtime")).toStdString();
-        fs::create_directories(runtime);
-        fs::permissions(runtime, fs::perms::owner_all); // Qt wants it private
-        qputenv("HOME", QByteArray::fromStdString(home.string()));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
-    }
-
-    fs::path home;
-    fs::path config;
-    fs::path runtime;
-
-private:
-    QTemporaryDir dir_;
-};
-PrivateHome* const kPrivateHome = [] {
-    auto* env = new PrivateHome;
+test::PrivateHome* const kPrivateHome = [] {
+    auto* env = new test::PrivateHome;
     testing::AddGlobalTestEnvironment(env);
     return env;
 }();

@@ -11,6 +11,7 @@
 #include "serial/serial_platform_posix.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/files.h"
 #include "tests/support/fixed_clock.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_folder.h"
@@ -54,6 +55,7 @@ int soakSeconds() {
     return QV_SOAK_DEFAULT_SECONDS;
 }
 
+using test::readLines;
 using test::TempFolder;
 
 // The simulator as a child process with a private HOME; output goes to files in it.
@@ -71,14 +73,6 @@ std::string pairText(const Reading& r) {
     std::snprintf(line, sizeof line, "%.1f\t%.1f", static_cast<double>(r.humidity),
                   static_cast<double>(r.temperature));
     return line;
-}
-
-std::vector<std::string> readLines(const fs::path& path) {
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 long residentKiB() {

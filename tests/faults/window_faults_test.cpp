@@ -52,6 +52,8 @@ namespace {
 using namespace std::chrono_literals;
 
 using qv::test::kRecord;
+using qv::qt::QtMainDialog;
+using qv::qt::QtSetupDialog;
 const QRegularExpression
     kLogLine(QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t[ \d]\d\.\d\t[ \d-]\d\.\d$)"));
 
@@ -126,7 +128,7 @@ public:
 
 private:
     void answerNext() {
-        qv::QtWindowServices::setNextAnswer([this](const qv::ShownBox& box) {
+        qv::qt::QtWindowServices::setNextAnswer([this](const qv::qt::ShownBox& box) {
             seen.push_back({QString::fromStdString(box.text), box.icon});
             answerNext();
             if (auto away = std::exchange(awayDuringNextBox, {}))

@@ -1,9 +1,9 @@
 // The pure pieces of the POSIX serial layer: which device a port number names, what an
 // open error says about a port, and the terminal settings made from line settings.
 
-#include "serial/port_map.h"
-#include "serial/probe_errors.h"
-#include "serial/termios_map.h"
+#include "serial/port_map_posix.h"
+#include "serial/probe_errors_posix.h"
+#include "serial/termios_map_posix.h"
 #include "tests/support/named_row.h"
 #include "tests/support/temp_folder.h"
 

@@ -8,6 +8,7 @@
 #include "tests/support/named_row.h"
 #include "tests/support/pseudo_terminal.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,6 @@
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <thread>
 #include <tuple>
 #include <unistd.h>
@@ -36,6 +36,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::FakeWindowServices;
+using test::sleepBriefly;
+using test::waitUntil;
 
 constexpr auto kWait = 3s;
 
@@ -65,16 +67,6 @@ std::string bytesOf(const std::vector<FakeWindowServices::Posted>& posted) {
     return out;
 }
 
-// CPU time of the whole process, all threads.
-std::chrono::microseconds processCpu() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto us = [](const timeval& t) {
-        return std::chrono::seconds{t.tv_sec} + std::chrono::microseconds{t.tv_usec};
-    };
-    return us(usage.ru_utime) + us(usage.ru_stime);
-}
-
 std::set<std::string> threadIds() {
     std::set<std::string> ids;
     for (const auto& entry : fs::directory_iterator("/proc/self/task"))
@@ -98,6 +90,14 @@ bool isAsleep(const std::string& id) {
     std::getline(stat, line);
     const auto close = line.rfind(')'); // the name may hold anything
     return close != std::string::npos && line.compare(close, 4, ") S ") == 0;
+}
+
+// The one thread of this process that is not among `before`; empty if none.
+std::string newThread(const std::set<std::string>& before) {
+    for (const auto& id : threadIds())
+        if (!before.contains(id))
+            return id;
+    return {};
 }
 
 class PosixSerialTest : public ::testing::Test {
@@ -238,15 +238,9 @@ TEST_F(PosixSerialTest, ModemLinesOfAPseudoTerminalReportTheirFailure) {
 TEST_F(PosixSerialTest, LineControlThatChangesNoSettingLeavesTheReaderOfASilentPortAsleep) {
     const auto before = threadIds();
     ASSERT_EQ(open(1), kStatusOk);
-    std::string reader;
-    for (const auto& id : threadIds())
-        if (!before.contains(id))
-            reader = id;
+    const std::string reader = newThread(before);
     ASSERT_FALSE(reader.empty());
-    const auto end = std::chrono::steady_clock::now() + kWait;
-    while (!isAsleep(reader) && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(1ms);
-    ASSERT_TRUE(isAsleep(reader));
+    ASSERT_TRUE(waitUntil([&] { return isAsleep(reader); }, kWait, sleepBriefly));
 
     // What every poll does: both lines on, then off. A pseudo-terminal has no modem
     // lines, so the line itself fails; the settings are what matters here.
@@ -263,19 +257,18 @@ TEST_F(PosixSerialTest, LineControlThatChangesNoSettingLeavesTheReaderOfASilentP
     Dcb held;
     ASSERT_EQ(platform.getState(channel.GetPortHandle(), held), kStatusOk);
     EXPECT_EQ(held.rtsControl(), kRtsHandshake);
-    const auto woken = std::chrono::steady_clock::now() + kWait;
-    while (sleepsOf(reader) == asleep && std::chrono::steady_clock::now() < woken)
-        std::this_thread::sleep_for(1ms);
-    EXPECT_GT(sleepsOf(reader), asleep);
+    EXPECT_TRUE(waitUntil([&] { return sleepsOf(reader) > asleep; }, kWait, sleepBriefly));
 }
 
 TEST_F(PosixSerialTest, NoMessageAfterCloseReturnsEvenUnderTraffic) {
     ASSERT_EQ(open(1), kStatusOk);
     a.setNonBlocking();
     std::atomic<bool> stop{false};
+    std::atomic<long> sends{0};
     std::thread sender([&] {
         while (!stop) {
             a.send("0123456789");
+            ++sends;
             std::this_thread::yield();
         }
     });
@@ -283,7 +276,8 @@ TEST_F(PosixSerialTest, NoMessageAfterCloseReturnsEvenUnderTraffic) {
     channel.Close();
     const std::size_t atClose = window.postedCount();
     // Bytes keep coming for a while; none may reach the window now.
-    std::this_thread::sleep_for(100ms);
+    const long sentAtClose = sends;
+    EXPECT_TRUE(waitUntil([&] { return sends >= sentAtClose + 1000; }, kWait, sleepBriefly));
     stop = true;
     sender.join();
     EXPECT_EQ(window.postedCount(), atClose);
@@ -292,13 +286,25 @@ TEST_F(PosixSerialTest, NoMessageAfterCloseReturnsEvenUnderTraffic) {
 // Guards the reader's failed-read branch: a pseudo-terminal whose far end closed polls
 // readable and its read fails with EIO.
 TEST_F(PosixSerialTest, HungUpDeviceDoesNotMakeTheReaderSpin) {
+    const auto before = threadIds();
     ASSERT_EQ(open(1), kStatusOk);
+    const std::string reader = newThread(before);
+    ASSERT_FALSE(reader.empty());
+    ASSERT_TRUE(waitUntil([&] { return isAsleep(reader); }, kWait, sleepBriefly));
+    const long asleep = sleepsOf(reader);
     a.closeMaster();
-    // The device has gone: a reader that kept watching it would burn a core here.
-    const auto before = processCpu();
-    std::this_thread::sleep_for(400ms);
-    const auto used = processCpu() - before;
-    EXPECT_LT(used, 25ms) << "reader thread spins after hang-up";
+    // The device has gone and polls readable at once: a reader that kept watching it would
+    // never sleep again. One that stopped goes back to sleep and stays there.
+    long last = -1;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const long sleeps = sleepsOf(reader);
+            const bool settled = sleeps > asleep && sleeps == last && isAsleep(reader);
+            last = sleeps;
+            return settled;
+        },
+        kWait, sleepBriefly))
+        << "reader thread spins after hang-up";
     EXPECT_EQ(channel.Probe(-1), kProbeAbsent);
     EXPECT_EQ(channel.Close(), kStatusOk);
 }

@@ -7,7 +7,7 @@
 
 #include "serial/serial_comm.h"
 #include "serial/serial_platform_win32.h"
-#include "serial/win32_serial_map.h"
+#include "serial/serial_map_win32.h"
 #include "tests/support/fake_window_services.h"
 
 #include "tests/support/named_row.h"

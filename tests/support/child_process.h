@@ -5,6 +5,7 @@
 // told to end when the test process dies, and killed and reaped when it goes out of
 // scope, so that nothing a test started outlives it holding a port. No Qt.
 
+#include "tests/support/files.h"
 #include "tests/support/wait_until.h"
 
 #include <cerrno>
@@ -25,13 +26,6 @@
 extern char** environ;
 
 namespace qv::test {
-
-inline std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // A child process. `env` replaces or adds variables of this process's environment;
 // stdout and stderr go to `outputBase`.out / .err. Killed and reaped on destruction

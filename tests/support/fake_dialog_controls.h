@@ -23,6 +23,8 @@ public:
     std::map<int, int> checks;
     std::map<int, List> lists;
     std::map<int, bool> enabled;
+    std::map<int, bool> visible; // as last shown or hidden; unknown ids are visible
+    std::map<int, int> progress;
     int focused = 0; // the control last given the focus; 0: none
     bool focusSelectedAll = false;
 
@@ -46,6 +48,8 @@ public:
         focusSelectedAll = selectAllText;
     }
     void enable(int id, bool on) override { enabled[id] = on; }
+    void show(int id, bool on) override { visible[id] = on; }
+    void setProgress(int id, int percent) override { progress[id] = percent; }
 
     // The text of the selected entry of list `id`; empty when none.
     std::string selectedItem(int id) const { return listItemText(id, listSelection(id)); }

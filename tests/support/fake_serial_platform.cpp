@@ -115,6 +115,11 @@ long FakeSerialPlatform::waitReturns() const {
     return waitReturns_;
 }
 
+int FakeSerialPlatform::waitsWithoutPort() const {
+    std::lock_guard lock(mutex_);
+    return waitsWithoutPort_;
+}
+
 int FakeSerialPlatform::liveStopSignals() const {
     std::lock_guard lock(mutex_);
     return static_cast<int>(stops_.size());
@@ -322,6 +327,8 @@ WaitResult FakeSerialPlatform::waitForInput(NativeHandle port, NativeHandle stop
     std::unique_lock lock(mutex_);
     noteReaderCall();
     WaitResult result = WaitResult::Stop;
+    if (!watchPort)
+        ++waitsWithoutPort_;
     changed_.wait(lock, [&] {
         auto s = stops_.find(stop);
         if (s == stops_.end() || s->second) {
@@ -345,6 +352,8 @@ WaitResult FakeSerialPlatform::waitForInput(NativeHandle port, NativeHandle stop
         }
         return false;
     });
+    if (!watchPort)
+        --waitsWithoutPort_;
     ++waitReturns_;
     return result;
 }

@@ -74,6 +74,9 @@ public:
     // How often waitForInput has returned, over all handles: lets a test see that a
     // reader thread blocks instead of spinning.
     long waitReturns() const;
+    // Readers blocked in a wait that no longer watches their port: once a port is gone,
+    // its reader waits here for its stop signal alone.
+    int waitsWithoutPort() const;
     // Stop signals created and not yet closed.
     int liveStopSignals() const;
     // endReading calls so far, and whether any waitForInput or read came after one on
@@ -139,6 +142,7 @@ private:
     long waitReturns_ = 0;
     std::optional<int> heldProbes_; // the port whose probes wait
     int probesDone_ = 0;
+    int waitsWithoutPort_ = 0;
     int readersEnded_ = 0;
     bool usedAfterEnd_ = false;
     void noteReaderCall(); // mutex_ held

@@ -72,6 +72,12 @@ public:
 
     // --- test side ---
     bool timerRunning(int timerId) const { return running_.count(timerId) != 0; }
+    std::vector<int> runningTimers() const {
+        std::vector<int> ids;
+        for (const auto& [id, period] : running_)
+            ids.push_back(id);
+        return ids;
+    }
     std::chrono::milliseconds timerPeriod(int timerId) const { return running_.at(timerId); }
     int timerStarts(int timerId) const { return starts_.count(timerId) ? starts_.at(timerId) : 0; }
     // Delivers one tick of a running timer to the target; returns false if not running.

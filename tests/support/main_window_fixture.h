@@ -64,7 +64,7 @@ protected:
 
     // The window initialised as its modal run would, without its loop.
     void open(SerialPlatform* platform = nullptr) {
-        dlg_ = std::make_unique<QtMainDialog>(*store_, platform ? *platform : fake_, clock_);
+        dlg_ = std::make_unique<qt::QtMainDialog>(*store_, platform ? *platform : fake_, clock_);
         dlg_->show();
         dlg_->initDialog();
     }
@@ -82,7 +82,7 @@ protected:
     std::unique_ptr<SettingsStore> store_;
     FakeSerialPlatform fake_;
     SystemClock clock_;
-    std::unique_ptr<QtMainDialog> dlg_;
+    std::unique_ptr<qt::QtMainDialog> dlg_;
 };
 
 } // namespace qv::test

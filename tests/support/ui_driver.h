@@ -74,7 +74,7 @@ void whenModal(std::function<void(T*)> action,
 }
 
 template <class T> T* child(const QWidget* dialog, int id) {
-    return qobject_cast<T*>(qv::controlById(dialog, id));
+    return qobject_cast<T*>(qv::qt::controlById(dialog, id));
 }
 
 // Presses Setup... of the main window `window` (a QtMainDialog) and returns when the setup
@@ -103,7 +103,7 @@ struct Box {
     QString ownerClass; // the owner may be gone when the test looks
 };
 
-inline Box boxFrom(const qv::ShownBox& shown) {
+inline Box boxFrom(const qv::qt::ShownBox& shown) {
     QWidget* owner = shown.owner;
     return {true,       QString::fromStdString(shown.text),
             shown.icon, QString::fromStdString(shown.detail),
@@ -114,10 +114,10 @@ inline Box boxFrom(const qv::ShownBox& shown) {
 // showed kept in `seen` (which must outlive the box, or the answer be cleared with
 // clearBoxAnswer()). Set it before the action that shows the box.
 inline void answerNextBox(Box& seen) {
-    qv::QtWindowServices::setNextAnswer([&seen](const qv::ShownBox& box) { seen = boxFrom(box); });
+    qv::qt::QtWindowServices::setNextAnswer([&seen](const qv::qt::ShownBox& box) { seen = boxFrom(box); });
 }
 inline void clearBoxAnswer() {
-    qv::QtWindowServices::setNextAnswer({});
+    qv::qt::QtWindowServices::setNextAnswer({});
 }
 
 } // namespace qv::test

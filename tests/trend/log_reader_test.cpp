@@ -85,6 +85,15 @@ TEST(LogReader, LocalTimeHoldsAcrossTheChangeToSummerTime) {
     EXPECT_EQ(after->time, localEpoch(2021, 3, 14, 3, 0, 0));
 }
 
+TEST(LogReader, LinesOfOneHourKeepTheirTimeAroundAnotherHoursBrokenLine) {
+    LocalTimeCache times;
+    ASSERT_TRUE(parseLogLine("03/14/2021\t10:00:00\t45.0\t20.0", times));
+    EXPECT_FALSE(parseLogLine("03/14/2021\t11:00:00\t45.0\t20000", times)); // no point
+    const auto reading = parseLogLine("03/14/2021\t10:00:05\t45.0\t20.0", times);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->time, localEpoch(2021, 3, 14, 10, 0, 5));
+}
+
 struct FileRow : test::NamedRow {
     std::string content; // or "<missing>": no file, "<folder>": a folder of that name
     LogReadStatus status;

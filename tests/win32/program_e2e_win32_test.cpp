@@ -2,6 +2,7 @@
 // (scripts/wine-run --sensor N --display), settings in the registry, a logging session,
 // the about box, the trend window, Setup, an unplug and a replug. Skipped without the simulator.
 
+#include "tests/support/files.h"
 #include "tests/support/wait_until.h"
 #include "text/win32_text.h"
 
@@ -11,7 +12,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -108,8 +108,7 @@ TEST(ProgramE2eWin32, LogsReadingsKeepsSettingsInTheRegistryAndSurvivesAnUnplug)
     ASSERT_TRUE(waitFor([&] { return controlText(main, 1004) == "3"; }));
     command(main, 1003);
     ASSERT_TRUE(waitFor([&] { return controlText(main, 1003) == "Start Log"; }));
-    std::ifstream file(logPath, std::ios::binary);
-    const std::string log{std::istreambuf_iterator<char>(file), {}};
+    const std::string log = qv::test::readFile(logPath);
     const std::string line = R"(\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t *-?\d+\.\d\t *-?\d+\.\d\r\n)";
     EXPECT_TRUE(std::regex_match(log, std::regex("(" + line + "){3,4}"))) << log;
 

@@ -1,16 +1,20 @@
-// The Win32 trend window in this process: how small it can be made, and that erasing its
-// background leaves the paint's DC able to draw the charts.
+// The Win32 trend window in this process: how small it can be made, that erasing its
+// background leaves the paint's DC able to draw the charts, and the progress bar and
+// Cancel of a long read, which Escape stops before it closes the window.
 
 #include "app/trend_window.h"
 #include "app/win32/win32_trend_window.h"
 #include "tests/support/fake_front_end.h"
 #include "tests/support/fake_window_services.h"
+#include "tests/support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -46,6 +50,34 @@ TEST_F(Win32TrendWindowTest, ErasingLeavesTheDcUnclipped) {
     EXPECT_EQ(GetClipRgn(dc, clip), 0) << "a clip region is left for the paint";
     DeleteObject(clip);
     DeleteDC(dc);
+}
+
+TEST_F(Win32TrendWindowTest, ALongReadShowsItsProgressAndEscapeStopsItBeforeClosing) {
+    HWND window = window_.window();
+    HWND bar = GetDlgItem(window, qv::ctl::kTrendProgress);
+    HWND cancel = GetDlgItem(window, qv::ctl::kTrendCancel);
+    ASSERT_TRUE(bar && cancel);
+    wchar_t cls[64] = {};
+    GetClassNameW(bar, cls, 64);
+    EXPECT_STREQ(cls, L"msctls_progress32");
+    EXPECT_FALSE(IsWindowVisible(bar));
+
+    qv::test::TempFolder folder("qv-trend");
+    const auto big = folder / "big.log";
+    std::ofstream(big).flush();
+    std::filesystem::resize_file(big, std::uintmax_t{1} << 34); // zeros, for a long while
+    frontEnd_.openAnswer = big.string();
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(qv::ctl::kOpenLog, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, qv::ctl::kOpenLog)));
+    EXPECT_TRUE(IsWindowVisible(bar));
+    EXPECT_TRUE(IsWindowVisible(cancel));
+    // Escape comes to a dialog as IDCANCEL.
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_FALSE(IsWindowVisible(bar));
+    EXPECT_FALSE(logic_.readingLog());
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_FALSE(IsWindow(window));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "serial/win32_serial_map.h"
+#include "serial/serial_map_win32.h"
 
 #include "serial/port_name.h"
 

@@ -30,6 +30,9 @@ using namespace std::chrono_literals;
 constexpr auto kWaitLimit = 5s;
 
 using test::waitUntil;
+using qt::kControlIdProperty;
+using qt::ModalDialog;
+using qt::QtWindowServices;
 
 struct Recorder : WindowMessageTarget {
     struct Message {

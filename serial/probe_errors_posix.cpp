@@ -1,4 +1,4 @@
-#include "serial/probe_errors.h"
+#include "serial/probe_errors_posix.h"
 
 #include <cerrno>
 

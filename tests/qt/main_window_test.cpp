@@ -47,6 +47,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -59,6 +60,12 @@ using namespace std::chrono_literals;
 
 using qv::test::kRecord;
 using namespace qv::ctl;
+using qv::qt::CQV53App;
+using qv::qt::QtAboutDialog;
+using qv::qt::QtMainDialog;
+using qv::qt::QtSetupDialog;
+using qv::qt::QtTrendWindow;
+using qv::qt::SignalBridge;
 
 [[maybe_unused]] testing::Environment* const kPrivateHome =
     testing::AddGlobalTestEnvironment(new qv::test::PrivateHome);
@@ -78,9 +85,6 @@ protected:
     QByteArray settingsFile() const {
         QFile file(settingsFileName());
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    QString storedString(const char* entry) const {
-        return QString::fromStdString(makeStore()->GetProfileString(nullptr, entry, "<none>"));
     }
 
     // Presses Setup..., lets `edit` work on the dialog, then ends it with OK or Cancel.
@@ -263,7 +267,7 @@ TEST_F(MainWindowTest, RefusedIntervalKeepsTheDialogOpenUnderItsBox) {
     qv::test::pressSetup(dlg_.get());
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(box.text, "Enter an integer between 1 and 1000.");
-    EXPECT_EQ(box.ownerClass, "QtSetupDialog");
+    EXPECT_EQ(box.ownerClass, "qv::qt::QtSetupDialog");
     EXPECT_EQ(selectedAfterBox, "0");
 }
 
@@ -465,6 +469,41 @@ TEST_F(MainWindowTest, TrendEntryShowsOneWindowThatOpensLogsAndSavesImages) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // no outer loop runs
     EXPECT_EQ(dlg_->frontEnd().trendWindow(), nullptr);
     EXPECT_FALSE(dlg_->logic().trendWindow().isOpen());
+}
+
+// The log being written joins the live view; a long read shows its progress and Cancel,
+// and Escape stops it without closing the window.
+TEST_F(MainWindowTest, TrendWindowTakesInTheLoggedFileAndEscapeStopsALongRead) {
+    std::ofstream(logPath_.toStdString(), std::ios::binary)
+        << "12/06/2010\t17:50:50\t45.3\t21.7\r\n12/06/2010\t17:50:55\t45.4\t21.6\r\n";
+    store_->WriteProfileInt(nullptr, qv::kAppendEntry, 1);
+    open();
+    click(dlg_.get(), kStartStopLog);
+    QStringList entries;
+    chooseFromContextMenu(dlg_.get(), 0, entries);
+    QtTrendWindow* trend = dlg_->frontEnd().trendWindow();
+    ASSERT_NE(trend, nullptr);
+    auto* progress = child<QWidget>(trend, kTrendProgress);
+    auto* cancel = child<QWidget>(trend, kTrendCancel);
+    ASSERT_TRUE(progress && cancel);
+    const qv::TrendWindow& logic = dlg_->logic().trendWindow();
+    EXPECT_TRUE(waitUntil([&] { return logic.summary().count() >= 2 && !progress->isVisible(); }));
+    EXPECT_EQ(child<QLabel>(trend, kTrendSource)->text(), "Live readings and tavrin.log");
+
+    const QString big = dir_.filePath(QStringLiteral("big.log"));
+    std::ofstream(big.toStdString()).flush();
+    std::filesystem::resize_file(big.toStdString(), std::uintmax_t{1} << 40); // sparse zeros
+    answerBrowser(big);
+    click(trend, kOpenLog);
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_TRUE(cancel->isVisible());
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(trend, &escape);
+    EXPECT_TRUE(trend->isVisible());
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_FALSE(logic.showingLog());
+    trend->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST(ApplicationTest, RunsTheMainWindowFromTheUsersSettingsAndPortFolderUntilTerminated) {

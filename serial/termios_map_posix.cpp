@@ -1,4 +1,4 @@
-#include "serial/termios_map.h"
+#include "serial/termios_map_posix.h"
 
 #include <cerrno>
 #include <iterator>

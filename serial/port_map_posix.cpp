@@ -1,4 +1,4 @@
-#include "serial/port_map.h"
+#include "serial/port_map_posix.h"
 
 #include "serial/port_name.h"
 

@@ -28,8 +28,10 @@
 
 namespace {
 
-using qv::DialogUnits;
-using qv::dluToPixels;
+using qv::qt::DialogUnits;
+using qv::qt::dluToPixels;
+using qv::qt::QtAboutDialog;
+using qv::qt::kControlIdProperty;
 
 // ---------------------------------------------------------------------------------------
 // Dialog units to pixels
@@ -63,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DialogUnitsOf, FollowsTheFontsAverageWidthAndHeight) {
     QFont font;
     font.setPointSize(10);
-    const DialogUnits units = qv::dialogUnitsOf(font);
+    const DialogUnits units = qv::qt::dialogUnitsOf(font);
     const QFontMetricsF metrics(font);
     // Four units per average character across, eight per character height down.
     EXPECT_NEAR(units.x * 4, metrics.averageCharWidth(), metrics.averageCharWidth() * 0.35);
@@ -71,8 +73,8 @@ TEST(DialogUnitsOf, FollowsTheFontsAverageWidthAndHeight) {
 
     QFont larger = font;
     larger.setPointSize(20);
-    EXPECT_GT(qv::dialogUnitsOf(larger).x, units.x * 1.5);
-    EXPECT_GT(qv::dialogUnitsOf(larger).y, units.y * 1.5);
+    EXPECT_GT(qv::qt::dialogUnitsOf(larger).x, units.x * 1.5);
+    EXPECT_GT(qv::qt::dialogUnitsOf(larger).y, units.y * 1.5);
 }
 
 TEST(TemplateFont, FallsBackToTheSansSerifWithTheTemplatesSize) {
@@ -80,7 +82,7 @@ TEST(TemplateFont, FallsBackToTheSansSerifWithTheTemplatesSize) {
         {1, qv::res::ControlKind::PushButton, "OK", 0, 0, 10, 10, 0}};
     const qv::res::DialogTemplate tpl{1, "T", 0,    0, 10, 10, 0, 0, "No Such Family QV5300",
                                       9, 0,   kNone};
-    const QFont font = qv::templateFont(tpl);
+    const QFont font = qv::qt::templateFont(tpl);
     EXPECT_NE(font.family(), QStringLiteral("No Such Family QV5300"));
     EXPECT_FALSE(font.family().isEmpty());
     EXPECT_EQ(font.pointSize(), 9);
@@ -188,15 +190,15 @@ QString shownText(QWidget* w) {
 }
 
 int idOf(const QWidget* w) {
-    const QVariant v = w->property(qv::kControlIdProperty);
+    const QVariant v = w->property(qv::qt::kControlIdProperty);
     return v.isValid() ? v.toInt() : -1;
 }
 
 class BuiltTemplate : public testing::TestWithParam<ExpectedDialog> {
 protected:
     void SetUp() override {
-        qv::buildDialog(qv::res::dialogTemplate(GetParam().templateId), dialog);
-        base = qv::dialogUnitsOf(dialog.font());
+        qv::qt::buildDialog(qv::res::dialogTemplate(GetParam().templateId), dialog);
+        base = qv::qt::dialogUnitsOf(dialog.font());
     }
     QDialog dialog;
     DialogUnits base{};
@@ -218,7 +220,7 @@ TEST_P(BuiltTemplate, HasEveryControlWithItsIdKindTextAndPlace) {
         EXPECT_STREQ(found->metaObject()->className(), e.widgetClass);
         EXPECT_EQ(idOf(found), e.id);
         if (e.id != -1) {
-            EXPECT_EQ(qv::controlById(&dialog, e.id), found);
+            EXPECT_EQ(qv::qt::controlById(&dialog, e.id), found);
         }
         if (e.text != nullptr) {
             EXPECT_EQ(shownText(found), QString::fromUtf8(e.text));
@@ -293,8 +295,8 @@ TEST(BuiltFields, ReadingFieldsAreReadOnlyAndRightAlignedSetupFieldsEditable) {
           Row{129, 1007, false, true}, Row{129, 1008, false, false}}) {
         SCOPED_TRACE(r.id);
         QDialog dialog;
-        qv::buildDialog(qv::res::dialogTemplate(r.templateId), dialog);
-        auto* edit = qobject_cast<QLineEdit*>(qv::controlById(&dialog, r.id));
+        qv::qt::buildDialog(qv::res::dialogTemplate(r.templateId), dialog);
+        auto* edit = qobject_cast<QLineEdit*>(qv::qt::controlById(&dialog, r.id));
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(edit->isReadOnly(), r.readOnly);
         EXPECT_EQ(edit->alignment().testFlag(Qt::AlignRight), r.right);
@@ -304,8 +306,8 @@ TEST(BuiltFields, ReadingFieldsAreReadOnlyAndRightAlignedSetupFieldsEditable) {
 
 TEST(BuiltFields, ComboBoxTakesNoTyping) {
     QDialog dialog;
-    qv::buildDialog(qv::res::dialogTemplate(129), dialog);
-    auto* combo = qobject_cast<QComboBox*>(qv::controlById(&dialog, 1012));
+    qv::qt::buildDialog(qv::res::dialogTemplate(129), dialog);
+    auto* combo = qobject_cast<QComboBox*>(qv::qt::controlById(&dialog, 1012));
     ASSERT_NE(combo, nullptr);
     EXPECT_FALSE(combo->isEditable());
 }
@@ -330,8 +332,8 @@ TEST(Builder, GroupBoxStaysBehindTheControlsItSurrounds) {
     };
     const qv::res::DialogTemplate tpl{1, "T", 0, 0, 120, 80, 0, 0, "", 8, 0, kControls};
     QDialog dialog;
-    qv::buildDialog(tpl, dialog);
-    QWidget* inside = qv::controlById(&dialog, 7);
+    qv::qt::buildDialog(tpl, dialog);
+    QWidget* inside = qv::qt::controlById(&dialog, 7);
     ASSERT_NE(inside, nullptr);
     EXPECT_EQ(dialog.childAt(inside->geometry().center()), inside);
 }
@@ -348,14 +350,14 @@ TEST(Builder, LabelMnemonicLeadsToTheNextTabStopUnlessPrefixIsOff) {
     };
     const qv::res::DialogTemplate tpl{1, "T", 0, 0, 120, 80, 0, 0, "", 8, 0, kControls};
     QDialog dialog;
-    qv::buildDialog(tpl, dialog);
+    qv::qt::buildDialog(tpl, dialog);
     std::vector<QLabel*> labels;
     for (QLabel* l : dialog.findChildren<QLabel*>())
         labels.push_back(l);
     ASSERT_EQ(labels.size(), 3u);
     for (QLabel* l : labels) {
         const QWidget* expected =
-            l->text() == QStringLiteral("&Port:") ? qv::controlById(&dialog, 5) : nullptr;
+            l->text() == QStringLiteral("&Port:") ? qv::qt::controlById(&dialog, 5) : nullptr;
         EXPECT_EQ(l->buddy(), expected) << l->text().toStdString();
     }
 }
@@ -379,7 +381,7 @@ void sendKey(QWidget& target, int key) {
 
 TEST(AboutBox, OkAndEnterEndWithOne) {
     EXPECT_EQ(runAboutBox([](QtAboutDialog& d) {
-                  qobject_cast<QPushButton*>(qv::controlById(&d, qv::kIdOk))->click();
+                  qobject_cast<QPushButton*>(qv::qt::controlById(&d, qv::kIdOk))->click();
               }),
               qv::kIdOk);
     EXPECT_EQ(runAboutBox([](QtAboutDialog& d) { sendKey(d, Qt::Key_Return); }), qv::kIdOk);
@@ -392,7 +394,7 @@ TEST(AboutBox, EscapeAndCloseBoxEndWithTwo) {
 
 TEST(AboutBox, ShowsTheProgramIconAtTheTemplatesPlace) {
     QtAboutDialog about;
-    const DialogUnits base = qv::dialogUnitsOf(about.font());
+    const DialogUnits base = qv::qt::dialogUnitsOf(about.font());
     QWidget* icon = about.childAt(dluToPixels(base, 11, 17, 20, 20).center());
     auto* label = qobject_cast<QLabel*>(icon);
     ASSERT_NE(label, nullptr);

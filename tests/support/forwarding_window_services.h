@@ -16,7 +16,7 @@
 #include <functional>
 #include <string>
 
-namespace qv::bench {
+namespace qv::test {
 
 class ForwardingWindowServices final : public WindowServices {
 public:
@@ -49,4 +49,4 @@ private:
     WindowServices& inner_;
 };
 
-} // namespace qv::bench
+} // namespace qv::test
