@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
         settings.WriteProfileInt(nullptr, qv::kLogIntervalEntry, 1);
         settings.WriteProfileString(nullptr, qv::kLogFileNameEntry, home + std::string("/t.log"));
         qv::SystemClock clock;
-        QtMainDialog window(settings, platform, clock);
+        qv::qt::QtMainDialog window(settings, platform, clock);
 
         QElapsedTimer since;
         since.start();
@@ -147,7 +147,7 @@ int main(int argc, char** argv) {
         });
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, [&] {
-            auto* setup = qobject_cast<QtSetupDialog*>(QApplication::activeModalWidget());
+            auto* setup = qobject_cast<qv::qt::QtSetupDialog*>(QApplication::activeModalWidget());
             if (pressedAt < 0 || !setup)
                 return;
             const double now = static_cast<double>(since.nsecsElapsed()) / 1e6;
@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
                 window.done(qv::kIdCancel);
                 return;
             }
-            auto* setup = qobject_cast<QAbstractButton*>(qv::controlById(&window, qv::ctl::kSetup));
+            auto* setup = qobject_cast<QAbstractButton*>(qv::qt::controlById(&window, qv::ctl::kSetup));
             if (!setup) {
                 status = 1;
                 window.done(qv::kIdCancel);

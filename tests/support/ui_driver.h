@@ -81,7 +81,7 @@ template <class T> T* child(const QWidget* dialog, int id) {
 // command has run its dialog, or ended without one: the ports are probed off the window's
 // thread, and the dialog runs in whatever loop the wait turns.
 template <class MainWindow> void pressSetup(MainWindow* window) {
-    auto* setup = qobject_cast<QAbstractButton*>(qv::controlById(window, qv::ctl::kSetup));
+    auto* setup = qobject_cast<QAbstractButton*>(qv::qt::controlById(window, qv::ctl::kSetup));
     ASSERT_NE(setup, nullptr);
     setup->click();
     ASSERT_TRUE(waitUntil([&] { return !window->logic().probingPorts(); }));
