@@ -33,7 +33,9 @@ public:
     // Template 100 over the main window, modal; kIdOk or kIdCancel.
     virtual int runAboutBox() = 0;
 
-    // The wait cursor over the whole application while on; calls pair up (on, then off).
+    // The wait cursor over the whole application while on, also across mouse moves while
+    // the window goes on working (the ports are probed off its thread); calls pair up (on,
+    // then off).
     virtual void setWaitCursor(bool on) = 0;
 
     // The save-file dialog, modal to the dialog open now: default extension `extension`

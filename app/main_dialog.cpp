@@ -5,6 +5,7 @@
 #include "app/res/dialog_templates.h"
 #include "app/setup_command.h"
 #include "app/setup_dialog.h"
+#include "app/window_placement.h"
 #include "settings/settings_store.h"
 
 namespace qv {
@@ -20,7 +21,8 @@ CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& se
     : window_(window), frontEnd_(frontEnd), settings_(settings),
       station_(platform, window, clock, ReadingParser::processInstance()),
       trend_(history_, window, frontEnd,
-             [this] { return station_.log().fileOpen() ? station_.log().fileName() : std::string(); }) {
+             [this] { return station_.log().fileOpen() ? station_.log().fileName() : std::string(); }),
+      survey_(platform, window, WM_PORTS_PROBED) {
     station_.addReadingListener([this](const Reading& reading, std::time_t when) {
         history_.append({static_cast<std::int64_t>(when), reading.humidity, reading.temperature});
         trend_.readingAdded(std::chrono::seconds{station_.controller().interval()});
@@ -32,6 +34,8 @@ CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& se
 }
 
 CQV53Dlg::~CQV53Dlg() {
+    if (probing_)
+        frontEnd_.setWaitCursor(false);
     // Closed here, while the history and the trend view its listener feeds still exist.
     station_.close();
 }
@@ -53,6 +57,19 @@ void CQV53Dlg::OnInitDialog() {
     // construction of the controller and the log; nothing has run since.
 
     station_.start(startLogging_);
+}
+
+ScreenPoint CQV53Dlg::openingPosition(int width, int height,
+                                      std::span<const ScreenRect> workAreas) const {
+    return mainWindowPosition(loadWindowPosition(settings_), width, height, workAreas);
+}
+
+void CQV53Dlg::storeWindowPosition(ScreenPoint topLeft) {
+    const std::optional<ScreenPoint> stored = loadWindowPosition(settings_);
+    if (!stored || stored->x != topLeft.x)
+        settings_.WriteProfileInt(nullptr, kWindowLeftEntry, topLeft.x);
+    if (!stored || stored->y != topLeft.y)
+        settings_.WriteProfileInt(nullptr, kWindowTopEntry, topLeft.y);
 }
 
 std::string CQV53Dlg::aboutMenuEntry() const {
@@ -94,13 +111,29 @@ void CQV53Dlg::OnCommand(int id) {
 }
 
 void CQV53Dlg::runSetup() {
+    if (probing_)
+        return;
+    probing_ = true;
+    frontEnd_.setWaitCursor(true);
+    survey_.start();
+}
+
+void CQV53Dlg::portsProbed() {
+    if (!probing_)
+        return;
+    const PortSurvey::Results probed = survey_.finish();
+    probing_ = false;
+    frontEnd_.setWaitCursor(false);
+    if (closing_)
+        return;
     QV53SetupDlg dialog(window_, frontEnd_);
     SetupTargets targets{station_.channel(), station_.controller(), station_.log(), settings_,
                          append_};
-    qv::runSetup(targets, frontEnd_, dialog);
+    qv::runSetup(targets, frontEnd_, dialog, probed);
 }
 
 void CQV53Dlg::OnClose() {
+    closing_ = true;
     station_.log().closeOnExit();
 }
 
@@ -111,6 +144,8 @@ void CQV53Dlg::onTimer(int timerId) {
 void CQV53Dlg::onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
     if (message == WM_TREND_LOG_READ)
         trend_.OnLogRead();
+    else if (message == WM_PORTS_PROBED)
+        portsProbed();
     else
         station_.onMessage(message, wParam, lParam);
 }

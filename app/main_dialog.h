@@ -9,16 +9,21 @@
 // a termination signal) into the calls below.
 //
 // However the window ends, the log file is closed and flushed before the object is gone,
-// and the channel's reader thread is joined. User-interface thread only, except what the
-// channel's reader posts through the window services.
+// and the channel's reader thread and the port survey's threads are joined.
+// User-interface thread only, except what the channel's reader and the port survey
+// (serial/port_survey.h: its threads only probe through the serial platform) post
+// through the window services.
 
 #include "acquisition/clock.h"
 #include "acquisition/station.h"
 #include "app/trend_window.h"
+#include "serial/port_survey.h"
 #include "trend/reading_history.h"
+#include "window/screen_geometry.h"
 #include "window/window_services.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace qv {
@@ -41,6 +46,17 @@ public:
     // state in its reset state, the acquisition started, in this order. A second call does
     // nothing. The icon and the system-menu entry are the front end's.
     void OnInitDialog();
+
+    // Where the main window opens, its outer top-left corner for a frame of `width` x
+    // `height` over the desktop's `workAreas` (app/window_placement.h; primary first):
+    // where the user left it, kept inside the desktop, or centred on the primary monitor
+    // when nothing is stored. The front end asks once, before the window is first shown.
+    ScreenPoint openingPosition(int width, int height, std::span<const ScreenRect> workAreas) const;
+
+    // The front end, when the window ends however it ends (not while it is minimised, its
+    // place then being the system's): stores the frame's top-left corner as "WindowLeft"
+    // and "WindowTop", each only when it differs from what is stored.
+    void storeWindowPosition(ScreenPoint topLeft);
 
     // Before OnInitDialog: Start Log is pressed once the window is up (WM_START_LOG,
     // posted before the port is opened, so that a box about the port does not hold it up).
@@ -71,15 +87,24 @@ public:
     // and Cancel, 2, end the window in the front end without passing here).
     void OnCommand(int id);
 
-    // Setup... (control 1002): the setup command over FrontEnd::runSetupDialog.
+    // Setup... (control 1002): starts probing COM1 to COM256 off the user-interface thread
+    // under the wait cursor, and returns; the window keeps painting, polling and logging
+    // meanwhile. When the survey's WM_PORTS_PROBED arrives, the wait cursor goes and the
+    // setup command (app/setup_command.h) runs FrontEnd::runSetupDialog over the results.
+    // A press while the ports are probed does nothing. A window closed meanwhile runs no
+    // dialog; its destruction waits for the probes under way (at most one per survey
+    // thread) and posts nothing more.
     void runSetup();
+    // From a Setup... press until its dialog is about to run.
+    bool probingPorts() const { return probing_; }
 
     // The close path (close box, Alt+F4, system-menu Close, log-off, termination request):
     // the log closes its file. The front end then ends the window with kIdCancel.
     void OnClose();
 
-    // WindowMessageTarget: WM_TREND_LOG_READ to the trend window, everything else to the
-    // station (timers 1 to 3, WM_SERIAL_BYTE, WM_LOG_LINE_DONE, WM_START_LOG).
+    // WindowMessageTarget: WM_TREND_LOG_READ to the trend window, WM_PORTS_PROBED to the
+    // setup command, everything else to the station (timers 1 to 3, WM_SERIAL_BYTE,
+    // WM_LOG_LINE_DONE, WM_START_LOG).
     void onTimer(int timerId) override;
     void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
 
@@ -91,6 +116,9 @@ public:
     TrendWindow& trendWindow() { return trend_; }
 
 private:
+    // WM_PORTS_PROBED: the setup command over the survey's results.
+    void portsProbed();
+
     WindowServices& window_;
     FrontEnd& frontEnd_;
     SettingsStore& settings_;
@@ -102,6 +130,10 @@ private:
     int append_ = 1; // "Append" as loaded; the log only needs whether it is non-zero
     bool initialised_ = false;
     bool startLogging_ = false;
+    bool closing_ = false; // OnClose has run: a survey that ends now shows no dialog
+    bool probing_ = false;
+    // Last: joined first, while everything its message would reach still exists.
+    PortSurvey survey_;
 };
 
 } // namespace qv

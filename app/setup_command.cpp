@@ -11,24 +11,9 @@
 #include "settings/settings_store.h"
 
 namespace qv {
-namespace {
 
-// The wait cursor for the time of the port probes, which keep the window from answering;
-// restored however the scope is left.
-class WaitCursor {
-public:
-    explicit WaitCursor(FrontEnd& frontEnd) : frontEnd_(frontEnd) { frontEnd_.setWaitCursor(true); }
-    ~WaitCursor() { frontEnd_.setWaitCursor(false); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    FrontEnd& frontEnd_;
-};
-
-} // namespace
-
-void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& setupDialog) {
+void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& setupDialog,
+              const std::array<ProbeResult, kPortCount>& probed) {
     AcquisitionController& controller = targets.controller;
     SetupValues& dialog = setupDialog.values();
     MeasurementLog& log = targets.log;
@@ -36,10 +21,8 @@ void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& setupDial
     dialog.interval = controller.interval();
     dialog.fileName = log.fileName();
     dialog.append = targets.append;
-    {
-        WaitCursor busy(frontEnd);
-        buildPortList(targets.channel, controller.port(), dialog.portNames, dialog.selectedPort);
-    }
+    fillPortList(probed, controller.port(), targets.channel.GetPortHandle() != kInvalidHandle,
+                 dialog.portNames, dialog.selectedPort);
 
     const int result = frontEnd.runSetupDialog(setupDialog);
     // No selection keeps the port.

@@ -1,10 +1,15 @@
 #pragma once
 
-// The Setup... command of the main window: fills the setup dialog from the live values,
-// lists the ports, runs the dialog and, after OK, applies what changed in a fixed order
-// (port, interval, log file name, append), writing each changed value to the settings
-// store at once. Cancel applies and writes nothing. User-interface thread only.
+// The Setup... command of the main window, once its ports have been probed (off the
+// user-interface thread, see CQV53Dlg::runSetup): fills the setup dialog from the live
+// values, lists the ports from the probes' results, runs the dialog and, after OK, applies
+// what changed in a fixed order (port, interval, log file name, append), writing each
+// changed value to the settings store at once. Cancel applies and writes nothing.
+// User-interface thread only.
 
+#include "serial/serial_types.h"
+
+#include <array>
 #include <string>
 #include <vector>
 
@@ -36,8 +41,10 @@ struct SetupTargets {
     int& append; // the live "Append" value as loaded (any int; non-zero is on)
 };
 
-// Runs the whole command: fills `dialog`'s values, probes the ports under the front end's
-// wait cursor, has the front end run `dialog` and, only after kIdOk, applies what changed.
-void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& dialog);
+// Runs the command: fills `dialog`'s values, lists the ports from `probed` (entry i for
+// port i + 1) as the channel stands now, has the front end run `dialog` and, only after
+// kIdOk, applies what changed.
+void runSetup(SetupTargets& targets, FrontEnd& frontEnd, QV53SetupDlg& dialog,
+              const std::array<ProbeResult, kPortCount>& probed);
 
 } // namespace qv

@@ -4,6 +4,7 @@
 #include "app/front_end.h"
 #include "app/interval_scan.h"
 #include "app/res/dialog_templates.h"
+#include "settings/default_log_file.h"
 #include "text/substitute.h"
 #include "text/texts.h"
 #include "window/window_services.h"
@@ -12,7 +13,6 @@ namespace qv {
 namespace {
 
 constexpr char kLogExtension[] = "log";
-constexpr char kInitialLogName[] = "tavrin.log";
 
 // The framework's own validation message (its string 0xF112), with the range filled in.
 std::string outOfRangeMessage() {
@@ -70,7 +70,7 @@ void QV53SetupDlg::refuseInterval(DialogControls& controls, const std::string& m
 }
 
 void QV53SetupDlg::browseForLogFile(DialogControls& controls) {
-    const auto path = frontEnd_.browseForSave(kLogExtension, kInitialLogName);
+    const auto path = frontEnd_.browseForSave(kLogExtension, kLogFileBaseName);
     if (!path)
         return;
     values_.fileName = *path;

@@ -217,6 +217,15 @@ def run_log_stall(build, quick):
     return json.loads(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
 
 
+def run_setup_stall(build, quick):
+    exe = os.path.join(build, "bench", "qv_bench_setup_stall")
+    if not os.path.exists(exe):
+        return None
+    log("running qv_bench_setup_stall")
+    args = [exe, "--presses", "2" if quick else "5"]
+    return json.loads(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
+
+
 def to_ms(b, key):
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b.get("time_unit", "ns")]
     return b[key] * scale
@@ -715,6 +724,24 @@ def write_report(path, r, quick):
         if yr.get("decade_skipped"):
             L.append("The ten-year log was not made: %s." % yr["decade_skipped"])
             L.append("")
+    ss = r.get("setup_stall")
+    if ss and ss["presses"]:
+        p = ss["presses"]
+        L.append("## Setup press with a slow port: user-interface stall")
+        L.append("")
+        L.append("The real main window (Qt, offscreen) polling COM1 every second; COM2's probe "
+                 "made %d ms slower through the serial platform seam, as a Bluetooth serial "
+                 "port can be. Per press: the longest gap between ticks of a 2-ms timer of the "
+                 "user-interface thread from the press until the setup dialog shows, the time "
+                 "to the dialog, and the polls made meanwhile." % ss["slow_port_ms"])
+        L.append("")
+        L.append("| presses | longest stall | time to the dialog | polls meanwhile |")
+        L.append("|---|---|---|---|")
+        L.append("| %d | %.1f ms | %.0f ms | %d to %d |" % (
+            len(p), max(x["stall_ms"] for x in p),
+            sum(x["dialog_ms"] for x in p) / len(p), min(x["polls"] for x in p),
+            max(x["polls"] for x in p)))
+        L.append("")
 
     pr = r.get("probe")
     if pr:
@@ -885,6 +912,7 @@ def main():
     r["log"] = gbench(args.build, "qv_bench_log", quick)
     r["log_stall"] = run_log_stall(args.build, quick)
     r["probe"] = gbench(args.build, "qv_bench_probe", quick)
+    r["setup_stall"] = run_setup_stall(args.build, quick)
     r["trend"] = gbench(args.build, "qv_bench_trend", quick)
     box = Sandbox()
     try:

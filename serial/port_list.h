@@ -5,6 +5,7 @@
 
 #include "serial/serial_comm.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -14,5 +15,11 @@ namespace qv {
 // selectedPort to the held port's name when the channel holds currentPort.
 void buildPortList(CSerialComm& channel, int currentPort, std::vector<std::string>& portNames,
                    std::string& selectedPort);
+
+// The same list from the results of probes already made (entry i for port i + 1), such as
+// a PortSurvey's; `channelHoldsPort`: the channel's port handle is valid now.
+void fillPortList(const std::array<ProbeResult, kPortCount>& results, int currentPort,
+                  bool channelHoldsPort, std::vector<std::string>& portNames,
+                  std::string& selectedPort);
 
 } // namespace qv

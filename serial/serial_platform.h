@@ -5,7 +5,9 @@
 // fakes in tests. CSerialComm holds all the logic and calls only this.
 //
 // Thread contract: waitForInput(), read() and endReading() are called by the channel's reader
-// thread; signalStop() by the user-interface thread while the reader waits; every
+// thread; signalStop() by the user-interface thread while the reader waits; probePort() by
+// any thread, by several at once (the setup command's port survey, serial/port_survey.h),
+// while the user-interface thread opens, drives and closes the channel's port; every
 // other operation on the user-interface thread only. Implementations keep no state
 // shared between the two threads beyond what the OS handles themselves carry.
 

@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include <climits>
 #include <utility>
 
 namespace qv {
@@ -20,6 +21,15 @@ AppSettings loadAppSettings(const SettingsStore& store) {
     s.append = store.GetProfileInt(nullptr, kAppendEntry, defaults.append);
     s.autoReconnect = store.GetProfileInt(nullptr, kAutoReconnectEntry, defaults.autoReconnect);
     return s;
+}
+
+std::optional<ScreenPoint> loadWindowPosition(const SettingsStore& store) {
+    // INT_MIN stands for a missing value: no desktop reaches that far.
+    const int left = store.GetProfileInt(nullptr, kWindowLeftEntry, INT_MIN);
+    const int top = store.GetProfileInt(nullptr, kWindowTopEntry, INT_MIN);
+    if (left == INT_MIN || top == INT_MIN)
+        return std::nullopt;
+    return ScreenPoint{left, top};
 }
 
 } // namespace qv

@@ -1,14 +1,16 @@
 #pragma once
 
 // The per-user settings store: the four values "ComPort", "LogInterval", "LogFileName"
-// and "Append", and beside them "AutoReconnect", kept under the company key and the
-// application name. One backend per platform, chosen by CMake: the registry under
-// HKEY_CURRENT_USER\Software on Windows (settings_store_win32.cpp), an INI file in the
-// user's configuration folder elsewhere (settings_store_posix.cpp, settings/ini_file.h).
-// Every read goes to storage and every write reaches it at once, so two copies of the
-// program run by the same user share the values, the last writer winning. Text is UTF-8.
-// User-interface thread only.
+// and "Append", and beside them "AutoReconnect", "WindowLeft" and "WindowTop", kept under
+// the company key and the application name. One backend per platform, chosen by CMake: the registry
+// under HKEY_CURRENT_USER\Software on Windows (settings_store_win32.cpp), an INI file in the user's
+// configuration folder elsewhere (settings_store_posix.cpp, settings/ini_file.h). Every read goes
+// to storage and every write reaches it at once, so two copies of the program run by the same user
+// share the values, the last writer winning. Text is UTF-8. User-interface thread only.
 
+#include "window/screen_geometry.h"
+
+#include <optional>
 #include <string>
 
 namespace qv {
@@ -24,6 +26,10 @@ inline constexpr char kAppendEntry[] = "Append";
 // A number beside them: non-zero, a lost port is waited for and reopened; 0, the default,
 // a lost port is reported in a box.
 inline constexpr char kAutoReconnectEntry[] = "AutoReconnect";
+// Two numbers beside them: where the user left the main window, its outer top-left corner
+// in desktop pixels; written when the window ends. Either missing: never stored.
+inline constexpr char kWindowLeftEntry[] = "WindowLeft";
+inline constexpr char kWindowTopEntry[] = "WindowTop";
 
 class SettingsStore {
 public:
@@ -51,7 +57,9 @@ private:
     std::string company_;
 };
 
-// The default log file: "c:\tavrin.log" on Windows, ~/tavrin.log (absolute) elsewhere.
+// The default log file: tavrin.log in the user's Documents folder on Windows (see
+// settings/default_log_file.h), ~/tavrin.log (absolute) elsewhere. A stored "LogFileName"
+// is used exactly as stored, whatever this gives.
 std::string defaultLogFileName();
 
 // The values as the main window loads them; as constructed, the defaults that a value
@@ -70,5 +78,9 @@ struct AppSettings {
 std::string applicationNameFromProgramPath(const std::string& programPath);
 
 AppSettings loadAppSettings(const SettingsStore& store);
+
+// Where the user left the main window ("WindowLeft", "WindowTop"); nothing unless both are
+// stored as numbers.
+std::optional<ScreenPoint> loadWindowPosition(const SettingsStore& store);
 
 } // namespace qv

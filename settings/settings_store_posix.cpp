@@ -4,6 +4,7 @@
 // whole (a new file renamed over it), so that a reader never sees half a file and a value
 // another copy of the program wrote meanwhile stays.
 
+#include "settings/default_log_file.h"
 #include "settings/ini_file.h"
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
@@ -257,7 +258,7 @@ std::string applicationNameFromProgramPath(const std::string& programPath) {
 std::string defaultLogFileName() {
     // A drive-letter path means nothing here; the user's home folder is where a user
     // looks for a file the program made on its own.
-    return (homeFolder() / "tavrin.log").string();
+    return (homeFolder() / kLogFileBaseName).string();
 }
 
 } // namespace qv

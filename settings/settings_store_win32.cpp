@@ -130,8 +130,4 @@ std::string applicationNameFromProgramPath(const std::string& programPath) {
     return name;
 }
 
-std::string defaultLogFileName() {
-    return "c:\\tavrin.log";
-}
-
 } // namespace qv

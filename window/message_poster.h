@@ -1,8 +1,8 @@
 #pragma once
 
 // Posting a message to the window thread: the one service the program's other threads
-// (the serial reader, the log writer, the trend's log reader) use, and the numbers of the
-// messages they post. One list, so that no two messages share a number.
+// (the serial reader, the log writer, the trend's log reader, the port survey) use, and the numbers
+// of the messages they post. One list, so that no two messages share a number.
 //
 // Thread contract: postMessage() may be called from any thread.
 
@@ -23,6 +23,9 @@ inline constexpr std::uint32_t WM_START_LOG = kWmUser + 7; // 1031
 // The trend window's log reader ended a read ("Open log..."); wParam and lParam are 0. The
 // trend window takes the result from its reader.
 inline constexpr std::uint32_t WM_TREND_LOG_READ = kWmUser + 8; // 1032
+// The setup command's port survey has a result for every port; wParam and lParam are 0.
+// The setup command takes the results from its survey.
+inline constexpr std::uint32_t WM_PORTS_PROBED = kWmUser + 9; // 1033
 
 class MessagePoster {
 public:

@@ -4,17 +4,34 @@
 #include "app/qt/program_icon.h"
 #include "app/qt/qt_trend_window.h"
 #include "app/res/dialog_templates.h"
+#include "app/window_placement.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
+
+#include <vector>
 
 namespace qv::qt {
 
 namespace {
+
+// Each screen's available area, the primary screen's first.
+std::vector<qv::ScreenRect> workAreas() {
+    std::vector<qv::ScreenRect> areas;
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect r = screen->availableGeometry();
+        const qv::ScreenRect area{r.x(), r.y(), r.width(), r.height()};
+        areas.insert(screen == primary ? areas.begin() : areas.end(), area);
+    }
+    return areas;
+}
 
 QAbstractButton* button(const QWidget* dialog, int id) {
     return qobject_cast<QAbstractButton*>(controlById(dialog, id));
@@ -40,6 +57,11 @@ QtMainDialog::~QtMainDialog() {
 }
 
 int QtMainDialog::execModal() {
+    // Before it is shown, so that it does not jump; the frame's size is not known yet.
+    // A window manager that places windows itself may still override.
+    const QRect frame = frameGeometry();
+    const qv::ScreenPoint at = logic_.openingPosition(frame.width(), frame.height(), workAreas());
+    move(at.x, at.y);
     QTimer::singleShot(0, this, &QtMainDialog::initDialog);
     return exec();
 }
@@ -49,6 +71,13 @@ void QtMainDialog::initDialog() {
         return;
     initialised_ = true;
     setWindowIcon(programIcon());
+    // The frame's size is known now that the window is shown: a frame that reaches past the
+    // desktop's edge is brought in.
+    const QRect frame = frameGeometry();
+    const qv::ScreenPoint inside =
+        qv::keptInside({frame.x(), frame.y()}, frame.width(), frame.height(), workAreas());
+    if (inside.x != frame.x() || inside.y != frame.y())
+        move(inside.x, inside.y);
     logic_.OnInitDialog();
     if (auto* exit = controlById(this, qv::ctl::kExit))
         exit->setFocus();
@@ -87,6 +116,13 @@ void QtMainDialog::onMessage(std::uint32_t message, std::intptr_t wParam, std::i
         services_.setBoxOwner(frontEnd_.trendWindow());
     logic_.onMessage(message, wParam, lParam);
     services_.setBoxOwner(outer);
+}
+
+// Every end passes here: Exit, Escape, the close box and a termination request.
+void QtMainDialog::done(int result) {
+    if (isVisible() && !isMinimized())
+        logic_.storeWindowPosition({pos().x(), pos().y()});
+    QDialog::done(result);
 }
 
 void QtMainDialog::accept() {

@@ -4,7 +4,9 @@
 // services over itself and the front end, and hands everything the program decides to the
 // logic (qv::CQV53Dlg): button presses, timer ticks and posted messages, the trend,
 // reconnect and about entries (offered as a context menu, Qt having no system menu to
-// extend) and the close path.
+// extend) and the close path. It opens where the logic places it (centred on the primary
+// screen at the first start, where the user left it afterwards) and reports its place when
+// it ends; its dialogs are Qt's, centred over it by QDialog.
 //
 // Ends with kIdOk through Exit or Enter, with kIdCancel through Escape, the close box or
 // a termination request. However it ends, the log file is closed and flushed before the
@@ -56,6 +58,9 @@ public:
     const qv::MeasurementLog& log() const { return logic_.log(); }
     const qv::AcquisitionController& controller() const { return logic_.controller(); }
     int append() const { return logic_.append(); }
+
+    // Stores where the window was left (not while minimised), then ends it.
+    void done(int result) override;
 
 public slots:
     void accept() override;

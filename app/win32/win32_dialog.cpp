@@ -1,6 +1,7 @@
 #include "app/win32/win32_dialog.h"
 
 #include "app/win32/dialog_template_win32.h"
+#include "app/win32/win32_desktop.h"
 #include "text/win32_text.h"
 #include "window/window_services.h"
 
@@ -77,6 +78,8 @@ INT_PTR CALLBACK templateDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     switch (message) {
     case WM_INITDIALOG:
         keepSmallestSize(dialog);
+        // The template's place is relative to the owner's client corner.
+        centreOverOwner(dialog);
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         reinterpret_cast<DialogHandler*>(lParam)->onInit(dialog);
         return TRUE;

@@ -86,8 +86,7 @@ HWND Win32FrontEnd::fileDialogOwner() const {
 }
 
 void Win32FrontEnd::setWaitCursor(bool on) {
-    // The probes run on the user-interface thread without dispatching messages, so nothing
-    // resets the cursor until they end.
+    waitCursor_ = on;
     SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
 }
 

@@ -35,6 +35,9 @@ public:
     bool saveImage(const std::string& path, int width, int height,
                    const std::function<void(trend::Painter&)>& paint) override;
 
+    // The wait cursor is on: the main window keeps it over itself (WM_SETCURSOR).
+    bool waitCursorOn() const { return waitCursor_; }
+
 private:
     HWND fileDialogOwner() const;
 
@@ -43,6 +46,7 @@ private:
     // Made at the first showTrendWindow; its window is owned by the main window and
     // destroyed with it.
     std::unique_ptr<Win32TrendWindow> trend_;
+    bool waitCursor_ = false;
 };
 
 } // namespace qv::win32

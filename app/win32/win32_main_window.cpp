@@ -1,6 +1,7 @@
 #include "app/win32/win32_main_window.h"
 
 #include "app/res/dialog_templates.h"
+#include "app/win32/win32_desktop.h"
 #include "text/win32_text.h"
 
 namespace qv::win32 {
@@ -39,6 +40,9 @@ void Win32MainWindow::onInit(HWND window) {
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageW(window, WM_SETICON, ICON_SMALL,
                  reinterpret_cast<LPARAM>(smallIcon_ ? smallIcon_ : icon_));
+    // Placed while still hidden; a box of the initialisation then comes up over it.
+    const ScreenRect frame = frameOf(window);
+    moveTo(window, core_.openingPosition(frame.width, frame.height, workAreas()));
     core_.OnInitDialog();
     checkReconnectEntry(window);
 }
@@ -68,6 +72,7 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_LOG_LINE_DONE:
     case WM_START_LOG:
     case WM_TREND_LOG_READ:
+    case WM_PORTS_PROBED:
         core_.onMessage(message, static_cast<std::intptr_t>(wParam),
                         static_cast<std::intptr_t>(lParam));
         result = TRUE;
@@ -85,6 +90,15 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         paintMinimised(window);
         result = TRUE;
         return true;
+    case WM_SETCURSOR:
+        // While the ports are probed the window works on, and every mouse move asks for
+        // the cursor again: the wait cursor stays until the probes end.
+        if (!frontEnd_.waitCursorOn())
+            return false;
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+        result = TRUE;
+        return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<INT_PTR>(icon_);
         return true;
@@ -93,6 +107,10 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         EndDialog(window, kIdCancel);
         result = TRUE;
         return true;
+    case WM_DESTROY:
+        // Every end passes here, Exit and Escape too.
+        storePosition(window);
+        return false;
     case WM_QUERYENDSESSION:
         // The session may end: nothing to ask the user.
         SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
@@ -101,6 +119,7 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENDSESSION:
         // The process may be ended as soon as this returns: the log closes here.
         if (wParam) {
+            storePosition(window);
             core_.OnClose();
             EndDialog(window, kIdCancel);
         }
@@ -108,6 +127,13 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         return true;
     default:
         return false;
+    }
+}
+
+void Win32MainWindow::storePosition(HWND window) {
+    if (!IsIconic(window)) {
+        const ScreenRect frame = frameOf(window);
+        core_.storeWindowPosition({frame.left, frame.top});
     }
 }
 

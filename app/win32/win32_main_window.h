@@ -6,7 +6,9 @@
 // the icon, hands timer ticks, posted messages and button commands to the core, and turns
 // the ways of ending - close box, Alt+F4, system-menu Close, log-off and shutdown - into
 // the core's close path. Exit (Enter) and Escape end the window without it; the core's
-// destruction closes the log then. User-interface thread only.
+// destruction closes the log then. It opens where the core places it (centred on the
+// primary monitor at the first start, where the user left it afterwards) and reports its
+// place when it ends. User-interface thread only.
 
 #include "app/main_dialog.h"
 #include "app/win32/win32_dialog.h"
@@ -37,6 +39,8 @@ public:
 
 private:
     void paintMinimised(HWND window);
+    // Where the user left the window, for the next start.
+    void storePosition(HWND window);
     // The reconnect entry of the system menu shows whether automatic reconnection is on.
     void checkReconnectEntry(HWND window);
 

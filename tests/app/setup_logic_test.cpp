@@ -13,13 +13,19 @@
 #include "tests/support/named_row.h"
 #include "tests/support/private_home.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/wait_until.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -139,11 +145,19 @@ public:
         return store;
     }
     std::string logPath(const std::string& name) const { return (dir_ / name).string(); }
-    void start(bool startLogging = false) {
-        logic_ = std::make_unique<qv::CQV53Dlg>(window_, frontEnd_, *store_, serial_, clock_);
+    void start(bool startLogging = false, qv::SerialPlatform* platform = nullptr) {
+        logic_ = std::make_unique<qv::CQV53Dlg>(window_, frontEnd_, *store_,
+                                                platform ? *platform : serial_, clock_);
         window_.target = logic_.get();
         logic_->setStartLogging(startLogging);
         logic_->OnInitDialog();
+    }
+    // Setup... as the window has it: the press, then the window's messages until the ports
+    // are probed and the setup command has run its dialog.
+    void pressSetup() {
+        logic_->OnCommand(kSetup);
+        ASSERT_TRUE(qv::test::waitUntil([&] { return window_.pump(), !logic_->probingPorts(); },
+                                        std::chrono::seconds{10}, qv::test::sleepBriefly));
     }
 
     qv::test::TempFolder dir_{"qv-logic"};
@@ -210,7 +224,7 @@ TEST_P(SetupCommand, AppliesAndWritesWhatChangedAfterOkOnly) {
             c.texts[kFileName] = logPath(row.edit.fileName);
     };
 
-    logic_->OnCommand(kSetup);
+    pressSetup();
 
     EXPECT_EQ(frontEnd_.shown.selectedItem(kPortList), row.shownPort);
     EXPECT_EQ(frontEnd_.shown.text(kInterval), "1");
@@ -265,25 +279,87 @@ const SetupRow kSetups[] = {
 // clang-format on
 INSTANTIATE_TEST_SUITE_P(Presses, SetupCommand, testing::ValuesIn(kSetups), qv::test::RowName{});
 
-// The ports are probed under the wait cursor, which is gone before the dialog shows.
-TEST_F(MainLogic, PortsAreProbedUnderTheWaitCursor) {
-    struct CursorWatch : qv::test::FakeSerialPlatform {
-        const qv::test::FakeFrontEnd* frontEnd = nullptr;
-        int probes = 0, underWaitCursor = 0;
-        qv::ProbeResult probePort(int port) override {
-            ++probes;
-            underWaitCursor += frontEnd->waitCursor ? 1 : 0;
-            return FakeSerialPlatform::probePort(port);
-        }
-    } platform;
+// The ports are probed under the wait cursor, off the window's thread and several at once:
+// a port whose probe hangs (held at a gate here) holds up neither the other probes nor the
+// window, whose timers keep polling. A second press meanwhile does nothing; the dialog
+// shows once, when every port has its result, and the wait cursor is gone by then.
+// Notes on which thread, and under which cursor, each probe ran.
+class ProbeWatch : public qv::test::FakeSerialPlatform {
+public:
+    std::atomic<int> onWindowThread{0};
+    std::atomic<int> underWaitCursor{0};
+    const qv::test::FakeFrontEnd* frontEnd = nullptr;
+    const std::thread::id windowThread = std::this_thread::get_id();
+
+    qv::ProbeResult probePort(int port) override {
+        onWindowThread += std::this_thread::get_id() == windowThread ? 1 : 0;
+        underWaitCursor += frontEnd && frontEnd->waitCursor ? 1 : 0;
+        return FakeSerialPlatform::probePort(port);
+    }
+};
+
+TEST_F(MainLogic, PortsAreProbedOffTheWindowThreadWhileItWorksOn) {
+    ProbeWatch platform;
+    platform.addPort(1);
+    platform.holdProbes(2);
     platform.frontEnd = &frontEnd_;
-    qv::CQV53Dlg logic(window_, frontEnd_, *store_, platform, clock_);
-    logic.OnInitDialog();
+    start(false, &platform);
     frontEnd_.setupEndsWith = qv::kIdCancel;
-    logic.OnCommand(kSetup);
-    EXPECT_EQ(platform.probes, 256);
+    int dialogs = 0;
+    frontEnd_.editSetup = [&](qv::QV53SetupDlg&, FakeDialogControls&) { ++dialogs; };
+
+    logic_->OnCommand(kSetup); // returns with COM2's probe still hanging
+    EXPECT_TRUE(frontEnd_.waitCursor);
+    ASSERT_TRUE(qv::test::waitUntil([&] { return platform.probesDone() == 255; },
+                                    std::chrono::seconds{10}, qv::test::sleepBriefly));
+    platform.clearCalls();
+    ASSERT_TRUE(window_.fireTimer(qv::kPollTimer));
+    EXPECT_EQ(platform.rts(1), true) << "polled meanwhile";
+    logic_->OnCommand(kSetup);
+    window_.pump();
+    EXPECT_EQ(dialogs, 0);
+
+    platform.releaseProbes();
+    ASSERT_TRUE(qv::test::waitUntil([&] { return window_.pump(), dialogs == 1; },
+                                    std::chrono::seconds{10}, qv::test::sleepBriefly));
+    EXPECT_FALSE(logic_->probingPorts());
+    EXPECT_EQ(platform.probesDone(), 256);
+    EXPECT_EQ(platform.onWindowThread, 0);
     EXPECT_EQ(platform.underWaitCursor, 256);
     EXPECT_FALSE(frontEnd_.waitCursorWhileShown);
+    EXPECT_FALSE(frontEnd_.waitCursor);
+    EXPECT_EQ(frontEnd_.shown.lists[kPortList].items, std::vector<std::string>{"COM1"});
+    logic_.reset(); // before its platform
+}
+
+// The window closed while the ports are probed: no dialog afterwards, and its end waits for
+// the probe under way rather than leaving a thread behind.
+TEST_F(MainLogic, AWindowClosedWhileProbingShowsNoDialog) {
+    serial_.holdProbes(2);
+    start();
+    int dialogs = 0;
+    frontEnd_.editSetup = [&](qv::QV53SetupDlg&, FakeDialogControls&) { ++dialogs; };
+    logic_->OnCommand(kSetup);
+    logic_->OnClose();
+    serial_.releaseProbes();
+    ASSERT_TRUE(qv::test::waitUntil([&] { return window_.pump(), !logic_->probingPorts(); },
+                                    std::chrono::seconds{10}, qv::test::sleepBriefly));
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_FALSE(frontEnd_.waitCursor);
+
+    // Ended with the probe still hanging: the end waits for it, and nothing is posted after.
+    serial_.holdProbes(2);
+    start();
+    const int before = serial_.probesDone();
+    logic_->OnCommand(kSetup);
+    ASSERT_TRUE(qv::test::waitUntil([&] { return serial_.probesDone() == before + 255; },
+                                    std::chrono::seconds{10}, qv::test::sleepBriefly));
+    std::thread opener([&] { serial_.releaseProbes(); });
+    logic_.reset();
+    window_.target = nullptr;
+    EXPECT_EQ(serial_.probesDone(), before + 256);
+    opener.join();
+    EXPECT_FALSE(frontEnd_.waitCursor);
 }
 
 struct SysCommandRow : qv::test::NamedRow {

@@ -178,7 +178,7 @@ TEST_F(E2eLoggingSession, LinesArriveSurviveAnUnplugAndGoOnAfterReplugAndSetup) 
         selected = child<QComboBox>(setup, qv::ctl::kPortList)->currentText();
         click(setup, qv::kIdOk);
     });
-    click(window_.get(), qv::ctl::kSetup);
+    qv::test::pressSetup(window_.get());
     EXPECT_EQ(selected, "") << "a free port is listed, not preselected";
     ASSERT_TRUE(waitUntil([&] { return sim_->said("a program opened COM1"); })) << sim_->out();
     EXPECT_EQ(qv::PosixSerialPlatform(ports_, locks_).probePort(1), qv::kProbeBusy);
@@ -237,7 +237,7 @@ TEST_F(E2eLoggingSession, SetupOffersNoPortThatALiveProgramHasLocked) {
             offered << list->itemText(i);
         click(setup, qv::kIdCancel);
     });
-    click(window_.get(), qv::ctl::kSetup);
+    qv::test::pressSetup(window_.get());
     EXPECT_EQ(offered, QStringList({"COM1", "COM3"}));
     EXPECT_TRUE(readFile(locks_ / qv::lockFileName(sim_->slavePath()))
                     .starts_with(std::to_string(::getpid()) + "\n"));

@@ -143,7 +143,7 @@ void setupOk(QtMainDialog* window, std::function<void(QtSetupDialog*)> edit) {
         edit(dialog);
         click(dialog, qv::kIdOk);
     });
-    click(window, qv::ctl::kSetup);
+    qv::test::pressSetup(window);
 }
 
 QStringList fileLines(const QString& path) {

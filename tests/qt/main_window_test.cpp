@@ -30,12 +30,14 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -91,7 +93,7 @@ protected:
             edit(d);
             click(d, endWith);
         });
-        click(dlg_.get(), qv::ctl::kSetup);
+        qv::test::pressSetup(dlg_.get());
     }
 };
 
@@ -262,7 +264,7 @@ TEST_F(MainWindowTest, RefusedIntervalKeepsTheDialogOpenUnderItsBox) {
         selectedAfterBox = edit->selectedText();
         click(d, qv::kIdCancel);
     });
-    click(dlg_.get(), qv::ctl::kSetup);
+    qv::test::pressSetup(dlg_.get());
     EXPECT_TRUE(stayedOpen);
     EXPECT_EQ(box.text, "Enter an integer between 1 and 1000.");
     EXPECT_EQ(box.ownerClass, "qv::qt::QtSetupDialog");
@@ -329,6 +331,77 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
     ASSERT_TRUE(waitUntil([&] { return !aboutTitle.isEmpty(); }));
     EXPECT_EQ(entries, (QStringList{"&Trend...", "Reconnect &automatically", "&About QV-5300..."}));
     EXPECT_EQ(aboutTitle, "About QV-5300");
+}
+
+// Setup... with a port whose probe hangs: the press returns at once, the wait cursor is
+// up and the window polls on; the dialog shows when every port has its result, without
+// the wait cursor.
+TEST_F(MainWindowTest, SetupProbesOffTheWindowThreadAndShowsTheDialogWhenDone) {
+    fake_.holdProbes(2);
+    open();
+    int dialogs = 0;
+    bool waitCursorWhileShown = true;
+    whenModal<QtSetupDialog>([&](QtSetupDialog* d) {
+        ++dialogs;
+        waitCursorWhileShown = QGuiApplication::overrideCursor() != nullptr;
+        click(d, qv::kIdCancel);
+    });
+    click(dlg_.get(), qv::ctl::kSetup);
+    ASSERT_TRUE(dlg_->logic().probingPorts());
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    fake_.clearCalls();
+    EXPECT_TRUE(waitUntil([&] {
+        const auto calls = fake_.calls();
+        return std::find(calls.begin(), calls.end(), "rts 1") != calls.end();
+    })) << "polls go on while the ports are probed";
+    EXPECT_EQ(dialogs, 0);
+
+    fake_.releaseProbes();
+    ASSERT_TRUE(waitUntil([&] { return dialogs == 1 && !dlg_->logic().probingPorts(); }));
+    EXPECT_FALSE(waitCursorWhileShown);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// Where the window opens: centred on the screen at the first start, where the user left it
+// afterwards and on the screen when that place is off it; the setup dialog centred over it.
+TEST_F(MainWindowTest, OpensCentredThenWhereItWasLeftWithSetupCentredOverIt) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    // Runs the window; its frame as it opened.
+    const auto run = [&](const std::function<void(QtMainDialog*)>& act) {
+        QRect opened;
+        dlg_ = std::make_unique<QtMainDialog>(*store_, fake_, clock_);
+        whenModal<QtMainDialog>([&](QtMainDialog* d) {
+            d->initDialog();
+            opened = d->frameGeometry();
+            act(d);
+            click(d, qv::ctl::kExit);
+        });
+        dlg_->execModal();
+        return opened;
+    };
+    QRect setupFrame, ownerFrame;
+    const QRect first = run([&](QtMainDialog* d) {
+        whenModal<QtSetupDialog>([&](QtSetupDialog* setup) {
+            setupFrame = setup->frameGeometry();
+            ownerFrame = d->frameGeometry();
+            click(setup, qv::kIdCancel);
+        });
+        qv::test::pressSetup(d);
+        d->move(40, 30);
+    });
+    // Centred by the size known before the first show, without the frame's margins.
+    const QSize margins = first.size() - dlg_->size();
+    EXPECT_LE((first.center() - screen.center()).manhattanLength(),
+              margins.width() / 2 + margins.height() / 2 + 1);
+    EXPECT_LE((setupFrame.center() - ownerFrame.center()).manhattanLength(), 2);
+    EXPECT_EQ(storedInt(qv::kWindowLeftEntry), 40);
+    EXPECT_EQ(storedInt(qv::kWindowTopEntry), 30);
+    EXPECT_EQ(run([](QtMainDialog*) {}).topLeft(), QPoint(40, 30));
+
+    store_->WriteProfileInt(nullptr, qv::kWindowLeftEntry, 100000); // a monitor since gone
+    const QRect moved = run([](QtMainDialog*) {});
+    EXPECT_TRUE(screen.contains(moved)) << moved.x() << "," << moved.y();
 }
 
 // The reconnect entry's wiring: checked, it is stored and starts the wait for the port that

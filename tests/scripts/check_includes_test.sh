@@ -11,7 +11,7 @@ put() { mkdir -p "$T/$(dirname "$1")"; printf '#include %s\n' "$2" >"$T/$1"; }
 
 # Wrong: a layer reaching up or aside, Qt or Windows headers where they do not belong.
 put serial/up.cpp '"app/main_dialog.h"'
-put settings/aside.cpp '"window/window_services.h"'
+put settings/aside.cpp '"serial/serial_platform.h"'
 put app/qt/other_front.cpp '"app/win32/win32_dialog.h"'
 put acquisition/toolkit.h '<QString>'
 put trend/platform.cpp '<windows.h>'

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <pwd.h>
 #include <string>
 #include <sys/stat.h>
@@ -182,6 +183,30 @@ INSTANTIATE_TEST_SUITE_P(
         RawValueCase{"ValuesInASectionAreNotTheTopLevelOnes",
                      "[Settings]\nComPort=4\n[General]\nLogInterval=9\n",
                      {1, 9, "", 1}}),
+    test::RowName{});
+
+struct WindowPositionCase : test::NamedRow {
+    const char* fileContents;
+    std::optional<ScreenPoint> expected;
+};
+
+class StoredWindowPosition : public SettingsStoreTest,
+                             public testing::WithParamInterface<WindowPositionCase> {};
+
+TEST_P(StoredWindowPosition, NeedsBothNumbers) {
+    writeRaw(GetParam().fileContents);
+    EXPECT_EQ(loadWindowPosition(store()), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, StoredWindowPosition,
+    testing::Values(WindowPositionCase{"BothOnAMonitorLeftOfThePrimary",
+                                       "[General]\nWindowLeft=-1280\nWindowTop=7\n",
+                                       ScreenPoint{-1280, 7}},
+                    WindowPositionCase{"NeverStored", "[General]\nComPort=3\n", std::nullopt},
+                    WindowPositionCase{"OnlyOne", "[General]\nWindowLeft=10\n", std::nullopt},
+                    WindowPositionCase{"TextWhereANumberIsRead",
+                                       "[General]\nWindowLeft=10\nWindowTop=top\n", std::nullopt}),
     test::RowName{});
 
 TEST_F(SettingsStoreTest, ACorruptFileGivesDefaults) {

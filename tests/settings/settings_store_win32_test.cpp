@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include <windows.h>
@@ -57,7 +58,12 @@ TEST_F(RegistryStoreTest, FirstReadGivesDefaultsAndLeavesTheEmptyKeyPath) {
     const AppSettings s = loadAppSettings(store());
     EXPECT_EQ(s.port, 1);
     EXPECT_EQ(s.interval, 5);
-    EXPECT_EQ(s.fileName, "c:\\tavrin.log");
+    // tavrin.log in a folder that exists, not the root of C:, which a standard user may
+    // not write to.
+    const std::filesystem::path log = std::filesystem::u8path(s.fileName);
+    EXPECT_EQ(log.filename(), "tavrin.log");
+    EXPECT_TRUE(std::filesystem::is_directory(log.parent_path())) << s.fileName;
+    EXPECT_NE(log.parent_path(), log.root_path()) << s.fileName;
     EXPECT_EQ(s.append, 1);
     EXPECT_EQ(s.autoReconnect, 0);
     HKEY key = nullptr;
@@ -69,6 +75,12 @@ TEST_F(RegistryStoreTest, FirstReadGivesDefaultsAndLeavesTheEmptyKeyPath) {
     RegCloseKey(key);
     EXPECT_EQ(subKeys, 0u);
     EXPECT_EQ(values, 0u);
+}
+
+TEST_F(RegistryStoreTest, StoredLogFileNameIsUsedAsStored) {
+    SettingsStore s = store();
+    ASSERT_TRUE(s.WriteProfileString(nullptr, kLogFileNameEntry, "c:\\tavrin.log"));
+    EXPECT_EQ(loadAppSettings(s).fileName, "c:\\tavrin.log");
 }
 
 TEST_F(RegistryStoreTest, NumbersAreDwordsAndTextIsZeroEndedUtf16) {

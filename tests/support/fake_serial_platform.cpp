@@ -229,8 +229,28 @@ std::string FakeSerialPlatform::describeOpenFailure(int port, Status error) cons
     return portName(port) + ": " + std::strerror(static_cast<int>(error));
 }
 
-ProbeResult FakeSerialPlatform::probePort(int port) {
+void FakeSerialPlatform::holdProbes(int port) {
     std::lock_guard lock(mutex_);
+    heldProbes_ = port;
+}
+
+void FakeSerialPlatform::releaseProbes() {
+    {
+        std::lock_guard lock(mutex_);
+        heldProbes_.reset();
+    }
+    changed_.notify_all();
+}
+
+int FakeSerialPlatform::probesDone() const {
+    std::lock_guard lock(mutex_);
+    return probesDone_;
+}
+
+ProbeResult FakeSerialPlatform::probePort(int port) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return heldProbes_ != port; });
+    ++probesDone_;
     auto it = ports_.find(port);
     if (it == ports_.end() || !it->second.present)
         return kProbeAbsent;

@@ -20,6 +20,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -47,6 +48,12 @@ public:
     void setSensorRecord(int port, std::string record);
     // Bytes arriving at the port's open handle (dropped when the port is not open).
     void inject(int port, const std::string& bytes);
+    // Probes of `port` wait until releaseProbes(), as those of a port that takes seconds
+    // to open or fail do; the other ports' probes go on meanwhile.
+    void holdProbes(int port);
+    void releaseProbes();
+    // Probes answered so far, held ones once released.
+    int probesDone() const;
 
     // Line calls in order: "dtr 1", "rts 0", "break 1", ... (also failed ones).
     std::vector<std::string> calls() const;
@@ -133,6 +140,8 @@ private:
     Dcb driverState_ = driverDefaults();
     NativeHandle nextHandle_ = 100;
     long waitReturns_ = 0;
+    std::optional<int> heldProbes_; // the port whose probes wait
+    int probesDone_ = 0;
     int waitsWithoutPort_ = 0;
     int readersEnded_ = 0;
     bool usedAfterEnd_ = false;

@@ -77,6 +77,16 @@ template <class T> T* child(const QWidget* dialog, int id) {
     return qobject_cast<T*>(qv::qt::controlById(dialog, id));
 }
 
+// Presses Setup... of the main window `window` (a QtMainDialog) and returns when the setup
+// command has run its dialog, or ended without one: the ports are probed off the window's
+// thread, and the dialog runs in whatever loop the wait turns.
+template <class MainWindow> void pressSetup(MainWindow* window) {
+    auto* setup = qobject_cast<QAbstractButton*>(qv::qt::controlById(window, qv::ctl::kSetup));
+    ASSERT_NE(setup, nullptr);
+    setup->click();
+    ASSERT_TRUE(waitUntil([&] { return !window->logic().probingPorts(); }));
+}
+
 inline void click(const QWidget* dialog, int id) {
     QAbstractButton* button = child<QAbstractButton>(dialog, id);
     ASSERT_NE(button, nullptr) << "control " << id;

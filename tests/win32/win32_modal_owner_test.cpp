@@ -19,10 +19,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
+#undef GetProfileInt
 #undef WriteProfileString
 
 namespace qv::win32 {
@@ -143,6 +146,109 @@ TEST_F(ModalOwner, ABoxRaisedWhileTheTrendWindowIsActiveBelongsToTheMainWindow) 
     ICONINFO info{};
     ASSERT_NE(smallIcon, nullptr);
     EXPECT_FALSE(GetIconInfo(smallIcon, &info));
+}
+
+// Where the windows open: the main window centred on the primary monitor's work area at
+// the first start, the setup dialog centred over it; at the next start where the user left
+// it, brought back inside the desktop when that place is off it.
+TEST_F(ModalOwner, MainWindowOpensCentredThenWhereLeftWithSetupCentredOverIt) {
+    const std::string app = "QV-5300 placement test";
+    const std::wstring key = L"Software\\Tavrin QV-5300\\" + wide(app);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    SettingsStore settings(app);
+    settings.SetRegistryKey(kCompanyKey);
+    test::FakeSerialPlatform platform;
+    platform.addPort(1);
+    const test::FixedClock clock;
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+    HWND main = nullptr, setup = nullptr;
+    // Runs the window: its frame as first shown, then `steps`.
+    const auto run = [&](std::vector<Script::Step> steps) {
+        RECT frame{};
+        Win32MainWindow window(GetModuleHandleW(nullptr), app, settings, platform, clock);
+        steps.insert(steps.begin(),
+                     {[&] { return (main = threadWindow(L"Tavrin QV-5300")) != nullptr; },
+                      [&] { GetWindowRect(main, &frame); }});
+        Script script(std::move(steps));
+        window.run();
+        EXPECT_TRUE(script.finished());
+        return frame;
+    };
+    const auto centre = [](const RECT& r) {
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    const auto exit = [&] { PostMessageW(main, WM_COMMAND, IDOK, 0); };
+
+    RECT setupFrame{}, ownerFrame{};
+    const RECT first = run({
+        {[] { return true; },
+         [&] { PostMessageW(main, WM_COMMAND, MAKEWPARAM(ctl::kSetup, BN_CLICKED), 0); }},
+        {[&] { return (setup = threadWindow(L"Setup")) != nullptr; },
+         [&] {
+             GetWindowRect(setup, &setupFrame);
+             GetWindowRect(main, &ownerFrame);
+             PostMessageW(setup, WM_COMMAND, IDCANCEL, 0);
+         }},
+        {[&] { return !IsWindow(setup); },
+         [&] {
+             SetWindowPos(main, nullptr, work.left + 30, work.top + 20, 0, 0,
+                          SWP_NOSIZE | SWP_NOZORDER);
+             exit();
+         }},
+    });
+    EXPECT_LE(std::abs(centre(first).x - centre(work).x), 1);
+    EXPECT_LE(std::abs(centre(first).y - centre(work).y), 1);
+    EXPECT_LE(std::abs(centre(setupFrame).x - centre(ownerFrame).x), 1);
+    EXPECT_LE(std::abs(centre(setupFrame).y - centre(ownerFrame).y), 1);
+    EXPECT_EQ(settings.GetProfileInt(nullptr, kWindowLeftEntry, -1), work.left + 30);
+    EXPECT_EQ(settings.GetProfileInt(nullptr, kWindowTopEntry, -1), work.top + 20);
+
+    settings.WriteProfileInt(nullptr, kWindowLeftEntry, 100000); // a monitor since gone
+    const RECT second = run({{[] { return true; }, exit}});
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    EXPECT_EQ(second.top, work.top + 20);
+    EXPECT_EQ(second.right, work.right);
+}
+
+// Setup... with a port whose probe hangs: the window's loop goes on (this script's steps,
+// the poll timer), and the dialog shows once the probe has ended.
+TEST_F(ModalOwner, SetupProbesOffTheWindowThread) {
+    const std::string app = "QV-5300 survey test";
+    SettingsStore settings(app);
+    settings.SetRegistryKey(kCompanyKey);
+    settings.WriteProfileInt(nullptr, kLogIntervalEntry, 1);
+    test::FakeSerialPlatform platform;
+    platform.addPort(1);
+    platform.holdProbes(2);
+    const test::FixedClock clock;
+    HWND main = nullptr, setup = nullptr;
+    bool probingWhilePolled = false;
+    const auto polled = [&] {
+        const auto calls = platform.calls();
+        return std::find(calls.begin(), calls.end(), "rts 1") != calls.end();
+    };
+    {
+        Win32MainWindow window(GetModuleHandleW(nullptr), app, settings, platform, clock);
+        Script script({
+            {[&] { return (main = threadWindow(L"Tavrin QV-5300")) != nullptr; },
+             [&] { PostMessageW(main, WM_COMMAND, MAKEWPARAM(ctl::kSetup, BN_CLICKED), 0); }},
+            // The others done (the reply timeout's own probes may add to the count).
+            {[&] { return platform.probesDone() >= 255; }, [&] { platform.clearCalls(); }},
+            {polled,
+             [&] {
+                 probingWhilePolled = threadWindow(L"Setup") == nullptr;
+                 platform.releaseProbes();
+             }},
+            {[&] { return (setup = threadWindow(L"Setup")) != nullptr; },
+             [&] { PostMessageW(setup, WM_COMMAND, IDCANCEL, 0); }},
+            {[&] { return !IsWindow(setup); }, [&] { PostMessageW(main, WM_COMMAND, IDOK, 0); }},
+        });
+        window.run();
+        EXPECT_TRUE(script.finished());
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Tavrin QV-5300\\" + wide(app)).c_str());
+    EXPECT_TRUE(probingWhilePolled);
 }
 
 // Exit and Escape end the main window before the log's last failure is reported.
