@@ -1,0 +1,1 @@
+"""The runs of the benchmarks and the writing of bench/report.md, driven by run_bench.py."""
