@@ -152,6 +152,10 @@ void Win32TrendWindow::paintCharts() {
         if (!buffer_ || buffer_->width() != width || buffer_->height() != height)
             buffer_ = std::make_unique<OffscreenBitmap>(width, height);
         if (buffer_->dc()) {
+            // The units cover all but a pixel's fraction of the width and height: that
+            // strip shows the dialog's background.
+            const RECT all{0, 0, width, height};
+            FillRect(buffer_->dc(), &all, GetSysColorBrush(COLOR_BTNFACE));
             {
                 GdiPainter painter(buffer_->dc(), font(), scale);
                 logic_.paint(painter, unitsWide, unitsHigh);
