@@ -16,23 +16,19 @@ int px(float value) {
     return static_cast<int>(std::lround(value));
 }
 
-POINT pointOf(trend::PointF point) {
-    return {px(point.x), px(point.y)};
-}
-
 std::wstring wideOf(std::string_view text) {
     return wide(std::string(text));
 }
 
 } // namespace
 
-GdiPainter::GdiPainter(HDC dc, HFONT font)
+GdiPainter::GdiPainter(HDC dc, HFONT font, float scale)
     : dc_(dc), oldFont_(SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT))),
-      oldPen_(SelectObject(dc, GetStockObject(BLACK_PEN))) {
+      oldPen_(SelectObject(dc, GetStockObject(BLACK_PEN))), scale_(scale > 0 ? scale : 1.0f) {
     SetBkMode(dc_, TRANSPARENT);
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc_, &metrics);
-    lineHeight_ = static_cast<float>(metrics.tmHeight);
+    lineHeight_ = static_cast<float>(metrics.tmHeight) / scale_;
 }
 
 GdiPainter::~GdiPainter() {
@@ -46,11 +42,19 @@ float GdiPainter::textWidth(std::string_view text) const {
     const std::wstring w = wideOf(text);
     SIZE size{};
     GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size);
-    return static_cast<float>(size.cx);
+    return static_cast<float>(size.cx) / scale_;
+}
+
+int GdiPainter::device(float units) const {
+    return px(units * scale_);
+}
+
+POINT GdiPainter::pointOf(trend::PointF point) const {
+    return {device(point.x), device(point.y)};
 }
 
 void GdiPainter::setPen(trend::Colour colour, float width) {
-    const int w = std::max(1, px(width));
+    const int w = std::max(1, device(width));
     // Wide lines with round ends and joins, so that the broken runs of a chart line and
     // its corners look like one stroke.
     LOGBRUSH brush{BS_SOLID, colorOf(colour), 0};
@@ -84,8 +88,8 @@ void GdiPainter::drawPolyline(const trend::PointF* points, std::size_t count) {
 }
 
 void GdiPainter::drawRect(const trend::RectF& rect) {
-    const int left = px(rect.x), top = px(rect.y), right = px(rect.right()),
-              bottom = px(rect.bottom());
+    const int left = device(rect.x), top = device(rect.y), right = device(rect.right()),
+              bottom = device(rect.bottom());
     // Each segment leaves out its last pixel, which the next one starts with; the first
     // corner is the first segment's.
     const POINT corners[5] = {
@@ -94,7 +98,7 @@ void GdiPainter::drawRect(const trend::RectF& rect) {
 }
 
 void GdiPainter::fillRect(const trend::RectF& rect, trend::Colour colour) {
-    const RECT r{px(rect.x), px(rect.y), px(rect.right()), px(rect.bottom())};
+    const RECT r{device(rect.x), device(rect.y), device(rect.right()), device(rect.bottom())};
     const COLORREF old = SetDCBrushColor(dc_, colorOf(colour));
     FillRect(dc_, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
     SetDCBrushColor(dc_, old);
@@ -104,13 +108,14 @@ void GdiPainter::drawText(const trend::RectF& box, trend::TextAlign align, std::
     const std::wstring w = wideOf(text);
     SIZE size{};
     GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size);
+    const float textWidth = static_cast<float>(size.cx) / scale_;
     float x = box.x;
     if (align == trend::TextAlign::Centre)
-        x += (box.width - static_cast<float>(size.cx)) / 2;
+        x += (box.width - textWidth) / 2;
     else if (align == trend::TextAlign::Right)
-        x += box.width - static_cast<float>(size.cx);
+        x += box.width - textWidth;
     const float y = box.y + (box.height - lineHeight_) / 2;
-    TextOutW(dc_, px(x), px(y), w.c_str(), static_cast<int>(w.size()));
+    TextOutW(dc_, device(x), device(y), w.c_str(), static_cast<int>(w.size()));
 }
 
 OffscreenBitmap::OffscreenBitmap(int width, int height)

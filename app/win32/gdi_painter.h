@@ -15,9 +15,12 @@ namespace qv::win32 {
 // Draws through a device context with `font`; both are the caller's and outlive the
 // painter. Text and lines take the pen's colour; text is drawn without a background. The
 // objects the painter selects are deselected, and its pens deleted, when it goes.
+// `scale` is device pixels per chart unit (the window's DPI / 96): the chart is laid out
+// in units of a 96-DPI screen, and coordinates and line widths are multiplied on the way
+// to the device; `font` is already the device's size, so its metrics are divided.
 class GdiPainter : public trend::Painter {
 public:
-    GdiPainter(HDC dc, HFONT font);
+    GdiPainter(HDC dc, HFONT font, float scale = 1.0f);
     ~GdiPainter() override;
     GdiPainter(const GdiPainter&) = delete;
     GdiPainter& operator=(const GdiPainter&) = delete;
@@ -31,11 +34,17 @@ public:
     void fillRect(const trend::RectF& rect, trend::Colour colour) override;
     void drawText(const trend::RectF& box, trend::TextAlign align, std::string_view text) override;
 
+    // Chart units as device pixels.
+    int device(float units) const;
+
 private:
+    POINT pointOf(trend::PointF point) const;
+
     HDC dc_;
     HGDIOBJ oldFont_;
     HGDIOBJ oldPen_;
     HPEN pen_ = nullptr;
+    float scale_;
     float lineHeight_ = 0.0f;
     std::vector<POINT> scratch_; // polyline points, kept between calls
 };

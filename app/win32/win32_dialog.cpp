@@ -1,6 +1,8 @@
 #include "app/win32/win32_dialog.h"
 
 #include "app/win32/dialog_template_win32.h"
+#include "app/win32/dpi_scale.h"
+#include "app/win32/dpi_win32.h"
 #include "app/win32/win32_desktop.h"
 #include "text/win32_text.h"
 #include "window/window_services.h"
@@ -60,17 +62,38 @@ std::wstring windowText(HWND control) {
 constexpr wchar_t kModelessProperty[] = L"qv.modeless";
 // A dialog with a sizing frame: its size as the template made it (width in the low word,
 // height in the high word), the smallest it can be dragged to, so that its controls
-// always fit and its charts keep room.
+// always fit and its charts keep room; and the DPI it is in pixels of.
 constexpr wchar_t kSmallestSizeProperty[] = L"qv.smallestSize";
+constexpr wchar_t kSmallestSizeDpiProperty[] = L"qv.smallestSizeDpi";
+
+void setSmallestSize(HWND dialog, int width, int height, unsigned dpi) {
+    const auto packed = static_cast<std::uintptr_t>(MAKELONG(width, height));
+    SetPropW(dialog, kSmallestSizeProperty, reinterpret_cast<HANDLE>(packed));
+    SetPropW(dialog, kSmallestSizeDpiProperty,
+             reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(dpi)));
+}
 
 void keepSmallestSize(HWND dialog) {
     if ((GetWindowLongW(dialog, GWL_STYLE) & WS_THICKFRAME) == 0)
         return;
     RECT made{};
     GetWindowRect(dialog, &made);
-    const auto packed =
-        static_cast<std::uintptr_t>(MAKELONG(made.right - made.left, made.bottom - made.top));
-    SetPropW(dialog, kSmallestSizeProperty, reinterpret_cast<HANDLE>(packed));
+    setSmallestSize(dialog, made.right - made.left, made.bottom - made.top, windowDpi(dialog));
+}
+
+// The window has moved to a monitor of another scale (or the scale changed): it takes the
+// rectangle Windows suggests, and its smallest size follows the scale. The dialog manager
+// then scales its font and controls (per-monitor v2).
+void followDpi(HWND dialog, unsigned dpi, const RECT& suggested) {
+    if (HANDLE size = GetPropW(dialog, kSmallestSizeProperty)) {
+        const auto packed = reinterpret_cast<std::uintptr_t>(size);
+        const auto was = static_cast<unsigned>(
+            reinterpret_cast<std::uintptr_t>(GetPropW(dialog, kSmallestSizeDpiProperty)));
+        setSmallestSize(dialog, rescaledForDpi(LOWORD(packed), was, dpi),
+                        rescaledForDpi(HIWORD(packed), was, dpi), dpi);
+    }
+    SetWindowPos(dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 INT_PTR CALLBACK templateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -100,9 +123,14 @@ INT_PTR CALLBACK templateDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             return TRUE;
         }
         break;
+    case WM_DPICHANGED:
+        // Not taken: the handler hears it too, and the dialog manager does its part.
+        followDpi(dialog, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        break;
     case WM_NCDESTROY:
         RemovePropW(dialog, kModelessProperty);
         RemovePropW(dialog, kSmallestSizeProperty);
+        RemovePropW(dialog, kSmallestSizeDpiProperty);
         break;
     default:
         break;

@@ -14,6 +14,7 @@
 
 #include <commdlg.h>
 
+#include <cmath>
 #include <vector>
 
 namespace qv::win32 {
@@ -143,12 +144,15 @@ std::optional<std::string> Win32FrontEnd::browseForOpen(const std::string& exten
 
 bool Win32FrontEnd::saveImage(const std::string& path, int width, int height,
                               const std::function<void(trend::Painter&)>& paint) {
-    OffscreenBitmap image(width, height);
+    // The image as the window shows it: `width` x `height` chart units at its DPI.
+    const float scale = trend_ ? trend_->chartScale() : 1.0f;
+    OffscreenBitmap image(static_cast<int>(std::lround(static_cast<float>(width) * scale)),
+                          static_cast<int>(std::lround(static_cast<float>(height) * scale)));
     if (!image.dc())
         return false;
     PatBlt(image.dc(), 0, 0, image.width(), image.height(), WHITENESS);
     {
-        GdiPainter painter(image.dc(), trend_ ? trend_->font() : nullptr);
+        GdiPainter painter(image.dc(), trend_ ? trend_->font() : nullptr, scale);
         paint(painter);
     }
     const HRESULT written =

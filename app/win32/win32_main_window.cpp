@@ -1,6 +1,8 @@
 #include "app/win32/win32_main_window.h"
 
 #include "app/res/dialog_templates.h"
+#include "app/win32/dpi_scale.h"
+#include "app/win32/dpi_win32.h"
 #include "app/win32/win32_desktop.h"
 #include "text/win32_text.h"
 
@@ -8,14 +10,30 @@ namespace qv::win32 {
 
 Win32MainWindow::Win32MainWindow(HINSTANCE module, std::string application, SettingsStore& settings,
                                  SerialPlatform& platform, const Clock& clock)
-    : module_(module), icon_(LoadIconW(module, MAKEINTRESOURCEW(res::kIconId))),
-      services_(std::move(application)), frontEnd_(module, services_),
+    : module_(module), services_(std::move(application)), frontEnd_(module, services_),
       core_(services_, frontEnd_, settings, platform, clock) {}
 
 Win32MainWindow::~Win32MainWindow() {
-    // run() has returned: no window shows it any longer.
+    // run() has returned: no window shows them any longer.
+    if (icon_)
+        DestroyIcon(icon_);
     if (smallIcon_)
         DestroyIcon(smallIcon_);
+}
+
+void Win32MainWindow::setIcons(HWND window) {
+    const unsigned dpi = windowDpi(window);
+    HICON big = loadIconForDpi(module_, res::kIconId, false, dpi);
+    HICON small = loadIconForDpi(module_, res::kIconId, true, dpi);
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small ? small : big));
+    // The window shows the new ones now.
+    if (icon_)
+        DestroyIcon(icon_);
+    if (smallIcon_)
+        DestroyIcon(smallIcon_);
+    icon_ = big;
+    smallIcon_ = small;
 }
 
 int Win32MainWindow::run() {
@@ -32,14 +50,7 @@ void Win32MainWindow::onInit(HWND window) {
                     wide(core_.reconnectMenuEntry()).c_str());
         AppendMenuW(menu, MF_STRING, res::kAboutCommandId, wide(entry).c_str());
     }
-    // The small icon from its own drawing rather than the big one scaled down.
-    if (!smallIcon_)
-        smallIcon_ = static_cast<HICON>(LoadImageW(module_, MAKEINTRESOURCEW(res::kIconId),
-                                                   IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                   GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageW(window, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(smallIcon_ ? smallIcon_ : icon_));
+    setIcons(window);
     // Placed while still hidden; a box of the initialisation then comes up over it.
     const ScreenRect frame = frameOf(window);
     moveTo(window, core_.openingPosition(frame.width, frame.height, workAreas()));
@@ -99,6 +110,9 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
         SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
         result = TRUE;
         return true;
+    case WM_DPICHANGED:
+        setIcons(window);
+        return false; // the dialog's own handling (its size, font and controls) goes on
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<INT_PTR>(icon_);
         return true;
@@ -141,13 +155,12 @@ void Win32MainWindow::paintMinimised(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     SendMessageW(window, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    const int cxIcon = GetSystemMetrics(SM_CXICON);
-    const int cyIcon = GetSystemMetrics(SM_CYICON);
+    const int size = scaledToDpi(32, windowDpi(window));
     RECT rect;
     GetClientRect(window, &rect);
-    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
-    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
-    DrawIcon(dc, x, y, icon_);
+    const int x = (rect.right - rect.left - size + 1) / 2;
+    const int y = (rect.bottom - rect.top - size + 1) / 2;
+    DrawIconEx(dc, x, y, icon_, size, size, 0, nullptr, DI_NORMAL);
     EndPaint(window, &paint);
 }
 

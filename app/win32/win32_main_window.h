@@ -41,12 +41,15 @@ private:
     void paintMinimised(HWND window);
     // Where the user left the window, for the next start.
     void storePosition(HWND window);
+    // The window's big and small icons drawn for its DPI, replacing those it had.
+    void setIcons(HWND window);
     // The reconnect entry of the system menu shows whether automatic reconnection is on.
     void checkReconnectEntry(HWND window);
 
     HINSTANCE module_;
-    HICON icon_;                // shared: the system's until the module goes
-    HICON smallIcon_ = nullptr; // loaded at its own size: ours to destroy
+    // Drawn for the window's DPI, each from the drawing nearest its size: ours to destroy.
+    HICON icon_ = nullptr;
+    HICON smallIcon_ = nullptr;
     Win32WindowServices services_;
     Win32FrontEnd frontEnd_;
     // Last: destroyed first, closing the log and joining the reader while the services

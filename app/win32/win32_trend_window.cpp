@@ -1,6 +1,8 @@
 #include "app/win32/win32_trend_window.h"
 
 #include "app/res/dialog_templates.h"
+#include "app/win32/dpi_scale.h"
+#include "app/win32/dpi_win32.h"
 #include "window/window_services.h"
 
 #include <commctrl.h>
@@ -44,6 +46,11 @@ HFONT Win32TrendWindow::font() const {
     const auto font =
         window_ ? reinterpret_cast<HFONT>(SendMessageW(window_, WM_GETFONT, 0, 0)) : nullptr;
     return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+float Win32TrendWindow::chartScale() const {
+    return window_ ? static_cast<float>(windowDpi(window_)) / static_cast<float>(kDesignDpi)
+                   : 1.0f;
 }
 
 RECT Win32TrendWindow::chartArea() const {
@@ -96,6 +103,7 @@ bool Win32TrendWindow::onMessage(HWND, UINT message, WPARAM wParam, LPARAM, INT_
         result = TRUE;
         return true;
     case WM_SIZE:
+    case WM_DPICHANGED: // the dialog's font, and with it the charts' text, has its new size
         invalidateCharts();
         return false;
     case WM_ERASEBKGND: {
@@ -136,13 +144,21 @@ void Win32TrendWindow::paintCharts() {
     HDC dc = BeginPaint(window_, &ps);
     const RECT area = chartArea();
     const int width = area.right - area.left, height = area.bottom - area.top;
-    if (width > 0 && height > 0) {
+    // The charts are laid out at 96 DPI and drawn at the window's.
+    const float scale = chartScale();
+    const int unitsWide = static_cast<int>(static_cast<float>(width) / scale);
+    const int unitsHigh = static_cast<int>(static_cast<float>(height) / scale);
+    if (unitsWide > 0 && unitsHigh > 0) {
         if (!buffer_ || buffer_->width() != width || buffer_->height() != height)
             buffer_ = std::make_unique<OffscreenBitmap>(width, height);
         if (buffer_->dc()) {
+            // The units cover all but a pixel's fraction of the width and height: that
+            // strip shows the dialog's background.
+            const RECT all{0, 0, width, height};
+            FillRect(buffer_->dc(), &all, GetSysColorBrush(COLOR_BTNFACE));
             {
-                GdiPainter painter(buffer_->dc(), font());
-                logic_.paint(painter, width, height);
+                GdiPainter painter(buffer_->dc(), font(), scale);
+                logic_.paint(painter, unitsWide, unitsHigh);
             }
             BitBlt(dc, area.left, area.top, width, height, buffer_->dc(), 0, 0, SRCCOPY);
         }

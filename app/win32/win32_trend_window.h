@@ -32,6 +32,10 @@ public:
     void invalidateCharts();
     // The window's font (the template's), or the system's GUI font while closed.
     HFONT font() const;
+    // Device pixels per chart unit: the window's DPI / 96 (1 while closed). The charts are
+    // laid out in units of a 96-DPI screen, so that margins, gaps and line widths grow
+    // with the text.
+    float chartScale() const;
 
     void onInit(HWND window) override;
     bool onCommand(HWND window, int id, int notification) override;

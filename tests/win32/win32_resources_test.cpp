@@ -61,14 +61,16 @@ TEST(Win32Resources, VersionResourceNamesMakerProductAndVersion) {
     }
 }
 
-// The manifest asks for the common controls 6 and the user's own rights.
+// The manifest asks for the common controls 6, the user's own rights, and per-monitor DPI
+// awareness (version 2, per monitor where that is unknown).
 TEST(Win32Resources, ManifestAsksForCommonControls6AsInvoker) {
     HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), RT_MANIFEST);
     ASSERT_NE(found, nullptr);
     const std::string manifest(static_cast<const char*>(LockResource(LoadResource(nullptr, found))),
                                SizeofResource(nullptr, found));
     for (const char* needed : {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-                               "level=\"asInvoker\"", "uiAccess=\"false\""})
+                               "level=\"asInvoker\"", "uiAccess=\"false\"",
+                               ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"})
         EXPECT_NE(manifest.find(needed), std::string::npos) << needed;
 }
 

@@ -1,8 +1,11 @@
 // The Win32 trend window in this process: how small it can be made, that erasing its
 // background leaves the paint's DC able to draw the charts, and the progress bar and
-// Cancel of a long read, which Escape stops before it closes the window.
+// Cancel of a long read, which Escape stops before it closes the window; its charts at
+// the display's DPI (scripts/test-windows runs it at 96 and at 144 DPI).
 
 #include "app/trend_window.h"
+#include "app/win32/dpi_scale.h"
+#include "app/win32/gdi_painter.h"
 #include "app/win32/win32_trend_window.h"
 #include "tests/support/fake_front_end.h"
 #include "tests/support/fake_window_services.h"
@@ -78,6 +81,37 @@ TEST_F(Win32TrendWindowTest, ALongReadShowsItsProgressAndEscapeStopsItBeforeClos
     EXPECT_FALSE(logic_.readingLog());
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_FALSE(IsWindow(window));
+}
+
+// Per-monitor aware through the program's manifest (linked in): the charts' units are
+// 96-DPI pixels drawn at the window's DPI, so a one-unit line is as thick as the DPI
+// makes it, and the font is the template's point size at that DPI.
+TEST_F(Win32TrendWindowTest, ChartsFollowTheWindowsDpi) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    if (const char* expected = std::getenv("QV_EXPECTED_DPI")) {
+        EXPECT_EQ(dpi, std::atoi(expected)) << "the display's LogPixels";
+    }
+    EXPECT_FLOAT_EQ(window_.chartScale() * 96, static_cast<float>(dpi));
+
+    LOGFONTW font{};
+    ASSERT_NE(GetObjectW(window_.font(), sizeof font, &font), 0);
+    const int points = qv::res::dialogTemplate(qv::res::kTrendDialogId).pointSize;
+    EXPECT_EQ(font.lfHeight, -MulDiv(points, dpi, 72));
+
+    qv::win32::OffscreenBitmap image(8, 16);
+    ASSERT_TRUE(image.dc());
+    PatBlt(image.dc(), 0, 0, image.width(), image.height(), WHITENESS);
+    {
+        qv::win32::GdiPainter painter(image.dc(), window_.font(), window_.chartScale());
+        painter.setPen({}, 1.0f);
+        painter.drawLine({0, 5}, {4, 5});
+    }
+    int dark = 0; // down the line's third column
+    for (int y = 0; y < image.height(); ++y)
+        dark += image.bits()[y * image.stride() + 2 * 4] < 128 ? 1 : 0;
+    EXPECT_EQ(dark, qv::win32::scaledToDpi(1, static_cast<unsigned>(dpi)));
 }
 
 } // namespace
