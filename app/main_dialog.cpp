@@ -20,8 +20,9 @@ CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& se
                    SerialPlatform& platform, const Clock& clock)
     : window_(window), frontEnd_(frontEnd), settings_(settings),
       station_(platform, window, clock, ReadingParser::processInstance()),
-      trend_(history_, window, frontEnd,
-             [this] { return station_.log().fileOpen() ? station_.log().fileName() : std::string(); }),
+      trend_(
+          history_, window, frontEnd,
+          [this] { return station_.log().fileOpen() ? station_.log().fileName() : std::string(); }),
       survey_(platform, window, WM_PORTS_PROBED) {
     station_.addReadingListener([this](const Reading& reading, std::time_t when) {
         history_.append({static_cast<std::int64_t>(when), reading.humidity, reading.temperature});

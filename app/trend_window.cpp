@@ -340,7 +340,8 @@ void TrendWindow::changed() {
         source = partly_ ? substitute(res::loadString(res::kTrendPartlyReadStringId), {logName_})
                          : logName_;
     else if (following())
-        source = substitute(res::loadString(res::kTrendLiveAndLogStringId), {fileNameOf(followed_)});
+        source =
+            substitute(res::loadString(res::kTrendLiveAndLogStringId), {fileNameOf(followed_)});
     controls_->setText(ctl::kTrendSource, source);
     const bool busy = readingLog();
     controls_->show(ctl::kTrendProgress, busy);

@@ -17,10 +17,10 @@
 #include "app/res/dialog_templates.h"
 #include "app/win32/dialog_template_win32.h"
 #include "app/win32/win32_window_services.h"
-#include "tests/support/forwarding_window_services.h"
 #include "bench/stats.h"
 #include "serial/serial_platform.h"
 #include "settings/settings_store.h"
+#include "tests/support/forwarding_window_services.h"
 
 #include <windows.h>
 

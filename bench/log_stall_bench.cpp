@@ -93,7 +93,8 @@ int main(int argc, char** argv) {
             stalls.push_back(stall);
         }
         for (const auto& box : window.boxes)
-            std::fprintf(stderr, "qv_bench_log_stall: %s %s\n", box.text.c_str(), box.detail.c_str());
+            std::fprintf(stderr, "qv_bench_log_stall: %s %s\n", box.text.c_str(),
+                         box.detail.c_str());
         if (log.recordCount() != lines || !window.boxes.empty())
             return 1;
         log.toggle();

@@ -17,7 +17,8 @@ PtyFolder::PtyFolder() {
 int PtyFolder::addLivePort(int port) {
     auto terminal = std::make_unique<test::PseudoTerminal>();
     std::error_code ec;
-    if (!terminal->ok() || (fs::create_symlink(terminal->slave(), path() / portEntryName(port), ec), ec))
+    if (!terminal->ok() ||
+        (fs::create_symlink(terminal->slave(), path() / portEntryName(port), ec), ec))
         return -1;
     terminals_.push_back(std::move(terminal));
     return terminals_.back()->master();

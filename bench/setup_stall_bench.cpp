@@ -164,7 +164,8 @@ int main(int argc, char** argv) {
                 window.done(qv::kIdCancel);
                 return;
             }
-            auto* setup = qobject_cast<QAbstractButton*>(qv::qt::controlById(&window, qv::ctl::kSetup));
+            auto* setup =
+                qobject_cast<QAbstractButton*>(qv::qt::controlById(&window, qv::ctl::kSetup));
             if (!setup) {
                 status = 1;
                 window.done(qv::kIdCancel);

@@ -37,8 +37,7 @@ private:
 
 } // namespace
 
-QtTrendWindow::QtTrendWindow(qv::TrendWindow& logic, QtWindowServices& services,
-                             QWidget* parent)
+QtTrendWindow::QtTrendWindow(qv::TrendWindow& logic, QtWindowServices& services, QWidget* parent)
     : QDialog(parent), logic_(logic), services_(services), controls_(*this) {
     const qv::res::DialogTemplate& tpl = qv::res::dialogTemplate(qv::res::kTrendDialogId);
     buildDialog(tpl, *this);
@@ -58,8 +57,7 @@ QtTrendWindow::QtTrendWindow(qv::TrendWindow& logic, QtWindowServices& services,
     connect(new QShortcut(Qt::Key_Right, this), &QShortcut::activated, this,
             [this] { logic_.OnKey(qv::TrendKey::Right); });
 
-    chartTop_ =
-        dluToPixels(dialogUnitsOf(font()), 0, 0, 0, qv::res::kTrendChartTop).height();
+    chartTop_ = dluToPixels(dialogUnitsOf(font()), 0, 0, 0, qv::res::kTrendChartTop).height();
     chartArea_ = new ChartArea(logic_, this);
     chartArea_->setGeometry(0, chartTop_, width(), height() - chartTop_);
     logic_.OnInitDialog(controls_);

@@ -10,11 +10,11 @@ namespace {
 // Looked up at run time: older Windows, and Wine, may lack them (and LoadIconWithScaleDown
 // exists only in version 6 of the common controls, which a program without the manifest
 // does not get).
-template <typename Function>
-Function systemFunction(const wchar_t* module, const char* name) {
+template <typename Function> Function systemFunction(const wchar_t* module, const char* name) {
     HMODULE loaded = GetModuleHandleW(module);
-    return loaded ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(loaded, name)))
-                  : nullptr;
+    return loaded
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(loaded, name)))
+               : nullptr;
 }
 
 } // namespace

@@ -49,8 +49,7 @@ HFONT Win32TrendWindow::font() const {
 }
 
 float Win32TrendWindow::chartScale() const {
-    return window_ ? static_cast<float>(windowDpi(window_)) / static_cast<float>(kDesignDpi)
-                   : 1.0f;
+    return window_ ? static_cast<float>(windowDpi(window_)) / static_cast<float>(kDesignDpi) : 1.0f;
 }
 
 RECT Win32TrendWindow::chartArea() const {

@@ -111,9 +111,9 @@ TEST_F(Win32LogFileTest, HeldAloneWhileOpenCreatedWhenMissingAndAppendedOrEmptie
     ASSERT_TRUE(file->write("one\r\n") && file->sync());
 
     // Nobody else opens it meanwhile, not even to read, and a second log is told why.
-    const HANDLE reader = CreateFileW(win32::wide(log).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      0, nullptr);
+    const HANDLE reader =
+        CreateFileW(win32::wide(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(reader, INVALID_HANDLE_VALUE);
     if (reader != INVALID_HANDLE_VALUE)
         CloseHandle(reader);

@@ -34,9 +34,9 @@ using test::FakeWindowServices;
 using namespace std::chrono_literals;
 
 using test::FixedClock;
+using test::kDecember6;
 using test::readFile;
 using test::writeFile;
-using test::kDecember6;
 
 void useUtc() {
     setenv("TZ", "UTC", 1);

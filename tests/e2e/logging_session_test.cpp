@@ -27,9 +27,9 @@
 namespace qv::e2e {
 namespace {
 
-using qv::test::answerNextBox;
 using qv::qt::QtMainDialog;
 using qv::qt::QtSetupDialog;
+using qv::test::answerNextBox;
 using qv::test::Box;
 using qv::test::child;
 using qv::test::click;

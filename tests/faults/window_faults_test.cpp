@@ -8,8 +8,8 @@
 // mounts one when it may (root in a private mount namespace or a container) and is
 // skipped, saying why, otherwise.
 
-#include "app/qt/qt_main_dialog.h"
 #include "app/qt/dialog_builder.h"
+#include "app/qt/qt_main_dialog.h"
 #include "app/qt/qt_setup_dialog.h"
 #include "serial/serial_platform_posix.h"
 #include "settings/settings_store.h"
@@ -51,9 +51,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using qv::test::kRecord;
 using qv::qt::QtMainDialog;
 using qv::qt::QtSetupDialog;
+using qv::test::kRecord;
 const QRegularExpression
     kLogLine(QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t[ \d]\d\.\d\t[ \d-]\d\.\d$)"));
 

@@ -2,8 +2,8 @@
 // text and place, the tab order, caption, size, default button and window flags; the
 // dialog-unit conversion; the about box's ways of closing.
 
-#include "app/qt/qt_about_dialog.h"
 #include "app/qt/dialog_builder.h"
+#include "app/qt/qt_about_dialog.h"
 #include "app/qt/qt_window_services.h"
 #include "app/res/dialog_templates.h"
 
@@ -30,8 +30,8 @@ namespace {
 
 using qv::qt::DialogUnits;
 using qv::qt::dluToPixels;
-using qv::qt::QtAboutDialog;
 using qv::qt::kControlIdProperty;
+using qv::qt::QtAboutDialog;
 
 // ---------------------------------------------------------------------------------------
 // Dialog units to pixels

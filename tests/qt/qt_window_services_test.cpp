@@ -29,10 +29,10 @@ using namespace std::chrono_literals;
 
 constexpr auto kWaitLimit = 5s;
 
-using test::waitUntil;
 using qt::kControlIdProperty;
 using qt::ModalDialog;
 using qt::QtWindowServices;
+using test::waitUntil;
 
 struct Recorder : WindowMessageTarget {
     struct Message {

@@ -135,8 +135,7 @@ TEST_P(SerialCommLateFailure, HoldsThePortWithoutReaderUntilClose) {
 
 INSTANTIATE_TEST_SUITE_P(Steps, SerialCommLateFailure,
                          ::testing::Values(LateFailure{"openLater", 87}, LateFailure{"getState", 5},
-                                           LateFailure{"setState", 22},
-                                           LateFailure{"stop", 24}),
+                                           LateFailure{"setState", 22}, LateFailure{"stop", 24}),
                          [](const auto& info) { return std::string(info.param.op); });
 
 // --- line operations ---

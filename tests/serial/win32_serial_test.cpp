@@ -6,8 +6,8 @@
 // without. Pulling a pair's cable: a file "unplug-N" in the folder QV_WINE_CONTROL_WIN.
 
 #include "serial/serial_comm.h"
-#include "serial/serial_platform_win32.h"
 #include "serial/serial_map_win32.h"
+#include "serial/serial_platform_win32.h"
 #include "tests/support/fake_window_services.h"
 
 #include "tests/support/named_row.h"

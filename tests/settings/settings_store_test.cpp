@@ -289,8 +289,9 @@ INSTANTIATE_TEST_SUITE_P(Files, HostileFile,
 TEST_F(SettingsStoreTest, AFileWithoutReadPermissionGivesDefaults) {
     writeRaw("[General]\nComPort=4\n");
     fs::permissions(confFile(), fs::perms::none);
-    EXPECT_EQ(test::withoutRootOverrides([] { return store().GetProfileInt(nullptr, kComPortEntry, 1); }),
-              1);
+    EXPECT_EQ(
+        test::withoutRootOverrides([] { return store().GetProfileInt(nullptr, kComPortEntry, 1); }),
+        1);
 }
 
 TEST_F(SettingsStoreTest, AFailedWriteIsReported) {

@@ -38,7 +38,7 @@ public:
     // what a nested modal loop would dispatch.
     std::function<void(const Box&)> onMessageBox;
 
-    std::map<int, std::string> texts;           // last text per control id
+    std::map<int, std::string> texts;                 // last text per control id
     std::vector<std::pair<int, std::string>> textLog; // every setControlText, in order
     std::vector<Box> boxes;
     std::vector<std::string> captions; // every setCaption, in order

@@ -25,7 +25,8 @@ public:
         runtime = folder_ / "runtime";
         std::filesystem::create_directories(home);
         std::filesystem::create_directories(runtime);
-        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all); // Qt wants it private
+        std::filesystem::permissions(runtime,
+                                     std::filesystem::perms::owner_all); // Qt wants it private
         ::setenv("HOME", home.c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     }

@@ -114,7 +114,8 @@ inline Box boxFrom(const qv::qt::ShownBox& shown) {
 // showed kept in `seen` (which must outlive the box, or the answer be cleared with
 // clearBoxAnswer()). Set it before the action that shows the box.
 inline void answerNextBox(Box& seen) {
-    qv::qt::QtWindowServices::setNextAnswer([&seen](const qv::qt::ShownBox& box) { seen = boxFrom(box); });
+    qv::qt::QtWindowServices::setNextAnswer(
+        [&seen](const qv::qt::ShownBox& box) { seen = boxFrom(box); });
 }
 inline void clearBoxAnswer() {
     qv::qt::QtWindowServices::setNextAnswer({});

@@ -69,8 +69,8 @@ TEST(Win32Resources, ManifestAsksForCommonControls6AsInvoker) {
     const std::string manifest(static_cast<const char*>(LockResource(LoadResource(nullptr, found))),
                                SizeofResource(nullptr, found));
     for (const char* needed : {"name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-                               "level=\"asInvoker\"", "uiAccess=\"false\"",
-                               ">true/pm</dpiAware>", ">PerMonitorV2, PerMonitor</dpiAwareness>"})
+                               "level=\"asInvoker\"", "uiAccess=\"false\"", ">true/pm</dpiAware>",
+                               ">PerMonitorV2, PerMonitor</dpiAwareness>"})
         EXPECT_NE(manifest.find(needed), std::string::npos) << needed;
 }
 
