@@ -147,7 +147,8 @@ TEST(ProgramE2eWin32, LogsReadingsKeepsSettingsInTheRegistryAndSurvivesAnUnplug)
     SetDlgItemTextW(setup, 1007, L"2");
     command(setup, IDOK);
     ASSERT_TRUE(waitFor([&] { return !IsWindow(setup); }));
-    EXPECT_EQ(registryInt(L"LogInterval"), 2u);
+    // The values are written once the dialog has gone, by the program's own thread.
+    EXPECT_TRUE(waitFor([] { return registryInt(L"LogInterval") == 2u; }));
 
     // Unplugged: the program says so; replugged, Setup then OK resumes the readings.
     ASSERT_TRUE(request("unplug-sensor"));
