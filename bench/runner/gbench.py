@@ -26,19 +26,19 @@ def gbench(build, name, quick, extra=(), env=None):
     return results
 
 
-def run_log_stall(build, quick):
-    exe = os.path.join(build, "bench", "qv_bench_log_stall")
+def json_bench(build, name, *args):
+    """Runs bench/<name> with args and returns the JSON it prints; None when not built."""
+    exe = os.path.join(build, "bench", name)
     if not os.path.exists(exe):
         return None
-    log("running qv_bench_log_stall")
-    args = [exe, "--lines", "20" if quick else "100"]
-    return json.loads(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
+    log("running " + name)
+    return json.loads(subprocess.run([exe, *args], check=True, capture_output=True,
+                                     text=True).stdout)
+
+
+def run_log_stall(build, quick):
+    return json_bench(build, "qv_bench_log_stall", "--lines", "20" if quick else "100")
 
 
 def run_setup_stall(build, quick):
-    exe = os.path.join(build, "bench", "qv_bench_setup_stall")
-    if not os.path.exists(exe):
-        return None
-    log("running qv_bench_setup_stall")
-    args = [exe, "--presses", "2" if quick else "5"]
-    return json.loads(subprocess.run(args, check=True, capture_output=True, text=True).stdout)
+    return json_bench(build, "qv_bench_setup_stall", "--presses", "2" if quick else "5")
