@@ -6,6 +6,7 @@
 
 #include "settings/default_log_file.h"
 #include "settings/ini_file.h"
+#include "settings/publish_settings.h"
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
 
@@ -204,6 +205,9 @@ bool writeValue(const fs::path& named, std::string_view key, ini::Value value) {
     const bool parses = contents.state == Contents::State::Missing || contents.parsed.fileOk;
     ini::Entries entries = parses ? std::move(contents.parsed.entries) : ini::Entries{};
     ini::set(entries, key, std::move(value));
+    // A file that holds the broker's password is its owner's alone, whatever it was.
+    if (ini::find(entries, kMqttPasswordEntry) != nullptr)
+        mode = (mode.value_or(0600) & 0700) | 0600;
     if (!replaceFile(path, ini::serialize(entries), mode))
         return false;
     return !parses || contents.state == Contents::State::Missing || contents.parsed.linesOk;

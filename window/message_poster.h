@@ -26,6 +26,9 @@ inline constexpr std::uint32_t WM_TREND_LOG_READ = kWmUser + 8; // 1032
 // The setup command's port survey has a result for every port; wParam and lParam are 0.
 // The setup command takes the results from its survey.
 inline constexpr std::uint32_t WM_PORTS_PROBED = kWmUser + 9; // 1033
+// The publisher's status changed; wParam and lParam are 0. The publish link takes the
+// status from where its publisher left it.
+inline constexpr std::uint32_t WM_PUBLISH_STATUS = kWmUser + 10; // 1034
 
 class MessagePoster {
 public:

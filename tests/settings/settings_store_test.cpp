@@ -1,3 +1,4 @@
+#include "settings/publish_settings.h"
 #include "settings/settings_store.h"
 #include "settings/user_folder.h"
 #include "tests/support/named_row.h"
@@ -90,6 +91,22 @@ TEST_F(SettingsStoreTest, FirstStartGivesTheDefaultsAndWritesNothing) {
     EXPECT_EQ(path(s.fileName), privateHome().home() / "tavrin.log");
     EXPECT_TRUE(path(s.fileName).is_absolute());
     EXPECT_FALSE(fs::exists(confFile()));
+}
+
+TEST_F(SettingsStoreTest, PublishSettingsComeBackAndTheFileHoldingThePasswordIsPrivate) {
+    SettingsStore s = store();
+    EXPECT_EQ(loadPublishSettings(s), PublishSettings{});
+    EXPECT_TRUE(loadPublishSettings(s).discovery);
+    // A file made before, readable by everyone.
+    ASSERT_TRUE(s.WriteProfileInt(nullptr, kComPortEntry, 3));
+    fs::permissions(confFile(), fs::perms(0644));
+
+    const PublishSettings stored{true, "mqtt://broker:1884", "hygro", "p\"=ä ;#", "lab/com3", false};
+    ASSERT_TRUE(savePublishSettings(s, stored));
+
+    EXPECT_EQ(loadPublishSettings(s), stored);
+    EXPECT_EQ(fs::status(confFile()).permissions(), fs::perms(0600));
+    EXPECT_EQ(s.GetProfileInt(nullptr, kComPortEntry, 1), 3);
 }
 
 TEST_F(SettingsStoreTest, FileLivesInTheCompanyFolderOfXdgConfigHome) {

@@ -1,6 +1,7 @@
 // The registry store: key path, value types, defaults, values of another type, text
 // beyond ASCII. Each test uses an application key named after itself and removes it.
 
+#include "settings/publish_settings.h"
 #include "settings/settings_store.h"
 
 #include "tests/support/named_row.h"
@@ -152,6 +153,22 @@ INSTANTIATE_TEST_SUITE_P(
                     OtherTypeCase{"Binary", REG_BINARY, &kNumber, sizeof kNumber},
                     OtherTypeCase{"Qword", REG_QWORD, &kWide, sizeof kWide}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RegistryStoreTest, ThePasswordIsStoredEncryptedAndComesBack) {
+    SettingsStore s = store();
+    const PublishSettings stored{true, "mqtt://broker", "hygro", "geheim-ä", "lab/com3", true};
+    ASSERT_TRUE(savePublishSettings(s, stored));
+
+    EXPECT_EQ(loadPublishSettings(s), stored);
+    const std::string kept = s.GetProfileString(nullptr, kMqttPasswordEntry, {});
+    EXPECT_EQ(kept.find("geheim"), std::string::npos);
+    EXPECT_GT(kept.size(), stored.password.size());
+
+    // Damaged text (or another user's) gives no password, the other values as stored.
+    ASSERT_TRUE(s.WriteProfileString(nullptr, kMqttPasswordEntry, kept.substr(2)));
+    EXPECT_EQ(loadPublishSettings(s).password, "");
+    EXPECT_EQ(loadPublishSettings(s).user, "hygro");
+}
 
 TEST(ApplicationName, IsTheProgramFileWithoutFolderAndExtension) {
     EXPECT_EQ(applicationNameFromProgramPath("C:\\Program Files\\Tavrin\\QV-5300.exe"), "QV-5300");
