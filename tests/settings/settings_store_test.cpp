@@ -101,7 +101,8 @@ TEST_F(SettingsStoreTest, PublishSettingsComeBackAndTheFileHoldingThePasswordIsP
     ASSERT_TRUE(s.WriteProfileInt(nullptr, kComPortEntry, 3));
     fs::permissions(confFile(), fs::perms(0644));
 
-    const PublishSettings stored{true, "mqtt://broker:1884", "hygro", "p\"=ä ;#", "lab/com3", false};
+    const PublishSettings stored{true,       "mqtt://broker:1884", "hygro",
+                                 "p\"=ä ;#", "lab/com3",           false};
     ASSERT_TRUE(savePublishSettings(s, stored));
 
     EXPECT_EQ(loadPublishSettings(s), stored);
