@@ -37,7 +37,7 @@ constexpr std::array kMainControls{
     ControlTemplate{-1, K::StaticText, "Humidity", 12, 12, 42, 8, kGroup},
     ControlTemplate{ctl::kHumidity, K::Edit, "", 60, 12, 24, 12, kReadOnlyField},
     ControlTemplate{-1, K::StaticText, "% RH", 90, 12, 24, 8, kGroup},
-    ControlTemplate{-1, K::StaticText, "Temperature", 12, 30, 42, 8, kGroup},
+    ControlTemplate{-1, K::StaticText, "Temperature", 12, 30, 48, 8, kGroup},
     ControlTemplate{ctl::kTemperature, K::Edit, "", 60, 30, 24, 12, kReadOnlyField},
     ControlTemplate{-1, K::StaticText, kDegreesCelsius, 90, 30, 24, 8, kGroup},
     ControlTemplate{ctl::kSetup, K::PushButton, "Setup...", 12, 72, 36, 12, kTabStop},
