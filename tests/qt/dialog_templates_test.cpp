@@ -140,7 +140,7 @@ const std::vector<ExpectedDialog>& expectedDialogs() {
              {-1, "QLabel", "Humidity", 12, 12, 42, 8},
              {1000, "QLineEdit", "", 60, 12, 24, 12},
              {-1, "QLabel", "% RH", 90, 12, 24, 8},
-             {-1, "QLabel", "Temperature", 12, 30, 42, 8},
+             {-1, "QLabel", "Temperature", 12, 30, 48, 8},
              {1001, "QLineEdit", "", 60, 30, 24, 12},
              {-1, "QLabel", "\u00B0C", 90, 30, 24, 8},
              {1002, "QPushButton", "Setup...", 12, 72, 36, 12},
