@@ -15,7 +15,7 @@ PublishLink::PublishLink(MessagePoster& poster, const Clock& clock,
       latest_(std::make_shared<Latest>()) {}
 
 PublishLink::~PublishLink() {
-    stopPublisher();
+    stopPublisher(publish::kPublisherStopWait);
 }
 
 PublishLink::Plan PublishLink::plan(const PublishSettings& settings, int port) {
@@ -44,14 +44,14 @@ PublishLink::Plan PublishLink::plan(const PublishSettings& settings, int port) {
 void PublishLink::apply(const PublishSettings& settings, int port) {
     enabled_ = settings.enabled;
     if (!enabled_) {
-        stopPublisher();
+        stopPublisher(kPublisherReplaceWait);
         failure_.clear();
         notifyIfChanged();
         return;
     }
     Plan next = plan(settings, port);
     if (!next.config) {
-        stopPublisher();
+        stopPublisher(kPublisherReplaceWait);
         failure_ = std::move(next.failure);
         notifyIfChanged();
         return;
@@ -59,7 +59,7 @@ void PublishLink::apply(const PublishSettings& settings, int port) {
     failure_.clear();
     if (publisher_ && config_ == next.config)
         return;
-    stopPublisher();
+    stopPublisher(kPublisherReplaceWait);
     {
         std::lock_guard lock(latest_->mutex);
         latest_->status.reset();
@@ -76,9 +76,11 @@ void PublishLink::apply(const PublishSettings& settings, int port) {
     notifyIfChanged();
 }
 
-void PublishLink::stopPublisher() {
-    // After this the old publisher's sink is silent: a status message it posted before
+void PublishLink::stopPublisher(std::chrono::milliseconds bound) {
+    // After stop() the old publisher's sink is silent: a status message it posted before
     // only makes onStatusMessage read the newer publisher's status.
+    if (publisher_)
+        publisher_->stop(bound);
     publisher_.reset();
     config_.reset();
 }

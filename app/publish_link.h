@@ -21,6 +21,7 @@
 #include "settings/publish_settings.h"
 #include "window/message_poster.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,9 @@
 #include <string>
 
 namespace qv {
+
+// How long apply() lets a publisher it stops take to end.
+inline constexpr auto kPublisherReplaceWait = std::chrono::milliseconds{250};
 
 class PublishLink {
 public:
@@ -41,7 +45,9 @@ public:
 
     // Publishes as `settings` say for port `port`: off stops the publisher; on with values
     // that differ from the running publisher's stops it and makes a new one; the same
-    // values keep it running.
+    // values keep it running. A publisher stopped here holds the thread for
+    // kPublisherReplaceWait at most; one that takes longer (a broker or a disk that hangs)
+    // ends by itself, its successor on the same spool retrying the folder meanwhile.
     void apply(const PublishSettings& settings, int port);
 
     // A station's reading listener: hands the reading to the publisher; nothing while off.
@@ -67,7 +73,7 @@ private:
         std::string failure;
     };
     static Plan plan(const PublishSettings& settings, int port);
-    void stopPublisher();
+    void stopPublisher(std::chrono::milliseconds bound);
     void notifyIfChanged();
 
     MessagePoster& poster_;
