@@ -101,20 +101,17 @@ TEST_F(PublishLinkTest, EachSensorSpoolsInAFolderNamedAfterItsPrefix) {
     EXPECT_TRUE(statusBecomes("broker unreachable: "));
     EXPECT_TRUE(std::filesystem::is_directory(link_.config()->spoolFolder));
 
-    // No stored prefix: the port's default one, which follows the port.
-    for (const int port : {3, 12}) {
-        link_.apply({true, kRefusingBroker, "", "", "", true}, port);
-        const std::string prefix = publish::defaultTopicPrefix(publish::localHostName(), port);
-        ASSERT_TRUE(link_.config());
-        EXPECT_EQ(link_.config()->topicPrefix, prefix);
-        EXPECT_EQ(link_.config()->spoolFolder, spoolRoot() / publish::sensorId(prefix));
-    }
+    // No stored prefix: the port's default one.
+    link_.apply({true, kRefusingBroker, "", "", "", true}, 12);
+    const std::string prefix = publish::defaultTopicPrefix(publish::localHostName(), 12);
+    ASSERT_TRUE(link_.config());
+    EXPECT_EQ(link_.config()->topicPrefix, prefix);
+    EXPECT_EQ(link_.config()->spoolFolder, spoolRoot() / publish::sensorId(prefix));
 }
 
 TEST_F(PublishLinkTest, TheSameValuesKeepThePublisherRunningAndOffStopsIt) {
     const PublishSettings settings{true, kRefusingBroker, "", "", "qvtest/same", true};
     link_.apply(settings, 3);
-    EXPECT_EQ(link_.statusText(), "connecting");
     ASSERT_TRUE(statusBecomes("broker unreachable: "));
     const int changes = changes_;
     link_.apply(settings, 3); // a new publisher would start "connecting" again
