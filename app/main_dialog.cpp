@@ -6,7 +6,10 @@
 #include "app/setup_command.h"
 #include "app/setup_dialog.h"
 #include "app/window_placement.h"
+#include "settings/publish_settings.h"
 #include "settings/settings_store.h"
+#include "text/substitute.h"
+#include "text/texts.h"
 
 namespace qv {
 namespace {
@@ -23,14 +26,16 @@ CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& se
       trend_(
           history_, window, frontEnd,
           [this] { return station_.log().fileOpen() ? station_.log().fileName() : std::string(); }),
+      publish_(window, clock, [this] { updateCaption(); }),
       survey_(platform, window, WM_PORTS_PROBED) {
     station_.addReadingListener([this](const Reading& reading, std::time_t when) {
         history_.append({static_cast<std::int64_t>(when), reading.humidity, reading.temperature});
         trend_.readingAdded(std::chrono::seconds{station_.controller().interval()});
+        publish_.submit(reading);
     });
     station_.setWaitingListener([this](bool waiting) {
-        window_.setCaption(waiting ? res::loadString(res::kPortLostCaptionStringId)
-                                   : res::dialogTemplate(res::kMainDialogId).caption);
+        portLost_ = waiting;
+        updateCaption();
     });
 }
 
@@ -57,7 +62,23 @@ void CQV53Dlg::OnInitDialog() {
     // The run-time state (flags, values, record count) is in its reset state from the
     // construction of the controller and the log; nothing has run since.
 
+    // Before the port opens: a box about the port must not hold publishing up.
+    applyPublishSettings();
     station_.start(startLogging_);
+}
+
+void CQV53Dlg::applyPublishSettings() {
+    // The link reports a change of its status text, which updates the caption.
+    publish_.apply(loadPublishSettings(settings_), station_.controller().port());
+}
+
+void CQV53Dlg::updateCaption() {
+    if (portLost_)
+        window_.setCaption(res::loadString(res::kPortLostCaptionStringId));
+    else if (const std::string status = publish_.statusText(); !status.empty())
+        window_.setCaption(substitute(text::kPublishingCaption, {status}));
+    else
+        window_.setCaption(res::dialogTemplate(res::kMainDialogId).caption);
 }
 
 ScreenPoint CQV53Dlg::openingPosition(int width, int height,
@@ -130,7 +151,10 @@ void CQV53Dlg::portsProbed() {
     QV53SetupDlg dialog(window_, frontEnd_);
     SetupTargets targets{station_.channel(), station_.controller(), station_.log(), settings_,
                          append_};
+    const int port = station_.controller().port();
     qv::runSetup(targets, frontEnd_, dialog, probed);
+    if (station_.controller().port() != port)
+        applyPublishSettings();
 }
 
 void CQV53Dlg::OnClose() {
@@ -147,6 +171,8 @@ void CQV53Dlg::onMessage(std::uint32_t message, std::intptr_t wParam, std::intpt
         trend_.OnLogRead();
     else if (message == WM_PORTS_PROBED)
         portsProbed();
+    else if (message == WM_PUBLISH_STATUS)
+        publish_.onStatusMessage();
     else
         station_.onMessage(message, wParam, lParam);
 }

@@ -16,6 +16,7 @@
 
 #include "acquisition/clock.h"
 #include "acquisition/station.h"
+#include "app/publish_link.h"
 #include "app/trend_window.h"
 #include "serial/port_survey.h"
 #include "trend/reading_history.h"
@@ -80,7 +81,8 @@ public:
     // switches automatic reconnection and stores "AutoReconnect" at once; all return
     // true. False for any other id, which is left to the platform's default handling with
     // `lParam` unchanged. While the controller waits for a lost port the caption is
-    // string 107, otherwise the template's.
+    // string 107; otherwise, while publishing is on, "QV-5300 - <publishing status>";
+    // otherwise the template's.
     bool OnSysCommand(unsigned id, std::intptr_t lParam);
 
     // A button: 1002 runs Setup..., 1003 toggles the log; other ids are ignored (Exit, 1,
@@ -102,9 +104,16 @@ public:
     // the log closes its file. The front end then ends the window with kIdCancel.
     void OnClose();
 
+    // Publishing: reads the stored publishing values again and applies them for the port
+    // in use (the default topic prefix follows the port); the caption follows. OnInitDialog
+    // and a Setup... that changed the port call it too.
+    void applyPublishSettings();
+    // The publisher's status in words (PublishLink::statusText); empty while off.
+    std::string publishStatusText() const { return publish_.statusText(); }
+
     // WindowMessageTarget: WM_TREND_LOG_READ to the trend window, WM_PORTS_PROBED to the
-    // setup command, everything else to the station (timers 1 to 3, WM_SERIAL_BYTE,
-    // WM_LOG_LINE_DONE, WM_START_LOG).
+    // setup command, WM_PUBLISH_STATUS to the publish link, everything else to the station
+    // (timers 1 to 3, WM_SERIAL_BYTE, WM_LOG_LINE_DONE, WM_START_LOG).
     void onTimer(int timerId) override;
     void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
 
@@ -118,6 +127,9 @@ public:
 private:
     // WM_PORTS_PROBED: the setup command over the survey's results.
     void portsProbed();
+    // The caption: string 107 while a lost port is waited for, else the publishing
+    // status while publishing is on, else the template's.
+    void updateCaption();
 
     WindowServices& window_;
     FrontEnd& frontEnd_;
@@ -132,6 +144,10 @@ private:
     bool startLogging_ = false;
     bool closing_ = false; // OnClose has run: a survey that ends now shows no dialog
     bool probing_ = false;
+    bool portLost_ = false; // the controller waits for a lost port
+    // Fed by the station's reading listener; its worker reaches the window only through
+    // WM_PUBLISH_STATUS. Its status changes update the caption.
+    PublishLink publish_;
     // Last: joined first, while everything its message would reach still exists.
     PortSurvey survey_;
 };

@@ -21,6 +21,7 @@
 #include "settings/publish_settings.h"
 #include "window/message_poster.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,9 @@
 #include <string>
 
 namespace qv {
+
+// How long apply() lets a publisher it stops take to end.
+inline constexpr auto kPublisherReplaceWait = std::chrono::milliseconds{250};
 
 class PublishLink {
 public:
@@ -41,7 +45,9 @@ public:
 
     // Publishes as `settings` say for port `port`: off stops the publisher; on with values
     // that differ from the running publisher's stops it and makes a new one; the same
-    // values keep it running.
+    // values keep it running. A publisher stopped here holds the thread for
+    // kPublisherReplaceWait at most; one that takes longer (a broker or a disk that hangs)
+    // ends by itself, its successor on the same spool retrying the folder meanwhile.
     void apply(const PublishSettings& settings, int port);
 
     // A station's reading listener: hands the reading to the publisher; nothing while off.
@@ -50,17 +56,33 @@ public:
     // WM_PUBLISH_STATUS.
     void onStatusMessage();
 
+    // Publishing is on (the stored values say so), whether or not it can work.
+    bool enabled() const { return enabled_; }
+    // A publisher runs.
     bool active() const { return publisher_ != nullptr; }
+    // The running publisher's configuration; none while no publisher runs.
+    const std::optional<publish::PublisherConfig>& config() const { return config_; }
     // The status in words (publish::describe): "publishing", "broker unreachable:
-    // <reason>", ...; empty while off.
+    // <reason>", "not publishing: <reason>", ...; empty while off.
     std::string statusText() const;
 
 private:
+    // The configuration `settings` give for `port`, or why there is none (in words).
+    struct Plan {
+        std::optional<publish::PublisherConfig> config;
+        std::string failure;
+    };
+    static Plan plan(const PublishSettings& settings, int port);
+    void stopPublisher(std::chrono::milliseconds bound);
+    void notifyIfChanged();
+
     MessagePoster& poster_;
     const Clock& clock_;
     std::function<void()> statusChanged_;
     std::optional<publish::PublisherConfig> config_; // the running publisher's
     std::unique_ptr<publish::Publisher> publisher_;
+    bool enabled_ = false;
+    std::string failure_;   // why no publisher runs although publishing is on
     std::string shownText_; // statusText() when statusChanged_ last ran
 
     // Written by the sink on the worker, read on the user-interface thread.

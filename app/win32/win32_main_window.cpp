@@ -84,6 +84,7 @@ bool Win32MainWindow::onMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_START_LOG:
     case WM_TREND_LOG_READ:
     case WM_PORTS_PROBED:
+    case WM_PUBLISH_STATUS:
         core_.onMessage(message, static_cast<std::intptr_t>(wParam),
                         static_cast<std::intptr_t>(lParam));
         result = TRUE;

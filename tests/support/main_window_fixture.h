@@ -62,9 +62,11 @@ protected:
         return makeStore()->GetProfileInt(nullptr, entry, -99);
     }
 
-    // The window initialised as its modal run would, without its loop.
-    void open(SerialPlatform* platform = nullptr) {
+    // The window initialised as its modal run would, without its loop; with
+    // `startLogging`, as the command line's --start-log would.
+    void open(SerialPlatform* platform = nullptr, bool startLogging = false) {
         dlg_ = std::make_unique<qt::QtMainDialog>(*store_, platform ? *platform : fake_, clock_);
+        dlg_->logic().setStartLogging(startLogging);
         dlg_->show();
         dlg_->initDialog();
     }
