@@ -16,6 +16,11 @@ constexpr unsigned kSysCommandMask = 0xFFF0u;
 
 } // namespace
 
+std::string mainCaption(bool waitingForPort) {
+    return waitingForPort ? res::loadString(res::kPortLostCaptionStringId)
+                          : res::dialogTemplate(res::kMainDialogId).caption;
+}
+
 CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& settings,
                    SerialPlatform& platform, const Clock& clock)
     : window_(window), frontEnd_(frontEnd), settings_(settings),
@@ -28,10 +33,7 @@ CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& se
         history_.append({static_cast<std::int64_t>(when), reading.humidity, reading.temperature});
         trend_.readingAdded(std::chrono::seconds{station_.controller().interval()});
     });
-    station_.setWaitingListener([this](bool waiting) {
-        window_.setCaption(waiting ? res::loadString(res::kPortLostCaptionStringId)
-                                   : res::dialogTemplate(res::kMainDialogId).caption);
-    });
+    station_.setWaitingListener([this](bool waiting) { window_.setCaption(mainCaption(waiting)); });
 }
 
 CQV53Dlg::~CQV53Dlg() {

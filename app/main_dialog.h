@@ -32,6 +32,10 @@ class FrontEnd;
 class SerialPlatform;
 class SettingsStore;
 
+// The main window's caption: string 107 while the controller waits for a lost port,
+// otherwise the template's. The front end without a window reports it instead.
+std::string mainCaption(bool waitingForPort);
+
 class CQV53Dlg : public WindowMessageTarget {
 public:
     // All must outlive the object; `window` must deliver to it (onTimer, onMessage).
