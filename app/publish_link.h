@@ -50,17 +50,33 @@ public:
     // WM_PUBLISH_STATUS.
     void onStatusMessage();
 
+    // Publishing is on (the stored values say so), whether or not it can work.
+    bool enabled() const { return enabled_; }
+    // A publisher runs.
     bool active() const { return publisher_ != nullptr; }
+    // The running publisher's configuration; none while no publisher runs.
+    const std::optional<publish::PublisherConfig>& config() const { return config_; }
     // The status in words (publish::describe): "publishing", "broker unreachable:
-    // <reason>", ...; empty while off.
+    // <reason>", "not publishing: <reason>", ...; empty while off.
     std::string statusText() const;
 
 private:
+    // The configuration `settings` give for `port`, or why there is none (in words).
+    struct Plan {
+        std::optional<publish::PublisherConfig> config;
+        std::string failure;
+    };
+    static Plan plan(const PublishSettings& settings, int port);
+    void stopPublisher();
+    void notifyIfChanged();
+
     MessagePoster& poster_;
     const Clock& clock_;
     std::function<void()> statusChanged_;
     std::optional<publish::PublisherConfig> config_; // the running publisher's
     std::unique_ptr<publish::Publisher> publisher_;
+    bool enabled_ = false;
+    std::string failure_;   // why no publisher runs although publishing is on
     std::string shownText_; // statusText() when statusChanged_ last ran
 
     // Written by the sink on the worker, read on the user-interface thread.

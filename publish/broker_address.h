@@ -16,6 +16,8 @@ struct BrokerAddress {
     std::string host; // a name or an address, IPv6 without its brackets
     int port = kMqttPort;
     bool tls = false;
+
+    bool operator==(const BrokerAddress&) const = default;
 };
 
 struct BrokerAddressParse {

@@ -54,6 +54,8 @@ struct PublisherConfig {
     bool discovery = true;
     std::filesystem::path spoolFolder;
     SpoolOptions spool;
+
+    bool operator==(const PublisherConfig&) const = default;
 };
 
 struct PublisherStatus {

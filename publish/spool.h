@@ -46,6 +46,8 @@ inline constexpr std::size_t kSegmentReadings = 3600;
 struct SpoolOptions {
     std::size_t capacity = kSpoolCapacity;
     std::size_t segmentReadings = kSegmentReadings;
+
+    bool operator==(const SpoolOptions&) const = default;
 };
 
 struct SpooledReading {

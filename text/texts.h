@@ -48,6 +48,11 @@ inline constexpr char kAboutMenu[] = "&About QV-5300...";
 inline constexpr char kTrendMenu[] = "&Trend...";
 inline constexpr char kReconnectMenu[] = "Reconnect &automatically";
 inline constexpr char kPortLostCaption[] = "QV-5300 - COM port disconnected";
+// While publishing is on, the caption otherwise; %1: the publisher's status in words.
+inline constexpr char kPublishingCaption[] = "QV-5300 - %1";
+
+// Why publishing cannot start: the system names no folder for the user's spool.
+inline constexpr char kNoSpoolFolder[] = "no folder for the readings waiting for the broker";
 
 // The trend window: what it shows (%1: the log file's name), the file dialogs' filters,
 // a failed image (%1: its path).
