@@ -7,6 +7,8 @@
 #include "app/setup_dialog.h"
 #include "app/window_placement.h"
 #include "settings/settings_store.h"
+#include "text/substitute.h"
+#include "text/texts.h"
 
 namespace qv {
 namespace {
@@ -16,9 +18,12 @@ constexpr unsigned kSysCommandMask = 0xFFF0u;
 
 } // namespace
 
-std::string mainCaption(bool waitingForPort) {
-    return waitingForPort ? res::loadString(res::kPortLostCaptionStringId)
-                          : res::dialogTemplate(res::kMainDialogId).caption;
+std::string mainCaption(bool waitingForPort, const std::string& publishStatus) {
+    if (waitingForPort)
+        return res::loadString(res::kPortLostCaptionStringId);
+    if (!publishStatus.empty())
+        return substitute(text::kPublishingCaption, {publishStatus});
+    return res::dialogTemplate(res::kMainDialogId).caption;
 }
 
 CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& settings,

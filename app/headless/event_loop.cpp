@@ -42,12 +42,15 @@ void EventLoop::watch(int fd, std::function<void()> onReadable) {
 void EventLoop::run() {
     if (!valid())
         return;
-    while (!quitRequested()) {
-        wait();
-        ++wakeups_;
-        deliverDueTimers();
-        deliverPosted();
-    }
+    while (!quitRequested())
+        turn();
+}
+
+void EventLoop::turn() {
+    wait();
+    ++wakeups_;
+    deliverDueTimers();
+    deliverPosted();
 }
 
 void EventLoop::quit() {
@@ -83,8 +86,8 @@ void EventLoop::messageBox(const std::string& text, BoxIcon /*icon*/, const std:
 TimerId EventLoop::startTimer(int timerId, std::chrono::milliseconds period) {
     if (timerId <= 0)
         return kNoTimer;
-    period = std::max(period, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  kMinimumTimerPeriod));
+    period = std::max(period,
+                      std::chrono::duration_cast<std::chrono::milliseconds>(kMinimumTimerPeriod));
     timers_[timerId] = {period, clock_() + period};
     return static_cast<TimerId>(timerId);
 }

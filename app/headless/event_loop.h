@@ -20,6 +20,7 @@
 
 #include "window/window_services.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -59,17 +60,22 @@ public:
     // Turns until quit(); returns after the turn in which quit was seen. Messages still
     // queued then stay queued.
     void run();
+    // One turn: waits until a timer is due, a message is posted or a watched descriptor is
+    // readable (not at all if one already is), then delivers the due ticks and the queue.
+    void turn();
     // Any thread (not a signal handler): run() returns after its current turn.
     void quit();
 
-    // Times run() has woken from its wait; lets a test show that an idle loop sleeps.
-    std::uint64_t wakeups() const { return wakeups_; }
+    // Turns taken; lets a test show that an idle loop sleeps.
+    // Any thread.
+    std::uint64_t wakeups() const { return wakeups_.load(); }
 
     // WindowServices.
     void setControlText(int controlId, const std::string& text) override;
     void setCaption(const std::string& text) override;
     void messageBox(const std::string& text, BoxIcon icon = BoxIcon::Exclamation,
                     const std::string& detail = {}) override;
+    // The TimerId handed out is `timerId`; a timer id below 1 starts nothing (kNoTimer).
     TimerId startTimer(int timerId, std::chrono::milliseconds period) override;
     void stopTimer(TimerId id) override;
     void postMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
@@ -89,8 +95,7 @@ private:
         std::function<void()> onReadable;
     };
 
-    // Waits until the earliest timer is due, a message is posted or a watched descriptor
-    // is readable; runs the watch callbacks of the readable ones.
+    // The wait of a turn; runs the watch callbacks of the readable descriptors.
     void wait();
     void deliverDueTimers();
     void deliverPosted();
@@ -102,7 +107,7 @@ private:
     WindowMessageTarget* target_ = nullptr;
     std::map<int, Timer> timers_; // by timer id, which is also the TimerId handed out
     std::vector<Watch> watches_;
-    std::uint64_t wakeups_ = 0;
+    std::atomic<std::uint64_t> wakeups_{0};
     int wakeFd_ = -1;
 
     std::mutex mutex_; // guards queue_ and quit_
