@@ -39,6 +39,7 @@ def main():
     ap.add_argument("--fleet", action="store_true",
                     help="only the fleet of headless loggers (its report alone)")
     ap.add_argument("--loggers", type=int, default=200)
+    ap.add_argument("--fleet-folder", help="the fleet's homes here (e.g. /dev/shm, a tmpfs)")
     args = ap.parse_args()
     quick = args.quick
     args.build = os.path.abspath(args.build)
@@ -51,7 +52,7 @@ def main():
     r = {"machine": machine()}
     if args.fleet:
         try:
-            r["fleet"] = run_fleet(args.build, args.loggers, fleet_s)
+            r["fleet"] = run_fleet(args.build, args.loggers, fleet_s, folder=args.fleet_folder)
         finally:
             for proc in STARTED:
                 stop(proc)

@@ -46,8 +46,10 @@ def write_logger_settings(config, log_file, port, user, password, topic):
     os.chmod(path, 0o600)
 
 
-def run_fleet(build, loggers, seconds, warmup=5):
-    root = tempfile.mkdtemp(prefix="qv-fleet-")
+def run_fleet(build, loggers, seconds, warmup=5, folder=None):
+    """FOLDER: where the loggers' homes (settings, logs, spools) go; default the temporary
+    folder. A tmpfs there (/dev/shm) takes the disk out of the figures."""
+    root = tempfile.mkdtemp(prefix="qv-fleet-", dir=folder)
     procs = []
     broker = fleet = None
     try:
@@ -119,6 +121,8 @@ def run_fleet(build, loggers, seconds, warmup=5):
             "loggers": loggers,
             "counted_seconds": seconds,
             "warmup": warmup,
+            "folder_fs": subprocess.run(["stat", "-f", "-c", "%T", root], capture_output=True,
+                                        text=True).stdout.strip(),
             "loggers_alive": sum(1 for p in procs if p.poll() is None),
             "logger_cpu_share_median": statistics.median(cpu) if cpu else None,
             "logger_cpu_share_max": max(cpu) if cpu else None,

@@ -19,12 +19,13 @@ def section(r):
         return []
     L = ["## Many sensors: headless loggers publishing to one Mosquitto", ""]
     L.append("%d `qv5300-logd` processes, each with a private `HOME`/`XDG_CONFIG_HOME` whose "
-             "port folder holds its sensor, logging at 1 s into its own file and publishing "
-             "every reading (QoS 1, discovery on) to one Mosquitto on 127.0.0.1; the %d "
-             "sensors (one record a second each, spread over the second) and the subscriber "
-             "are one `qv_bench_fleet` process. %d s counted after %d s of warm-up; load "
-             "average at the end %s." % (f["loggers"], f["sensors"], f["counted_seconds"],
-                                         f["warmup"], " ".join("%.1f" % x for x in f["load_average"])))
+             "port folder holds its sensor, logging at 1 s into its own file (on %s) and "
+             "publishing every reading (QoS 1, discovery on) to one Mosquitto on 127.0.0.1; "
+             "the %d sensors (one record a second each, spread over the second) and the "
+             "subscriber are one `qv_bench_fleet` process. %d s counted after %d s of "
+             "warm-up; load average at the end %s."
+             % (f["loggers"], f.get("folder_fs", "?"), f["sensors"], f["counted_seconds"],
+                f["warmup"], " ".join("%.1f" % x for x in f["load_average"])))
     L.append("")
     L.append("| figure | value |")
     L.append("|---|---|")
