@@ -40,6 +40,9 @@ def main():
                     help="only the fleet of headless loggers (its report alone)")
     ap.add_argument("--loggers", type=int, default=200)
     ap.add_argument("--fleet-folder", help="the fleet's homes here (e.g. /dev/shm, a tmpfs)")
+    ap.add_argument("--fleet-nice", type=int, default=0,
+                    help="the fleet's processes at this nice value (negative: ahead of the "
+                         "neighbours; root only)")
     args = ap.parse_args()
     quick = args.quick
     args.build = os.path.abspath(args.build)
@@ -52,7 +55,8 @@ def main():
     r = {"machine": machine()}
     if args.fleet:
         try:
-            r["fleet"] = run_fleet(args.build, args.loggers, fleet_s, folder=args.fleet_folder)
+            r["fleet"] = run_fleet(args.build, args.loggers, fleet_s, folder=args.fleet_folder,
+                                   nice=args.fleet_nice)
         finally:
             for proc in STARTED:
                 stop(proc)

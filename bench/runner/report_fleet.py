@@ -23,9 +23,11 @@ def section(r):
              "publishing every reading (QoS 1, discovery on) to one Mosquitto on 127.0.0.1; "
              "the %d sensors (one record a second each, spread over the second) and the "
              "subscriber are one `qv_bench_fleet` process. %d s counted after %d s of "
-             "warm-up; load average at the end %s."
+             "warm-up; load average at the end %s.%s"
              % (f["loggers"], f.get("folder_fs", "?"), f["sensors"], f["counted_seconds"],
-                f["warmup"], " ".join("%.1f" % x for x in f["load_average"])))
+                f["warmup"], " ".join("%.1f" % x for x in f["load_average"]),
+                " All of them at nice %d, ahead of the neighbours' work." % f["nice"]
+                if f.get("nice") else ""))
     L.append("")
     L.append("| figure | value |")
     L.append("|---|---|")
