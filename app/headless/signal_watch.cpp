@@ -21,6 +21,9 @@ SignalWatch::SignalWatch() {
 SignalWatch::~SignalWatch() {
     if (fd_ < 0)
         return;
+    // A signal that came while the program was ending is spent: unblocked, it would kill
+    // the process that has just ended cleanly.
+    take();
     ::close(fd_);
     pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
 }
