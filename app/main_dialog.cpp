@@ -19,6 +19,14 @@ constexpr unsigned kSysCommandMask = 0xFFF0u;
 
 } // namespace
 
+std::string mainCaption(bool waitingForPort, const std::string& publishStatus) {
+    if (waitingForPort)
+        return res::loadString(res::kPortLostCaptionStringId);
+    if (!publishStatus.empty())
+        return substitute(text::kPublishingCaption, {publishStatus});
+    return res::dialogTemplate(res::kMainDialogId).caption;
+}
+
 CQV53Dlg::CQV53Dlg(WindowServices& window, FrontEnd& frontEnd, SettingsStore& settings,
                    SerialPlatform& platform, const Clock& clock)
     : window_(window), frontEnd_(frontEnd), settings_(settings),
@@ -73,12 +81,7 @@ void CQV53Dlg::applyPublishSettings() {
 }
 
 void CQV53Dlg::updateCaption() {
-    if (portLost_)
-        window_.setCaption(res::loadString(res::kPortLostCaptionStringId));
-    else if (const std::string status = publish_.statusText(); !status.empty())
-        window_.setCaption(substitute(text::kPublishingCaption, {status}));
-    else
-        window_.setCaption(res::dialogTemplate(res::kMainDialogId).caption);
+    window_.setCaption(mainCaption(portLost_, publish_.statusText()));
 }
 
 ScreenPoint CQV53Dlg::openingPosition(int width, int height,

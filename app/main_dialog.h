@@ -33,6 +33,12 @@ class FrontEnd;
 class SerialPlatform;
 class SettingsStore;
 
+// The main window's caption: string 107 while the controller waits for a lost port;
+// otherwise "QV-5300 - <status>" while publishing is on (`publishStatus`, the publish
+// link's status in words, not empty), else the template's. The front end without a
+// window reports it instead.
+std::string mainCaption(bool waitingForPort, const std::string& publishStatus = {});
+
 class CQV53Dlg : public WindowMessageTarget {
 public:
     // All must outlive the object; `window` must deliver to it (onTimer, onMessage).

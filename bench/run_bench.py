@@ -10,7 +10,8 @@ The runs live in runner/ (procs, gbench, sandbox, program_runs, year_runs), the 
 runner/ too (targets, report, report_parts, report_program); this file holds the arguments,
 the order of the runs and the writing of the report.
 
-Usage: run_bench.py --build DIR --out REPORT [--quick]
+Usage: run_bench.py --build DIR --out REPORT [--quick] [--fleet [--loggers N]]
+  --fleet: only the fleet of headless loggers publishing to one broker (runner/fleet_runs)
 """
 
 import argparse
@@ -18,11 +19,12 @@ import json
 import os
 import sys
 
+from runner.fleet_runs import run_fleet
 from runner.gbench import gbench, run_log_stall, run_setup_stall
 from runner.procs import STARTED, log, stop
 from runner.program_runs import (PEER_RUNS, run_idle, run_latency, run_peer_cpu,
                                  run_peer_latency, run_rig_silent)
-from runner.report import machine, write_report
+from runner.report import machine, write_fleet_report, write_report
 from runner.sandbox import Sandbox
 from runner.targets import targets
 from runner.year_runs import run_year
@@ -34,6 +36,13 @@ def main():
     ap.add_argument("--out", required=True)
     ap.add_argument("--quick", action="store_true")
     ap.add_argument("--json", help="also write the raw figures here")
+    ap.add_argument("--fleet", action="store_true",
+                    help="only the fleet of headless loggers (its report alone)")
+    ap.add_argument("--loggers", type=int, default=200)
+    ap.add_argument("--fleet-folder", help="the fleet's homes here (e.g. /dev/shm, a tmpfs)")
+    ap.add_argument("--fleet-nice", type=int, default=0,
+                    help="the fleet's processes at this nice value (negative: ahead of the "
+                         "neighbours; root only)")
     args = ap.parse_args()
     quick = args.quick
     args.build = os.path.abspath(args.build)
@@ -42,7 +51,21 @@ def main():
     lat_records = 300 if quick else 1000
     silent_s = 10 if quick else 20
 
+    fleet_s = 15 if quick else 30
     r = {"machine": machine()}
+    if args.fleet:
+        try:
+            r["fleet"] = run_fleet(args.build, args.loggers, fleet_s, folder=args.fleet_folder,
+                                   nice=args.fleet_nice)
+        finally:
+            for proc in STARTED:
+                stop(proc)
+        write_fleet_report(args.out, r, quick)
+        if args.json:
+            with open(args.json, "w") as f:
+                json.dump(r, f, indent=1, default=str)
+        log("report written to " + args.out)
+        return 0
     r["parser"] = gbench(args.build, "qv_bench_parser", quick)
     r["log"] = gbench(args.build, "qv_bench_log", quick)
     r["log_stall"] = run_log_stall(args.build, quick)
@@ -61,6 +84,7 @@ def main():
         r["lat_disk"] = run_peer_latency(args.build, box, lat_records, "disk")
         r["lat_null"] = run_peer_latency(args.build, box, lat_records, "null")
         r["year"] = run_year(args.build, box, quick)
+        r["fleet"] = run_fleet(args.build, args.loggers, fleet_s)
     finally:
         for proc in STARTED:
             stop(proc)

@@ -1,10 +1,19 @@
-# Installation and the Debian package: the program, its desktop entry, icon 128 in the
+# Installation and the Debian package: the program, the logger without a display and its
+# systemd user unit, the program's desktop entry, icon 128 in the
 # sizes the desktop asks for, the copyright and the changelog. Included last, once every
 # target exists.
 include(GNUInstallDirs)
 
 if(TARGET QV-5300)
   install(TARGETS QV-5300 RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+endif()
+# The logger without a display and its systemd user unit, where systemd looks for the
+# units packages ship (/usr/lib/systemd/user). The unit starts /usr/bin/qv5300-logd, the
+# package's: an install under another prefix needs its ExecStart changed.
+if(TARGET qv5300-logd)
+  install(TARGETS qv5300-logd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+  install(FILES ${PROJECT_SOURCE_DIR}/app/headless/qv5300-logd.service
+    DESTINATION lib/systemd/user COMPONENT program)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/app/res/qv5300.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT program)
@@ -41,7 +50,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tavrin")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Logger for the QV-5300 humidity and temperature sensor")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Reads a QV-5300 relative-humidity and temperature sensor over a serial line at a fixed interval, shows its values and logs them to a tab-separated text file.")
+  "Reads a QV-5300 relative-humidity and temperature sensor over a serial line at a fixed interval, shows its values and logs them to a tab-separated text file; qv5300-logd does the same without a display, as a systemd user service.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_NAME qv5300)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -17,6 +17,9 @@ namespace qv {
 
 // The company key under which every copy of the program keeps its values.
 inline constexpr char kCompanyKey[] = "Tavrin QV-5300";
+// The application name of the installed program (its file name, QV-5300 or QV-5300.exe):
+// the program without a display, whatever its own file is called, keeps its values here too.
+inline constexpr char kApplicationName[] = "QV-5300";
 
 // The names of the four values.
 inline constexpr char kComPortEntry[] = "ComPort";

@@ -5,7 +5,7 @@ import os
 import platform
 import subprocess
 
-from runner import report_parts, report_program
+from runner import report_fleet, report_parts, report_program
 from runner.figures import verdict
 from runner.procs import PYTHON
 
@@ -67,8 +67,16 @@ def write_report(path, r, quick):
                     report_parts.trend, report_parts.year, report_parts.setup_stall,
                     report_parts.probe, report_program.latency, report_program.idle,
                     report_program.peer_cpu, report_program.rig_silent,
-                    report_program.peer_latency):
+                    report_program.peer_latency, report_fleet.section):
         L += section(r)
     L += report_program.sides()
+    with open(path, "w") as f:
+        f.write("\n".join(L))
+
+
+def write_fleet_report(path, r, quick):
+    """The fleet's run alone: the machine, its target and its section."""
+    L = header(r["machine"], quick) + targets_table([report_fleet.target(r)])
+    L += report_fleet.section(r)
     with open(path, "w") as f:
         f.write("\n".join(L))

@@ -2,6 +2,7 @@
 
 import statistics
 
+from runner import report_fleet
 from runner.figures import fmt, to_ms
 from runner.program_runs import LATENCY_VARIANTS, latency_summary
 
@@ -106,4 +107,5 @@ def targets(r):
               "n/a" if not decade else "%.1f MB added, complete in %.1f s" % (
                   decade["added_mb"], decade["complete_ms"] / 1e3),
               None if not decade else decade["added_mb"] <= TARGETS["year_added_mb"]))
+    t.append(report_fleet.target(r))
     return t

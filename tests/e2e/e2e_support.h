@@ -8,6 +8,9 @@
 #include "tests/support/child_process.h"
 #include "tests/support/ui_driver.h"
 
+#include <QRegularExpression>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -131,6 +134,30 @@ inline bool isSubsequence(const std::vector<Pair>& part, const std::vector<Pair>
         if (at < part.size() && part[at] == p)
             ++at;
     return at == part.size();
+}
+
+// The program's log file: every line complete ("date\ttime\th\tt" and CR LF), read back
+// as pairs. A line that does not match is reported and left out.
+inline std::vector<Pair> programLogPairs(const fs::path& path, std::string* rawText = nullptr) {
+    const std::string text = readFile(path);
+    if (rawText != nullptr)
+        *rawText = text;
+    static const QRegularExpression kLine(
+        QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t( *-?\d+\.\d)\t( *-?\d+\.\d)$)"));
+    std::vector<Pair> pairs;
+    const QStringList lines = QString::fromLatin1(text.data(), static_cast<int>(text.size()))
+                                  .split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(lines.last().isEmpty()) << "the last line is not complete: " << text;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const auto match = kLine.match(lines[i]);
+        if (!match.hasMatch()) {
+            ADD_FAILURE() << "malformed log line: " << lines[i].toStdString();
+            continue;
+        }
+        pairs.push_back(
+            {tenths(match.captured(1).toDouble()), tenths(match.captured(2).toDouble())});
+    }
+    return pairs;
 }
 
 } // namespace qv::e2e

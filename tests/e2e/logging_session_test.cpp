@@ -46,30 +46,6 @@ constexpr auto kTickWait = 20s;
 [[maybe_unused]] testing::Environment* const kPrivateHome =
     testing::AddGlobalTestEnvironment(new test::PrivateHome);
 
-// The program's log file: every line complete ("date\ttime\th\tt" and CR LF), read back
-// as pairs. A line that does not match is reported and left out.
-std::vector<Pair> programLogPairs(const fs::path& path, std::string* rawText = nullptr) {
-    const std::string text = readFile(path);
-    if (rawText != nullptr)
-        *rawText = text;
-    static const QRegularExpression kLine(
-        QStringLiteral(R"(^\d\d/\d\d/\d{4}\t\d\d:\d\d:\d\d\t( *-?\d+\.\d)\t( *-?\d+\.\d)$)"));
-    std::vector<Pair> pairs;
-    const QStringList lines = QString::fromLatin1(text.data(), static_cast<int>(text.size()))
-                                  .split(QStringLiteral("\r\n"));
-    EXPECT_TRUE(lines.last().isEmpty()) << "the last line is not complete: " << text;
-    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        const auto match = kLine.match(lines[i]);
-        if (!match.hasMatch()) {
-            ADD_FAILURE() << "malformed log line: " << lines[i].toStdString();
-            continue;
-        }
-        pairs.push_back(
-            {tenths(match.captured(1).toDouble()), tenths(match.captured(2).toDouble())});
-    }
-    return pairs;
-}
-
 class E2eLoggingSession : public testing::Test {
 protected:
     void SetUp() override {
