@@ -2,10 +2,13 @@
 
 #include "acquisition/reading_parser.h"
 #include "app/front_end.h"
+#include "app/publish_dialog.h"
 #include "app/res/dialog_templates.h"
 #include "app/setup_command.h"
 #include "app/setup_dialog.h"
 #include "app/window_placement.h"
+#include "publish/topics.h"
+#include "settings/publish_settings.h"
 #include "settings/settings_store.h"
 
 namespace qv {
@@ -85,6 +88,10 @@ std::string CQV53Dlg::reconnectMenuEntry() const {
     return res::loadString(res::kReconnectMenuStringId);
 }
 
+std::string CQV53Dlg::publishMenuEntry() const {
+    return res::loadString(res::kPublishMenuStringId);
+}
+
 bool CQV53Dlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
     switch (id & kSysCommandMask) {
     case res::kAboutCommandId:
@@ -99,9 +106,25 @@ bool CQV53Dlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
         station_.controller().setAutoReconnect(on);
         return true;
     }
+    case res::kPublishCommandId:
+        runPublish();
+        return true;
     default:
         return false;
     }
+}
+
+void CQV53Dlg::runPublish() {
+    PublishDialog dialog(window_);
+    PublishDialog::Values& values = dialog.values();
+    values.settings = loadPublishSettings(settings_);
+    values.defaultTopicPrefix =
+        publish::defaultTopicPrefix(publish::localHostName(), station_.controller().port());
+    values.status = publishStatusText();
+    if (frontEnd_.runPublishDialog(dialog) != kIdOk)
+        return;
+    savePublishSettings(settings_, values.settings);
+    applyPublishSettings();
 }
 
 void CQV53Dlg::OnCommand(int id) {
