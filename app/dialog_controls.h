@@ -22,6 +22,8 @@ public:
     // Text of an edit, static or button control, UTF-8; empty for an unknown id.
     virtual std::string text(int id) const = 0;
     virtual void setText(int id, const std::string& text) = 0;
+    // An edit's cue: shown greyed while the edit is empty, never part of its text().
+    virtual void setCueText(int id, const std::string& text) = 0;
 
     // kUnchecked, kChecked or kIndeterminate. Setting kIndeterminate shows the undecided
     // state until the user's first click; clicks give checked or unchecked only.

@@ -12,6 +12,7 @@
 
 namespace qv {
 
+class PublishDialog;
 class QV53SetupDlg;
 class TrendWindow;
 
@@ -29,6 +30,12 @@ public:
     // browseForLogFile). Cancel, Escape and the close box end it without calling OnOK.
     // Returns kIdOk or kIdCancel.
     virtual int runSetupDialog(QV53SetupDlg& dialog) = 0;
+
+    // Builds template 131 over the main window and runs it modally, as runSetupDialog
+    // does: `dialog` is called for its initialisation (OnInitDialog) and for OK (OnOK;
+    // false keeps the dialog open); Cancel, Escape and the close box end it without
+    // calling OnOK. Returns kIdOk or kIdCancel.
+    virtual int runPublishDialog(PublishDialog& dialog) = 0;
 
     // Template 100 over the main window, modal; kIdOk or kIdCancel.
     virtual int runAboutBox() = 0;

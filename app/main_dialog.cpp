@@ -2,10 +2,12 @@
 
 #include "acquisition/reading_parser.h"
 #include "app/front_end.h"
+#include "app/publish_dialog.h"
 #include "app/res/dialog_templates.h"
 #include "app/setup_command.h"
 #include "app/setup_dialog.h"
 #include "app/window_placement.h"
+#include "publish/topics.h"
 #include "settings/publish_settings.h"
 #include "settings/settings_store.h"
 #include "text/substitute.h"
@@ -71,13 +73,13 @@ void CQV53Dlg::OnInitDialog() {
     // construction of the controller and the log; nothing has run since.
 
     // Before the port opens: a box about the port must not hold publishing up.
-    applyPublishSettings();
+    applyPublishSettings(loadPublishSettings(settings_));
     station_.start(startLogging_);
 }
 
-void CQV53Dlg::applyPublishSettings() {
+void CQV53Dlg::applyPublishSettings(const PublishSettings& settings) {
     // The link reports a change of its status text, which updates the caption.
-    publish_.apply(loadPublishSettings(settings_), station_.controller().port());
+    publish_.apply(settings, station_.controller().port());
 }
 
 void CQV53Dlg::updateCaption() {
@@ -109,6 +111,10 @@ std::string CQV53Dlg::reconnectMenuEntry() const {
     return res::loadString(res::kReconnectMenuStringId);
 }
 
+std::string CQV53Dlg::publishMenuEntry() const {
+    return res::loadString(res::kPublishMenuStringId);
+}
+
 bool CQV53Dlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
     switch (id & kSysCommandMask) {
     case res::kAboutCommandId:
@@ -123,9 +129,24 @@ bool CQV53Dlg::OnSysCommand(unsigned id, std::intptr_t /*lParam*/) {
         station_.controller().setAutoReconnect(on);
         return true;
     }
+    case res::kPublishCommandId:
+        runPublish();
+        return true;
     default:
         return false;
     }
+}
+
+void CQV53Dlg::runPublish() {
+    PublishDialog dialog(window_);
+    PublishDialog::Values& values = dialog.values();
+    values.settings = loadPublishSettings(settings_);
+    values.defaultTopicPrefix = publish::localTopicPrefix(station_.controller().port());
+    values.status = publishStatusText();
+    if (frontEnd_.runPublishDialog(dialog) != kIdOk)
+        return;
+    savePublishSettings(settings_, values.settings);
+    applyPublishSettings(values.settings);
 }
 
 void CQV53Dlg::OnCommand(int id) {
@@ -157,7 +178,7 @@ void CQV53Dlg::portsProbed() {
     const int port = station_.controller().port();
     qv::runSetup(targets, frontEnd_, dialog, probed);
     if (station_.controller().port() != port)
-        applyPublishSettings();
+        applyPublishSettings(loadPublishSettings(settings_));
 }
 
 void CQV53Dlg::OnClose() {

@@ -81,14 +81,17 @@ public:
     std::string reconnectMenuEntry() const;
     bool autoReconnect() const { return station_.controller().autoReconnect(); }
 
+    // The entry below it (string 111, "&Publish..."), under command res::kPublishCommandId.
+    std::string publishMenuEntry() const;
+
     // The system-command handler: an id whose value with the low four bits cleared is
     // 0x10 opens the about box (FrontEnd::runAboutBox), 0x20 shows the trend window
     // (FrontEnd::showTrendWindow: opens it, or brings the open one to the front), 0x30
-    // switches automatic reconnection and stores "AutoReconnect" at once; all return
-    // true. False for any other id, which is left to the platform's default handling with
-    // `lParam` unchanged. While the controller waits for a lost port the caption is
-    // string 107; otherwise, while publishing is on, "QV-5300 - <publishing status>";
-    // otherwise the template's.
+    // switches automatic reconnection and stores "AutoReconnect" at once, 0x40 runs the
+    // publish dialog (runPublish); all return true. False for any other id, which is left
+    // to the platform's default handling with `lParam` unchanged. While the controller
+    // waits for a lost port the caption is string 107; otherwise, while publishing is on,
+    // "QV-5300 - <publishing status>"; otherwise the template's.
     bool OnSysCommand(unsigned id, std::intptr_t lParam);
 
     // A button: 1002 runs Setup..., 1003 toggles the log; other ids are ignored (Exit, 1,
@@ -110,10 +113,10 @@ public:
     // the log closes its file. The front end then ends the window with kIdCancel.
     void OnClose();
 
-    // Publishing: reads the stored publishing values again and applies them for the port
-    // in use (the default topic prefix follows the port); the caption follows. OnInitDialog
-    // and a Setup... that changed the port call it too.
-    void applyPublishSettings();
+    // Publishing as `settings` say for the port in use (the default topic prefix follows
+    // the port); the caption follows. OnInitDialog and a Setup... that changed the port
+    // apply the stored values, the publish dialog what was chosen in it.
+    void applyPublishSettings(const PublishSettings& settings);
     // The publisher's status in words (PublishLink::statusText); empty while off.
     std::string publishStatusText() const { return publish_.statusText(); }
 
@@ -122,6 +125,12 @@ public:
     // (timers 1 to 3, WM_SERIAL_BYTE, WM_LOG_LINE_DONE, WM_START_LOG).
     void onTimer(int timerId) override;
     void onMessage(std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) override;
+
+    // The publish dialog (FrontEnd::runPublishDialog) over the stored publishing values,
+    // the default topic prefix of the port in use and publishStatusText(); after OK the
+    // six values are stored and applied as chosen, whether or not the store took them.
+    // Cancel changes nothing.
+    void runPublish();
 
     // For tests and front ends: the parts the window owns.
     const MeasurementLog& log() const { return station_.log(); }

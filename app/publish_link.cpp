@@ -22,9 +22,8 @@ PublishLink::Plan PublishLink::plan(const PublishSettings& settings, int port) {
     const publish::BrokerAddressParse broker = publish::parseBrokerAddress(settings.broker);
     if (!broker.ok)
         return {std::nullopt, broker.error};
-    const std::string prefix = settings.topicPrefix.empty()
-                                   ? publish::defaultTopicPrefix(publish::localHostName(), port)
-                                   : settings.topicPrefix;
+    const std::string prefix =
+        settings.topicPrefix.empty() ? publish::localTopicPrefix(port) : settings.topicPrefix;
     if (std::string error = publish::topicPrefixError(prefix); !error.empty())
         return {std::nullopt, std::move(error)};
     const std::filesystem::path root = spoolRoot();

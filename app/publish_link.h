@@ -5,10 +5,10 @@
 // brought to the user-interface thread. While publishing is off there is no publisher, no
 // thread and no file: the logger behaves as if publishing did not exist.
 //
-// The topic prefix is the stored one, or publish::defaultTopicPrefix(local host name,
-// port); the spool is spoolRoot() / publish::sensorId(prefix), so each sensor keeps its own.
-// Values that cannot work (a broker address that does not parse, a topic prefix refused,
-// no folder for the spool) give a Failed status in words, never an exception or a box.
+// The topic prefix is the stored one, or publish::localTopicPrefix(port); the spool is spoolRoot()
+// / publish::sensorId(prefix), so each sensor keeps its own. Values that cannot work (a broker
+// address that does not parse, a topic prefix refused, no folder for the spool) give a Failed
+// status in words, never an exception or a box.
 //
 // Thread contract: user-interface thread only, except the publisher's status sink, which
 // runs on the publisher's worker: it only stores the status under a mutex and posts

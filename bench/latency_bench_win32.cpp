@@ -83,6 +83,7 @@ void writeRecords(HANDLE port, int count, std::vector<SteadyClock::time_point>& 
 class NoFrontEnd : public qv::FrontEnd {
 public:
     int runSetupDialog(qv::QV53SetupDlg&) override { return qv::kIdCancel; }
+    int runPublishDialog(qv::PublishDialog&) override { return qv::kIdCancel; }
     int runAboutBox() override { return qv::kIdCancel; }
     void setWaitCursor(bool) override {}
     std::optional<std::string> browseForSave(const std::string&, const std::string&) override {

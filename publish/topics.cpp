@@ -8,6 +8,10 @@ std::string defaultTopicPrefix(std::string_view hostName, int port) {
     return "qv5300/" + topicLevel(hostName) + "/com" + std::to_string(port);
 }
 
+std::string localTopicPrefix(int port) {
+    return defaultTopicPrefix(localHostName(), port);
+}
+
 std::string topicLevel(std::string_view text) {
     if (text.empty())
         return "unknown";

@@ -12,6 +12,10 @@ namespace qv::publish {
 // name made fit for one topic level (topicLevel).
 std::string defaultTopicPrefix(std::string_view hostName, int port);
 
+// The default prefix of port `port` on this machine: defaultTopicPrefix(localHostName(),
+// port).
+std::string localTopicPrefix(int port);
+
 // `text` as one topic level: '+', '#', '/' and NUL (which topics cannot hold there)
 // become '_'; an empty text becomes "unknown".
 std::string topicLevel(std::string_view text);

@@ -47,12 +47,20 @@ inline constexpr char kIntegerOutOfRange[] = "Enter an integer between %1 and %2
 inline constexpr char kAboutMenu[] = "&About QV-5300...";
 inline constexpr char kTrendMenu[] = "&Trend...";
 inline constexpr char kReconnectMenu[] = "Reconnect &automatically";
+inline constexpr char kPublishMenu[] = "&Publish...";
 inline constexpr char kPortLostCaption[] = "QV-5300 - COM port disconnected";
 // While publishing is on, the caption otherwise; %1: the publisher's status in words.
 inline constexpr char kPublishingCaption[] = "QV-5300 - %1";
 
 // Why publishing cannot start: the system names no folder for the user's spool.
 inline constexpr char kNoSpoolFolder[] = "no folder for the readings waiting for the broker";
+
+// The publish dialog: its refusals (%1: why, in the publisher's words) and the status
+// shown while nothing is published.
+inline constexpr char kBrokerRefused[] = "The broker address cannot be used: %1.";
+inline constexpr char kBrokerNeeded[] = "Enter the broker's address to publish readings.";
+inline constexpr char kTopicPrefixRefused[] = "The topic prefix cannot be used: %1.";
+inline constexpr char kNotPublishing[] = "not publishing";
 
 // The trend window: what it shows (%1: the log file's name), the file dialogs' filters,
 // a failed image (%1: its path).

@@ -72,6 +72,8 @@ QWidget* makeControl(const ControlTemplate& c, QDialog& dialog) {
     case ControlKind::Edit: {
         auto* edit = new QLineEdit(text, &dialog);
         edit->setReadOnly(has(c.style, style::kEditReadOnly));
+        if (has(c.style, style::kEditPassword))
+            edit->setEchoMode(QLineEdit::Password);
         edit->setAlignment((has(c.style, style::kEditRight) ? Qt::AlignRight : Qt::AlignLeft) |
                            Qt::AlignVCenter);
         edit->setFrame(has(c.style, style::kBorder));

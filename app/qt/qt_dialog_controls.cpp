@@ -38,6 +38,11 @@ void QtDialogControls::setText(int id, const std::string& text) {
         label->setText(value);
 }
 
+void QtDialogControls::setCueText(int id, const std::string& text) {
+    if (auto* edit = control<QLineEdit>(dialog_, id))
+        edit->setPlaceholderText(QString::fromStdString(text));
+}
+
 int QtDialogControls::checkState(int id) const {
     auto* box = control<QCheckBox>(dialog_, id);
     if (box == nullptr)

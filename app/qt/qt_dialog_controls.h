@@ -1,9 +1,10 @@
 #pragma once
 
 // The control-access seam over a dialog built by buildDialog(): controls found by their
-// id property, edits and labels as text, check boxes with their three states, drop-down
-// lists as combo boxes. A call naming a control of another kind, or none, does nothing
-// (or gives empty text, 0, -1). User-interface thread only.
+// id property, edits and labels as text (an edit's cue as its placeholder), check boxes
+// with their three states, drop-down lists as combo boxes. A call naming a control of
+// another kind, or none, does nothing (or gives empty text, 0, -1). User-interface thread
+// only.
 
 #include "app/dialog_controls.h"
 
@@ -18,6 +19,7 @@ public:
 
     std::string text(int id) const override;
     void setText(int id, const std::string& text) override;
+    void setCueText(int id, const std::string& text) override;
     int checkState(int id) const override;
     void setCheckState(int id, int state) override;
     void clearList(int id) override;

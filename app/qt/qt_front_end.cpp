@@ -2,6 +2,7 @@
 
 #include "app/qt/qt_about_dialog.h"
 #include "app/qt/qt_painter.h"
+#include "app/qt/qt_publish_dialog.h"
 #include "app/qt/qt_setup_dialog.h"
 #include "app/qt/qt_trend_window.h"
 #include "app/qt/qt_window_services.h"
@@ -29,6 +30,11 @@ int QtFrontEnd::runSetupDialog(QV53SetupDlg& dialog) {
     const int result = window_.runModal(window);
     openDialog_ = outer;
     return result;
+}
+
+int QtFrontEnd::runPublishDialog(PublishDialog& dialog) {
+    QtPublishDialog window(dialog, &mainWindow_);
+    return window_.runModal(window);
 }
 
 int QtFrontEnd::runAboutBox() {

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the logic asks of the toolkit, over Qt: the setup dialog and the about box run
-// modally over the main window through its window services (so timers and posted
+// What the logic asks of the toolkit, over Qt: the setup and publish dialogs and the about
+// box run modally over the main window through its window services (so timers and posted
 // messages keep flowing), the application's override cursor, Qt's file dialogs over the
 // dialog open now, the trend window (a child of the main window, so that the main
 // window's modal loop leaves it usable), and PNG images made with QImage. User-interface
@@ -25,6 +25,7 @@ public:
     ~QtFrontEnd() override;
 
     int runSetupDialog(QV53SetupDlg& dialog) override;
+    int runPublishDialog(PublishDialog& dialog) override;
     int runAboutBox() override;
     void setWaitCursor(bool on) override;
     std::optional<std::string> browseForSave(const std::string& extension,

@@ -150,12 +150,15 @@ void QtMainDialog::contextMenuEvent(QContextMenuEvent* event) {
     QAction* reconnect = menu.addAction(QString::fromStdString(logic_.reconnectMenuEntry()));
     reconnect->setCheckable(true);
     reconnect->setChecked(logic_.autoReconnect());
+    QAction* publish = menu.addAction(QString::fromStdString(logic_.publishMenuEntry()));
     QAction* about = menu.addAction(QString::fromStdString(entry));
     QAction* chosen = menu.exec(event->globalPos());
     if (chosen == trend)
         logic_.OnSysCommand(qv::res::kTrendCommandId, 0);
     else if (chosen == reconnect)
         logic_.OnSysCommand(qv::res::kReconnectCommandId, 0);
+    else if (chosen == publish)
+        logic_.OnSysCommand(qv::res::kPublishCommandId, 0);
     else if (chosen == about)
         logic_.OnSysCommand(qv::res::kAboutCommandId, 0);
 }

@@ -81,6 +81,29 @@ constexpr std::array kTrendControls{
     ControlTemplate{ctl::kTrendCancel, K::PushButton, "Cancel", 404, 21, 48, 14, kTabStop},
 };
 
+// The publish dialog: the four texts with their labels, the two switches, the status (a
+// read-only field, so that a long reason can be scrolled and copied), OK and Cancel on the
+// right as in the setup dialog. The focus starts in the broker's field, the first tab stop.
+constexpr std::uint32_t kTextField = kBorder | kEditAutoHScroll | kTabStop;
+constexpr std::array kPublishControls{
+    ControlTemplate{-1, K::StaticText, "&Broker:", 7, 9, 50, 8, kGroup},
+    ControlTemplate{ctl::kBroker, K::Edit, "", 60, 7, 150, 12, kTextField},
+    ControlTemplate{-1, K::StaticText, "&User name:", 7, 27, 50, 8, kGroup},
+    ControlTemplate{ctl::kMqttUser, K::Edit, "", 60, 25, 150, 12, kTextField},
+    ControlTemplate{-1, K::StaticText, "Pass&word:", 7, 45, 50, 8, kGroup},
+    ControlTemplate{ctl::kMqttPassword, K::Edit, "", 60, 43, 150, 12, kTextField | kEditPassword},
+    ControlTemplate{-1, K::StaticText, "&Topic prefix:", 7, 63, 50, 8, kGroup},
+    ControlTemplate{ctl::kTopicPrefix, K::Edit, "", 60, 61, 150, 12, kTextField},
+    ControlTemplate{ctl::kDiscovery, K::CheckBox, "Home Assistant &discovery", 60, 79, 150, 10,
+                    kTabStop},
+    ControlTemplate{ctl::kPublishOn, K::CheckBox, "&Publish readings", 60, 93, 150, 10, kTabStop},
+    ControlTemplate{-1, K::StaticText, "Status:", 7, 113, 50, 8, kGroup},
+    ControlTemplate{ctl::kPublishStatus, K::Edit, "", 60, 111, 208, 12,
+                    kEditReadOnly | kBorder | kEditAutoHScroll},
+    ControlTemplate{kIdOk, K::DefPushButton, "OK", 218, 7, 50, 14, kTabStop},
+    ControlTemplate{kIdCancel, K::PushButton, "Cancel", 218, 25, 50, 14, kTabStop},
+};
+
 const DialogTemplate kAbout{
     kAboutDialogId, "About QV-5300", 0, 0, 235, 55, kShellDialogStyle, 0, "MS Shell Dlg", 8, 0,
     kAboutControls};
@@ -101,6 +124,10 @@ const DialogTemplate kMain{kMainDialogId,
 const DialogTemplate kSetup{
     kSetupDialogId, "Setup", 0, 0, 298, 90, kShellDialogStyle, 0, "MS Shell Dlg", 8, 400,
     kSetupControls};
+
+const DialogTemplate kPublish{
+    kPublishDialogId, "Publish", 0, 0, 275, 130, kShellDialogStyle, 0, "MS Shell Dlg", 8, 400,
+    kPublishControls};
 
 const DialogTemplate kTrend{kTrendDialogId,
                             "QV-5300 Trend",
@@ -128,8 +155,10 @@ const DialogTemplate& dialogTemplate(int id) {
         return kSetup;
     case kTrendDialogId:
         return kTrend;
+    case kPublishDialogId:
+        return kPublish;
     default:
-        // Only the four ids above exist; asking for another is a programming error.
+        // Only the five ids above exist; asking for another is a programming error.
         std::abort();
     }
 }
@@ -156,6 +185,8 @@ const char* loadString(int id) {
         return text::kPartlyRead;
     case kTrendLiveAndLogStringId:
         return text::kLiveAndLog;
+    case kPublishMenuStringId:
+        return text::kPublishMenu;
     default:
         return "";
     }

@@ -17,9 +17,9 @@ namespace qv {
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 
-// Control ids of the setup dialog and the trend window, as their templates below carry
-// them; the main window's are with the window services (window/window_services.h), since
-// the log and the acquisition cycle write to its controls.
+// Control ids of the setup dialog, the trend window and the publish dialog, as their
+// templates below carry them; the main window's are with the window services
+// (window/window_services.h), since the log and the acquisition cycle write to its controls.
 namespace ctl {
 // Setup dialog (template 129).
 inline constexpr int kInterval = 1007;
@@ -41,6 +41,14 @@ inline constexpr int kSaveImage = 1028;
 inline constexpr int kTrendSource = 1029;   // what is shown: live readings or a log file
 inline constexpr int kTrendProgress = 1030; // the share of a log file read, while it is read
 inline constexpr int kTrendCancel = 1031;   // stops the reading (as Escape does meanwhile)
+// Publish dialog (template 131).
+inline constexpr int kBroker = 1040;        // "mqtt://host[:port]" or "mqtts://host[:port]"
+inline constexpr int kMqttUser = 1041;      // empty: no user name
+inline constexpr int kMqttPassword = 1042;  // shown as dots
+inline constexpr int kTopicPrefix = 1043;   // empty: the default, shown as the cue text
+inline constexpr int kDiscovery = 1044;     // Home Assistant discovery on or off
+inline constexpr int kPublishOn = 1045;     // publishing on or off
+inline constexpr int kPublishStatus = 1046; // the publisher's state in words, read-only
 } // namespace ctl
 
 } // namespace qv
@@ -56,6 +64,7 @@ inline constexpr std::uint32_t kVScroll = 0x00200000;     // WS_VSCROLL
 inline constexpr std::uint32_t kEditRight = 0x0002;       // ES_RIGHT
 inline constexpr std::uint32_t kEditAutoHScroll = 0x0080; // ES_AUTOHSCROLL
 inline constexpr std::uint32_t kEditReadOnly = 0x0800;    // ES_READONLY
+inline constexpr std::uint32_t kEditPassword = 0x0020;    // ES_PASSWORD: the text shown as dots
 inline constexpr std::uint32_t kNoPrefix = 0x0080;        // SS_NOPREFIX: "&" shown as is
 // Dialog styles
 inline constexpr std::uint32_t kVisible = 0x10000000;     // WS_VISIBLE
@@ -111,6 +120,8 @@ inline constexpr int kSetupDialogId = 129;
 // kTrendChartTop dialog units.
 inline constexpr int kTrendDialogId = 130;
 inline constexpr int kTrendChartTop = 38;
+// The publishing values: broker, user name, password, topic prefix, discovery, on/off.
+inline constexpr int kPublishDialogId = 131;
 inline constexpr int kIconId = 128;
 inline constexpr int kAboutMenuStringId = 101; // "&About QV-5300..."
 inline constexpr unsigned kAboutCommandId = 0x10;
@@ -125,6 +136,9 @@ inline constexpr int kImageSaveFailedStringId = 105; // "Could not save the imag
 // The checkable entry below "&Trend...": switches automatic reconnection on and off.
 inline constexpr int kReconnectMenuStringId = 106; // "Reconnect &automatically"
 inline constexpr unsigned kReconnectCommandId = 0x30;
+// The entry below it: opens the publish dialog (template 131).
+inline constexpr int kPublishMenuStringId = 111; // "&Publish..."
+inline constexpr unsigned kPublishCommandId = 0x40;
 // The main window's caption while it waits for its lost port to come back.
 inline constexpr int kPortLostCaptionStringId = 107; // "QV-5300 - COM port disconnected"
 // Shown as the trend window's source while a log file is being read.
@@ -134,7 +148,7 @@ inline constexpr int kTrendPartlyReadStringId = 109; // "%1 (read in part)"
 // The source when the live readings show together with the log file being written.
 inline constexpr int kTrendLiveAndLogStringId = 110; // "Live readings and %1"
 
-// Template 100, 102, 129 or 130; any other id is a programming error and aborts.
+// Template 100, 102, 129, 130 or 131; any other id is a programming error and aborts.
 const DialogTemplate& dialogTemplate(int id);
 // The string table: the texts of text/texts.h that carry an id; empty for an unknown id.
 const char* loadString(int id);

@@ -151,6 +151,12 @@ void Win32DialogControls::setText(int id, const std::string& text) {
     SetDlgItemTextW(dialog_, id, wide(text).c_str());
 }
 
+void Win32DialogControls::setCueText(int id, const std::string& text) {
+    // Shown also while the edit has the focus, as Qt's placeholder is (common controls 6).
+    const std::wstring cue = wide(text);
+    SendDlgItemMessageW(dialog_, id, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(cue.c_str()));
+}
+
 int Win32DialogControls::checkState(int id) const {
     const UINT state = IsDlgButtonChecked(dialog_, id);
     return state == BST_CHECKED         ? kChecked

@@ -22,6 +22,7 @@ public:
 
     std::string text(int id) const override;
     void setText(int id, const std::string& text) override;
+    void setCueText(int id, const std::string& text) override;
     int checkState(int id) const override;
     void setCheckState(int id, int state) override;
     void clearList(int id) override;

@@ -1,6 +1,7 @@
 #include "app/win32/win32_front_end.h"
 
 #include "app/error_report.h"
+#include "app/publish_dialog.h"
 #include "app/res/dialog_templates.h"
 #include "app/setup_dialog.h"
 #include "app/win32/gdi_painter.h"
@@ -54,6 +55,25 @@ private:
     QV53SetupDlg& dialog_;
 };
 
+// Template 131 over the toolkit-free publish dialog.
+class PublishHandler : public DialogHandler {
+public:
+    explicit PublishHandler(PublishDialog& dialog) : dialog_(dialog) {}
+
+    void onInit(HWND window) override {
+        Win32DialogControls controls(window);
+        dialog_.OnInitDialog(controls);
+    }
+
+    bool onCommand(HWND window, int id, int) override {
+        Win32DialogControls controls(window);
+        return id == kIdCancel || (id == kIdOk && dialog_.OnOK(controls));
+    }
+
+private:
+    PublishDialog& dialog_;
+};
+
 // Template 100: nothing but closing.
 class AboutHandler : public DialogHandler {
 public:
@@ -72,6 +92,12 @@ int Win32FrontEnd::runSetupDialog(QV53SetupDlg& dialog) {
     SetupHandler handler(dialog);
     return runTemplateDialog(module_, window_.ownerForModal(),
                              res::dialogTemplate(res::kSetupDialogId), handler);
+}
+
+int Win32FrontEnd::runPublishDialog(PublishDialog& dialog) {
+    PublishHandler handler(dialog);
+    return runTemplateDialog(module_, window_.ownerForModal(),
+                             res::dialogTemplate(res::kPublishDialogId), handler);
 }
 
 int Win32FrontEnd::runAboutBox() {

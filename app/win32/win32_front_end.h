@@ -1,10 +1,10 @@
 #pragma once
 
-// The front end's calls over Win32: the setup dialog (template 129) and the about box
-// (template 100) built in memory and run modally over the dialog open now, the wait
-// cursor, the file dialogs (GetSaveFileNameW, GetOpenFileNameW), the non-modal trend
-// window (template 130) and its images: GDI into a DIB section, written as PNG by WIC's
-// encoder. User-interface thread only.
+// The front end's calls over Win32: the setup dialog (template 129), the publish dialog
+// (template 131) and the about box (template 100) built in memory and run modally over
+// the dialog open now, the wait cursor, the file dialogs (GetSaveFileNameW,
+// GetOpenFileNameW), the non-modal trend window (template 130) and its images: GDI into a DIB
+// section, written as PNG by WIC's encoder. User-interface thread only.
 
 #include "app/front_end.h"
 
@@ -24,6 +24,7 @@ public:
     ~Win32FrontEnd() override;
 
     int runSetupDialog(QV53SetupDlg& dialog) override;
+    int runPublishDialog(PublishDialog& dialog) override;
     int runAboutBox() override;
     void setWaitCursor(bool on) override;
     std::optional<std::string> browseForSave(const std::string& extension,

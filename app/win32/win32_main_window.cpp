@@ -48,6 +48,8 @@ void Win32MainWindow::onInit(HWND window) {
         AppendMenuW(menu, MF_STRING, res::kTrendCommandId, wide(core_.trendMenuEntry()).c_str());
         AppendMenuW(menu, MF_STRING, res::kReconnectCommandId,
                     wide(core_.reconnectMenuEntry()).c_str());
+        AppendMenuW(menu, MF_STRING, res::kPublishCommandId,
+                    wide(core_.publishMenuEntry()).c_str());
         AppendMenuW(menu, MF_STRING, res::kAboutCommandId, wide(entry).c_str());
     }
     setIcons(window);

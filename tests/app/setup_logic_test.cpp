@@ -364,8 +364,9 @@ TEST_F(MainLogic, AWindowClosedWhileProbingShowsNoDialog) {
 
 struct SysCommandRow : qv::test::NamedRow {
     unsigned id;
-    bool about; // opens the about box
-    bool trend; // shows the trend window; neither: left to the platform
+    bool about;           // opens the about box
+    bool trend;           // shows the trend window; none: left to the platform
+    bool publish = false; // runs the publish dialog
 };
 
 class SysCommand : public MainLogic, public testing::WithParamInterface<SysCommandRow> {};
@@ -374,8 +375,11 @@ TEST_P(SysCommand, OpensTheAboutBoxOrTheTrendWindowForTheirCommandsOnly) {
     start();
     EXPECT_EQ(logic_->aboutMenuEntry(), "&About QV-5300...");
     EXPECT_EQ(logic_->trendMenuEntry(), "&Trend...");
-    EXPECT_EQ(logic_->OnSysCommand(GetParam().id, 0), GetParam().about || GetParam().trend);
+    EXPECT_EQ(logic_->publishMenuEntry(), "&Publish...");
+    const SysCommandRow& row = GetParam();
+    EXPECT_EQ(logic_->OnSysCommand(row.id, 0), row.about || row.trend || row.publish);
     EXPECT_EQ(frontEnd_.aboutRuns, GetParam().about ? 1 : 0);
+    EXPECT_EQ(frontEnd_.publishRuns, row.publish ? 1 : 0);
     EXPECT_EQ(frontEnd_.trendShown, GetParam().trend ? &logic_->trendWindow() : nullptr);
 }
 
@@ -384,7 +388,8 @@ const SysCommandRow kSysCommands[] = {
     {"LowBitsIgnored", 0x1F, true, false},
     {"TrendEntry", qv::res::kTrendCommandId, false, true},
     {"TrendLowBitsIgnored", 0x2F, false, true},
-    {"NextCommand", 0x40, false, false},
+    {"PublishEntry", qv::res::kPublishCommandId, false, false, true},
+    {"NextCommand", 0x50, false, false},
     {"Close", 0xF060, false, false},
     {"Move", 0xF010, false, false},
 };

@@ -317,6 +317,7 @@ TEST(StringTable, HoldsTheMenuEntriesAndNothingUnknown) {
     EXPECT_STREQ(qv::res::loadString(102), "&Trend...");
     EXPECT_STREQ(qv::res::loadString(106), "Reconnect &automatically");
     EXPECT_STREQ(qv::res::loadString(107), "QV-5300 - COM port disconnected");
+    EXPECT_STREQ(qv::res::loadString(111), "&Publish...");
     EXPECT_STREQ(qv::res::loadString(100), "");
     EXPECT_STREQ(qv::res::kVersion, "1.1.0.0");
 }

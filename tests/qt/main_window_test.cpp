@@ -7,10 +7,13 @@
 #include "app/qt/dialog_builder.h"
 #include "app/qt/qt_about_dialog.h"
 #include "app/qt/qt_main_dialog.h"
+#include "app/qt/qt_publish_dialog.h"
 #include "app/qt/qt_setup_dialog.h"
 #include "app/qt/qt_trend_window.h"
 #include "app/qt/signal_bridge.h"
+#include "publish/topics.h"
 #include "serial/serial_platform_posix.h"
+#include "settings/publish_settings.h"
 #include "settings/settings_store.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/main_window_fixture.h"
@@ -63,6 +66,7 @@ using namespace qv::ctl;
 using qv::qt::CQV53App;
 using qv::qt::QtAboutDialog;
 using qv::qt::QtMainDialog;
+using qv::qt::QtPublishDialog;
 using qv::qt::QtSetupDialog;
 using qv::qt::QtTrendWindow;
 using qv::qt::SignalBridge;
@@ -327,10 +331,47 @@ TEST_F(MainWindowTest, ContextMenuOpensTheAboutBox) {
         aboutTitle = about->windowTitle();
         about->reject();
     });
-    chooseFromContextMenu(dlg_.get(), 2, entries);
+    chooseFromContextMenu(dlg_.get(), 3, entries);
     ASSERT_TRUE(waitUntil([&] { return !aboutTitle.isEmpty(); }));
-    EXPECT_EQ(entries, (QStringList{"&Trend...", "Reconnect &automatically", "&About QV-5300..."}));
+    EXPECT_EQ(entries, (QStringList{"&Trend...", "Reconnect &automatically", "&Publish...",
+                                    "&About QV-5300..."}));
     EXPECT_EQ(aboutTitle, "About QV-5300");
+}
+
+// The publish entry's wiring: the dialog with the port's default prefix as the cue, the
+// password as dots and every text whole; OK stores the six values typed, Cancel nothing.
+TEST_F(MainWindowTest, PublishEntryOpensTheDialogAndOkStoresItsSixValues) {
+    open();
+    const QByteArray before = settingsFile();
+    QString cue;
+    bool dots = false;
+    const auto type = [&](int endWith) {
+        whenModal<QtPublishDialog>([&, endWith](QtPublishDialog* d) {
+            cue = child<QLineEdit>(d, kTopicPrefix)->placeholderText();
+            dots = child<QLineEdit>(d, kMqttPassword)->echoMode() == QLineEdit::Password;
+            for (QWidget* w : d->findChildren<QWidget*>()) {
+                if (qobject_cast<QLabel*>(w) || qobject_cast<QCheckBox*>(w)) {
+                    EXPECT_LE(w->sizeHint().width(), w->width()) << w->objectName().toStdString();
+                }
+            }
+            child<QLineEdit>(d, kBroker)->setText("mqtt://127.0.0.1:1884");
+            child<QLineEdit>(d, kMqttUser)->setText("ann");
+            child<QLineEdit>(d, kMqttPassword)->setText("pa ss");
+            child<QLineEdit>(d, kTopicPrefix)->setText("lab/qv");
+            child<QCheckBox>(d, kDiscovery)->click();
+            child<QCheckBox>(d, kPublishOn)->click();
+            click(d, endWith);
+        });
+        QStringList entries;
+        chooseFromContextMenu(dlg_.get(), 2, entries);
+    };
+    type(qv::kIdCancel);
+    EXPECT_EQ(cue.toStdString(), qv::publish::defaultTopicPrefix(qv::publish::localHostName(), 1));
+    EXPECT_TRUE(dots);
+    EXPECT_EQ(settingsFile(), before);
+    type(qv::kIdOk);
+    const qv::PublishSettings typed{true, "mqtt://127.0.0.1:1884", "ann", "pa ss", "lab/qv", false};
+    EXPECT_EQ(qv::loadPublishSettings(*makeStore()), typed);
 }
 
 // Setup... with a port whose probe hangs: the press returns at once, the wait cursor is

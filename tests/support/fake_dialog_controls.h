@@ -20,6 +20,7 @@ public:
     };
 
     std::map<int, std::string> texts;
+    std::map<int, std::string> cues;
     std::map<int, int> checks;
     std::map<int, List> lists;
     std::map<int, bool> enabled;
@@ -30,6 +31,7 @@ public:
 
     std::string text(int id) const override { return texts.count(id) ? texts.at(id) : ""; }
     void setText(int id, const std::string& text) override { texts[id] = text; }
+    void setCueText(int id, const std::string& text) override { cues[id] = text; }
     int checkState(int id) const override { return checks.count(id) ? checks.at(id) : 0; }
     void setCheckState(int id, int state) override { checks[id] = state; }
     void clearList(int id) override { lists[id] = {}; }

@@ -3,11 +3,12 @@
 // A front end without windows. The setup dialog "runs" over FakeDialogControls: the logic
 // fills them, the test's `editSetup` plays the user, then the dialog ends with
 // `setupEndsWith`; an OK that the logic refuses ends it with kIdCancel, as a user would
-// after the message. The save-file dialog answers `browseAnswer`, the open-file dialog
-// `openAnswer`. The trend window "opens" over `trendControls`; a saved image is painted
-// onto `imagePainter`. Test thread only.
+// after the message. The publish dialog runs the same way. The save-file dialog answers
+// `browseAnswer`, the open-file dialog `openAnswer`. The trend window "opens" over
+// `trendControls`; a saved image is painted onto `imagePainter`. Test thread only.
 
 #include "app/front_end.h"
+#include "app/publish_dialog.h"
 #include "app/res/dialog_templates.h"
 #include "app/setup_dialog.h"
 #include "app/trend_window.h"
@@ -32,6 +33,12 @@ public:
     bool waitCursor = false;  // on now
     bool waitCursorWhileShown = false;
     int aboutRuns = 0;
+
+    // The publish dialog, as the setup dialog above: `editPublish` plays the user.
+    std::function<void(FakeDialogControls&)> editPublish;
+    int publishEndsWith = kIdOk;
+    FakeDialogControls publishShown; // as its initialisation left them
+    int publishRuns = 0;
     std::vector<std::pair<std::string, std::string>> browses; // (extension, initial name)
 
     std::optional<std::string> openAnswer;
@@ -52,6 +59,16 @@ public:
             editSetup(dialog, controls);
         okRefused = setupEndsWith == kIdOk && !dialog.OnOK(controls);
         return okRefused ? kIdCancel : setupEndsWith;
+    }
+    int runPublishDialog(PublishDialog& dialog) override {
+        ++publishRuns;
+        FakeDialogControls controls;
+        dialog.OnInitDialog(controls);
+        publishShown = controls;
+        if (editPublish)
+            editPublish(controls);
+        const bool refused = publishEndsWith == kIdOk && !dialog.OnOK(controls);
+        return refused ? kIdCancel : publishEndsWith;
     }
     int runAboutBox() override {
         ++aboutRuns;

@@ -1,7 +1,7 @@
 // Who owns the program's message boxes on Win32, in the real main window: the main window
 // (or the modal dialog over it), even while the trend window is active, with the rest of
 // the program disabled meanwhile; and a box at exit, when the main window has gone, is
-// still shown.
+// still shown. The publish dialog's wiring from the system menu.
 // Also that the main window frees the small icon it loaded. Needs a display (scripts/wine-run
 // --display, or Windows); skipped without.
 
@@ -9,8 +9,11 @@
 #include "settings/settings_store.h"
 
 #include "app/res/dialog_templates.h"
+#include "app/win32/dpi_win32.h"
 #include "app/win32/win32_main_window.h"
 #include "app/win32/win32_window_services.h"
+#include "publish/topics.h"
+#include "settings/publish_settings.h"
 #include "tests/support/fake_serial_platform.h"
 #include "tests/support/fixed_clock.h"
 #include "text/win32_text.h"
@@ -18,6 +21,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -249,6 +254,102 @@ TEST_F(ModalOwner, SetupProbesOffTheWindowThread) {
     }
     RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\Tavrin QV-5300\\" + wide(app)).c_str());
     EXPECT_TRUE(probingWhilePolled);
+}
+
+// The statics and check boxes of `dialog` whose text does not fit on one line in its font
+// at the window's DPI (a check box's after its box and gap).
+std::vector<std::string> cutOffTexts(HWND dialog) {
+    std::vector<std::string> cut;
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {}, text[128] = {};
+        GetClassNameW(c, cls, 16);
+        const bool check = (GetWindowLongW(c, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+        if (lstrcmpiW(cls, L"Static") != 0 && (lstrcmpiW(cls, L"Button") != 0 || !check))
+            continue;
+        GetWindowTextW(c, text, 128);
+        HDC dc = GetDC(c);
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(c, WM_GETFONT, 0, 0)));
+        RECT needed{}, has{};
+        DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_SINGLELINE);
+        ReleaseDC(c, dc);
+        GetClientRect(c, &has);
+        needed.right += check ? MulDiv(16, static_cast<int>(windowDpi(dialog)), 96) : 0;
+        if (needed.right > has.right || needed.bottom > has.bottom)
+            cut.push_back(utf8(text));
+    }
+    return cut;
+}
+
+// The publish entry's wiring: below the reconnect entry in the system menu, it opens the
+// dialog with the port's default prefix as the cue and every text whole (scripts/test-windows
+// runs it at 96 and at 144 DPI); OK stores the six values typed, Cancel nothing.
+TEST_F(ModalOwner, PublishEntryOpensTheDialogAndOkStoresItsSixValues) {
+    const std::string app = "QV-5300 publish test";
+    const std::wstring key = L"Software\\Tavrin QV-5300\\" + wide(app);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    SettingsStore settings(app);
+    settings.SetRegistryKey(kCompanyKey);
+    test::FakeSerialPlatform platform;
+    platform.addPort(1);
+    const test::FixedClock clock;
+    HWND main = nullptr, dialog = nullptr;
+    wchar_t entry[64] = {}, cue[64] = {};
+    std::vector<std::string> cutOff{"not shown"};
+    std::vector<std::string> storedAfterCancel;
+    const auto open = [&] { PostMessageW(main, WM_SYSCOMMAND, res::kPublishCommandId, 0); };
+    const auto shown = [&] { return (dialog = threadWindow(L"Publish")) != nullptr; };
+    const auto type = [&](int endWith) {
+        SetDlgItemTextW(dialog, ctl::kBroker, L"mqtt://127.0.0.1:1884");
+        SetDlgItemTextW(dialog, ctl::kMqttUser, L"ann");
+        SetDlgItemTextW(dialog, ctl::kMqttPassword, L"pa ss");
+        SetDlgItemTextW(dialog, ctl::kTopicPrefix, L"lab/qv");
+        CheckDlgButton(dialog, ctl::kDiscovery, BST_UNCHECKED);
+        CheckDlgButton(dialog, ctl::kPublishOn, BST_CHECKED);
+        PostMessageW(dialog, WM_COMMAND, endWith, 0);
+    };
+    const auto closed = [&] { return !IsWindow(dialog); };
+    {
+        Win32MainWindow window(GetModuleHandleW(nullptr), app, settings, platform, clock);
+        Script script({
+            {[&] { return (main = threadWindow(L"Tavrin QV-5300")) != nullptr; },
+             [&] {
+                 HMENU menu = GetSystemMenu(main, FALSE);
+                 for (int i = 0; i + 1 < GetMenuItemCount(menu); ++i)
+                     if (GetMenuItemID(menu, i) == res::kReconnectCommandId)
+                         GetMenuStringW(menu, i + 1, entry, 64, MF_BYPOSITION);
+                 open();
+             }},
+            {shown,
+             [&] {
+                 SendDlgItemMessageW(dialog, ctl::kTopicPrefix, EM_GETCUEBANNER,
+                                     reinterpret_cast<WPARAM>(cue), 64);
+                 cutOff = cutOffTexts(dialog);
+                 type(IDCANCEL);
+             }},
+            {closed,
+             [&] {
+                 for (const char* name : {kMqttEnabledEntry, kMqttBrokerEntry, kMqttUserEntry,
+                                          kMqttPasswordEntry, kMqttTopicEntry, kMqttDiscoveryEntry})
+                     if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), wide(name).c_str(),
+                                      RRF_RT_ANY, nullptr, nullptr,
+                                      nullptr) != ERROR_FILE_NOT_FOUND)
+                         storedAfterCancel.push_back(name);
+                 open();
+             }},
+            {shown, [&] { type(IDOK); }},
+            {closed, [&] { PostMessageW(main, WM_COMMAND, IDOK, 0); }},
+        });
+        window.run();
+        EXPECT_TRUE(script.finished());
+    }
+    const PublishSettings stored = loadPublishSettings(settings);
+    RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+    EXPECT_EQ(utf8(entry), "&Publish...");
+    EXPECT_EQ(utf8(cue), publish::defaultTopicPrefix(publish::localHostName(), 1));
+    EXPECT_EQ(cutOff, std::vector<std::string>{});
+    EXPECT_EQ(storedAfterCancel, std::vector<std::string>{});
+    EXPECT_EQ(stored,
+              (PublishSettings{true, "mqtt://127.0.0.1:1884", "ann", "pa ss", "lab/qv", false}));
 }
 
 // Exit and Escape end the main window before the log's last failure is reported.

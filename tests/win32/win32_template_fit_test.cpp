@@ -25,7 +25,8 @@ INT_PTR CALLBACK keepDefaults(HWND, UINT, WPARAM, LPARAM) {
 // static control wraps it; wider than the control when a single word does not fit.
 SIZE drawnSize(HWND control, const std::wstring& text, int width) {
     HDC dc = GetDC(control);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     RECT box{0, 0, width, 0};
     DrawTextW(dc, text.c_str(), -1, &box, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
     SelectObject(dc, old);
@@ -42,9 +43,9 @@ TEST_P(TemplateTextFits, AtTheDisplaysDpi) {
     InitCommonControlsEx(&classes);
     const qv::res::DialogTemplate& dialog = qv::res::dialogTemplate(GetParam());
     const auto bytes = qv::win32::buildDialogTemplate(dialog);
-    HWND window = CreateDialogIndirectParamW(
-        GetModuleHandleW(nullptr), reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), nullptr,
-        keepDefaults, 0);
+    HWND window = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                             reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()),
+                                             nullptr, keepDefaults, 0);
     ASSERT_NE(window, nullptr);
 
     for (const qv::res::ControlTemplate& item : dialog.controls) {
@@ -66,6 +67,7 @@ TEST_P(TemplateTextFits, AtTheDisplaysDpi) {
 
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateTextFits,
                          testing::Values(qv::res::kAboutDialogId, qv::res::kMainDialogId,
-                                         qv::res::kSetupDialogId, qv::res::kTrendDialogId));
+                                         qv::res::kSetupDialogId, qv::res::kTrendDialogId,
+                                         qv::res::kPublishDialogId));
 
 } // namespace
