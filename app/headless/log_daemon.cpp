@@ -37,7 +37,6 @@ void LogDaemon::stop() {
         return;
     stopped_ = true;
     station_.close();
-    link_.apply(PublishSettings{}, station_.controller().port()); // off: the publisher stops
 }
 
 void LogDaemon::showState() {

@@ -29,15 +29,16 @@ public:
     // All must outlive the daemon; `loop` must deliver to it.
     LogDaemon(EventLoop& loop, SettingsStore& settings, SerialPlatform& platform,
               const Clock& clock);
-    // stop(), if not done before.
+    // stop(), if not done before; then the publisher stops, within publish::kPublisherStopWait
+    // (what it could not send stays in its spool).
     ~LogDaemon() override;
     LogDaemon(const LogDaemon&) = delete;
     LogDaemon& operator=(const LogDaemon&) = delete;
 
     // Loads the values, opens the port and presses Start Log once the loop runs.
     void start();
-    // The log closed and flushed, the port released and its reader joined, then the
-    // publisher stopped (what it could not send stays in its spool). Once.
+    // The log closed and flushed, the port released and its reader joined: no reading
+    // reaches the publisher any more. Once.
     void stop();
 
     // WindowMessageTarget: WM_PUBLISH_STATUS to the publish link, the rest to the station.
