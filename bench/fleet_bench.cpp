@@ -39,7 +39,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-constexpr auto kPeriod = std::chrono::seconds{1};
+// In nanoseconds: a sensor's offset, kPeriod * i / N, must not round down to whole seconds.
+constexpr std::chrono::nanoseconds kPeriod = std::chrono::seconds{1};
 // Record k of a sensor has humidity kBaseTenths + k (tenths): unique for 800 records.
 constexpr int kBaseTenths = 100;
 constexpr int kMaxRecords = 800;
