@@ -39,7 +39,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-constexpr auto kPeriod = std::chrono::seconds{1};
+// In nanoseconds: a sensor's offset, kPeriod * i / N, must not round down to whole seconds.
+constexpr std::chrono::nanoseconds kPeriod = std::chrono::seconds{1};
 // Record k of a sensor has humidity kBaseTenths + k (tenths): unique for 800 records.
 constexpr int kBaseTenths = 100;
 constexpr int kMaxRecords = 800;
@@ -196,6 +197,7 @@ int main(int argc, char** argv) {
     std::printf("{\"sending\": %d}\n", readers);
     std::fflush(stdout);
     long long sentCount = 0, countedSent = 0;
+    std::vector<long long> sendTimes; // ns, in sending order: their gaps show the spread
     for (int k = 0; k < records && !gStop; ++k) {
         for (int i = 0; i < sensors && !gStop; ++i) {
             std::this_thread::sleep_until(start + k * kPeriod + kPeriod * i / sensors);
@@ -205,6 +207,7 @@ int main(int argc, char** argv) {
                 std::lock_guard lock(shared.mutex);
                 shared.sent[i][k] = at;
             }
+            sendTimes.push_back(at);
             if (ports[i]->send(bytes) == qv::sim::PtyPort::SendResult::Sent) {
                 ++sentCount;
                 if (k >= shared.firstCounted)
@@ -235,6 +238,9 @@ int main(int argc, char** argv) {
         for (std::size_t j = 1; j < a.size(); ++j)
             outOfOrder += a[j] < a[j - 1] ? 1 : 0;
     }
+    std::vector<double> gapsUs;
+    for (std::size_t j = 1; j < sendTimes.size(); ++j)
+        gapsUs.push_back(static_cast<double>(sendTimes[j] - sendTimes[j - 1]) / 1000.0);
     std::vector<double> us;
     for (long long ns : shared.latencies)
         us.push_back(static_cast<double>(ns) / 1000.0);
@@ -242,11 +248,12 @@ int main(int argc, char** argv) {
     std::printf("{\"sensors\": %d, \"readers\": %d, \"seconds\": %.3f, \"sent\": %lld, "
                 "\"counted_sent\": %lld, \"counted_received\": %zu, \"delivered\": %lld, "
                 "\"per_second\": %.2f, \"duplicates\": %lld, \"out_of_order\": %lld, "
-                "\"unmatched\": %lld, \"p50_us\": %.1f, \"p99_us\": %.1f, \"max_us\": %.1f}\n",
+                "\"unmatched\": %lld, \"p50_us\": %.1f, \"p99_us\": %.1f, \"max_us\": %.1f, "
+                "\"send_gap_median_us\": %.1f}\n",
                 sensors, readers, sendingSeconds, sentCount, countedSent, us.size(), delivered,
                 static_cast<double>(us.size()) / std::max(seconds, 1.0), shared.duplicates,
                 outOfOrder, shared.unmatched, percentile(us, 50), percentile(us, 99),
-                percentile(us, 100));
+                percentile(us, 100), percentile(gapsUs, 50));
     for (std::size_t i = 0; i < links.size(); ++i)
         qv::sim::removePortLink(links[i], ports[i]->slavePath());
     return 0;

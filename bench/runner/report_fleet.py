@@ -38,6 +38,8 @@ def section(r):
                                                           f["counted_received"])),
         ("duplicates / out of order / unmatched", "%d / %d / %d" % (
             f["duplicates"], f["out_of_order"], f["unmatched"])),
+        ("time between two records sent, median (1 s / sensors: %s ms)" % fmt(
+            1e3 / f["sensors"], 2), fmt(f["send_gap_median_us"] / 1e3, 2) + " ms"),
         ("CR to subscriber p50 / p99 / max", "%s / %s / %s ms" % (
             fmt(f["p50_us"] / 1e3, 2), fmt(f["p99_us"] / 1e3, 2), fmt(f["max_us"] / 1e3, 1))),
         ("CPU per logger, median (max)", "%s %% (%s %%) of one core" % (
