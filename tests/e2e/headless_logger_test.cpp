@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <regex>
 
 namespace qv::e2e {
@@ -27,6 +28,14 @@ test::PrivateHome* const kPrivateHome = [] {
     return env;
 }();
 
+// A JSON number, whatever the process's locale (Qt sets the user's, which may use a
+// decimal comma).
+double jsonNumber(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
 // The pairs of the state messages' JSON payloads.
 std::vector<Pair> statePairs(const std::vector<std::string>& payloads) {
     static const std::regex kState(
@@ -38,7 +47,7 @@ std::vector<Pair> statePairs(const std::vector<std::string>& payloads) {
             ADD_FAILURE() << "malformed state message: " << payload;
             continue;
         }
-        pairs.push_back({tenths(std::stod(match[1])), tenths(std::stod(match[2]))});
+        pairs.push_back({tenths(jsonNumber(match[1])), tenths(jsonNumber(match[2]))});
     }
     return pairs;
 }
