@@ -61,11 +61,7 @@ def main():
             for proc in STARTED:
                 stop(proc)
         write_fleet_report(args.out, r, quick)
-        if args.json:
-            with open(args.json, "w") as f:
-                json.dump(r, f, indent=1, default=str)
-        log("report written to " + args.out)
-        return 0
+        return finish(args, r)
     r["parser"] = gbench(args.build, "qv_bench_parser", quick)
     r["log"] = gbench(args.build, "qv_bench_log", quick)
     r["log_stall"] = run_log_stall(args.build, quick)
@@ -93,6 +89,11 @@ def main():
     r["targets"] = targets(r)
 
     write_report(args.out, r, quick)
+    return finish(args, r)
+
+
+def finish(args, r):
+    """The results as JSON too, when asked for; the report's path said."""
     if args.json:
         with open(args.json, "w") as f:
             json.dump(r, f, indent=1, default=str)
